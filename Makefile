@@ -1,0 +1,53 @@
+# Front door: `make run` starts the example game, `make test` runs the whole suite.
+# Both install the Debian packages the build needs when they are missing.
+
+BUILD       ?= build
+BUILD_SAN   ?= build-sanitize
+JOBS        ?= $(shell nproc)
+CMAKE_FLAGS ?=
+ifeq ($(CI),true)
+CMAKE_FLAGS += -DVELK_WERROR=ON
+endif
+
+PACKAGES = cmake ninja-build g++ pkg-config \
+  liblua5.1-0-dev libfreetype-dev libagg-dev libstb-dev zlib1g-dev libminizip-dev \
+  libcurl4-openssl-dev libogg-dev libtheora-dev libvorbis-dev libopenal-dev \
+  libsdl2-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
+  xvfb xauth fonts-dejavu-core zip unzip clang-14 libclang-rt-14-dev
+
+SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: run test test-sanitize deps build build-sanitize clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd examples/demo && ../../$(BUILD)/velk
+
+test: build
+	ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure --timeout 300
+
+$(BUILD_SAN)/build.ninja: | deps
+	cmake -S . -B $(BUILD_SAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELK_SANITIZE=ON $(CMAKE_FLAGS)
+
+build-sanitize: deps $(BUILD_SAN)/build.ninja
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+
+test-sanitize: build-sanitize
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(BUILD_SAN) -j $(JOBS) --output-on-failure --timeout 600
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,0 +1,9 @@
+#include "core/crash.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void EndProcessAfterFatalError() {
+    std::fflush(nullptr);
+    std::_Exit(kExitFatal);
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The engine's one log ("log.txt" in the writable container), warnings and fatal errors.
+
+#define VELK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+
+int LogPrintf(const char* format, ...) VELK_PRINTF(1, 2);
+void LogWarning(const char* file, int line, const char* format, ...) VELK_PRINTF(3, 4);
+// Logs, shows the error in dev_mode, then ends the process through the crash path.
+// Nothing unwinds: script frames above it are never returned through.
+[[noreturn]] void LogError(const char* file, int line, const char* format, ...) VELK_PRINTF(3, 4);
+void ResetLogFile();
+
+#define VELK_WARNING(...) LogWarning(__FILE__, __LINE__, __VA_ARGS__)
+#define VELK_ERROR(...) LogError(__FILE__, __LINE__, __VA_ARGS__)

@@ -1,0 +1,30 @@
+#pragma once
+// Small string helpers shared by every subsystem. Strings hold UTF-8; wide strings
+// hold UTF-16 units.
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+using WideString = std::u16string;
+
+inline constexpr const char* kBlanks = " \t\n\r";
+
+std::size_t DecodeUtf8(const char* bytes, char16_t* out, std::size_t unitLimit);
+std::size_t EncodeUtf8(const char16_t* units, char* out, std::size_t byteLimit);
+WideString Utf8ToWide(const std::string& text);
+std::string WideToUtf8(const WideString& text);
+
+void ToLowerInPlace(std::string& text);
+std::string ToLower(const std::string& text);
+void TrimLeft(const char* set, std::string& text);
+void TrimRight(const char* set, std::string& text);
+std::vector<std::string> SplitString(const std::string& text, const char* delimiters);
+void SplitToList(const std::string& text, const char* delimiters, std::list<std::string>& out);
+
+unsigned int StringToUnsigned(const std::string& text);
+std::string IntToString(int value);
+
+void RotatePoint(float& x, float& y, float angle);
+uint32_t PackARGB(float red, float green, float blue, float alpha);
