@@ -9,6 +9,7 @@
 #include "core/config.h"
 #include "core/velk_main.h"
 #include "platform/linux/signals.h"
+#include "platform/linux/window.h"
 
 namespace {
 
@@ -200,6 +201,53 @@ TEST(EventPump, CloseSignalIsASessionEndThatQuitsEvenWithConfirmExit) {
         EXPECT_EQ(PumpOneEvent(), PumpResult::Idle) << "one signal, one close";
     }
     InitConfigDefaults();
+}
+
+}  // namespace
+
+namespace {
+
+// Events through SDL's own queue, on a real (dummy-driver) window.
+class EventPumpOnWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitConfigDefaults();
+        g_app = AppState{};
+        g_input = InputState{};
+        ASSERT_NE(CreateAppWindow(), nullptr);
+        DrainPending();
+        g_input.write_queue.clear();
+    }
+    void TearDown() override {
+        CloseAppWindow();
+        InitConfigDefaults();
+    }
+    static PumpResult DrainPending() {
+        PumpResult result = PumpResult::Handled;
+        for (int i = 0; i < 1000 && result == PumpResult::Handled; ++i) result = PumpOneEvent();
+        return result;
+    }
+    static void Push(SDL_Event event) {
+        event.window.windowID = SDL_GetWindowID(GetAppWindow());
+        ASSERT_EQ(SDL_PushEvent(&event), 1);
+    }
+};
+
+TEST_F(EventPumpOnWindow, InputIsQueuedAndFocusFollowsTheWindow) {
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_F12, SDLK_F12, true));
+    Push(Window(SDL_WINDOWEVENT_FOCUS_LOST));
+    Push(Window(SDL_WINDOWEVENT_MINIMIZED));
+    EXPECT_EQ(DrainPending(), PumpResult::Idle);
+    ASSERT_EQ(g_input.write_queue.size(), 1u);
+    EXPECT_TRUE(Same(g_input.write_queue[0], {kInputKeyDown, 123, 0, 0, true}));
+    EXPECT_FALSE(g_app.active);
+    EXPECT_TRUE(g_app.minimised);
+}
+
+TEST_F(EventPumpOnWindow, CloseButtonQuitsUnlessTheScriptTakesIt) {
+    Push(Window(SDL_WINDOWEVENT_CLOSE));
+    EXPECT_EQ(DrainPending(), PumpResult::Quit);
+    EXPECT_EQ(g_app.close_origin, kCloseOriginWindow);
 }
 
 }  // namespace
