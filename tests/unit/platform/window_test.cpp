@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config.h"
+#include "core/input.h"
 
 namespace {
 
@@ -73,6 +74,34 @@ TEST_F(AppWindowTest, ToggleRecreatesTheWindowAndAnUnreadableIconIsNoIcon) {
     WarpMouseInWindow(1, 1);  // no window: nothing to warp
     EXPECT_NE(CreateAppWindow(), nullptr);
     SetHardwareCursor(true);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppWindowTest, BlockedOutCursorIsParkedAtTheDrawingAreaCornerInWindowPixels) {
+    g_config.window_width = 640;  // centred: the window is not at the screen's origin
+    g_config.window_height = 480;
+    ASSERT_NE(CreateAppWindow(), nullptr);
+    g_input = InputState{};
+    g_input.viewport = InputViewport{2.0f, 2.0f, 10.0f, 20.0f, 100, 50};
+    g_input.mouse.block_out = true;
+    SwapInputQueues();
+    ProcessInputEvents();
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 100);
+    EXPECT_FLOAT_EQ(g_input.mouse.y, 50);
+    int x = 0, y = 0;
+    SDL_PumpEvents();
+    SDL_GetMouseState(&x, &y);
+    EXPECT_EQ(x, 210) << "relative to the window, not the screen";
+    EXPECT_EQ(y, 120);
+
+    g_input.mouse.left.down = true;  // a held button is never parked
+    g_input.mouse.x = 5;
+    ProcessInputEvents();
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 5);
+    g_input = InputState{};
 }
 
 }  // namespace
