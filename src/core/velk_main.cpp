@@ -10,6 +10,7 @@
 #include "core/input.h"
 #include "core/log.h"
 #include "core/profile.h"
+#include "core/storage.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -35,6 +36,7 @@ constexpr std::size_t kConfigPrefixLength = 7;
 // What start-up brought up, so that shutdown (after a second copy or a fatal error on
 // the way) takes down only that.
 struct StartedSteps {
+    bool storage = false;
     bool profiler = false;
     bool window = false;
     bool sound = false;
@@ -49,7 +51,8 @@ bool KeyHeld(int code) { return g_input.keys.down[code] == kKeyHeld; }
 // --- start-up steps -------------------------------------------------------------------
 
 void InitStorageStep() {
-    // Storage: InitStorage() mounts the start directory for the three start files.
+    InitStorage();
+    g_started.storage = true;
 }
 
 void LoadStartFiles() {
@@ -217,6 +220,12 @@ bool StartsWithNoCase(const char* text, const char* prefix, std::size_t length) 
     return strncasecmp(text, prefix, length) == 0;
 }
 
+// The report and the log live in the writable container; without one there is no report.
+void SetCrashPathsFromStorage() {
+    if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
+    RefreshCrashSender();
+}
+
 void RunMessageLoop() {
     while (!g_app.quit_requested) {
         const PumpResult result = PumpOneEvent();
@@ -361,7 +370,7 @@ void EngineShutdown() {
         // Renderer: close the back end; FreeBatchBuffers().
     }
     if (g_started.profiler) ProfilePrint();
-    // Storage: ShutdownStorage().
+    if (g_started.storage) ShutdownStorage();
     CloseAppWindow();
     g_instance_lock.Release();
     g_started = StartedSteps{};
@@ -377,8 +386,7 @@ int AppMain(int argc, char** argv) {
     }
     g_config.config_file = line.config_file;
     if (VelkInit()) {
-        // Storage: SetCrashDumpPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt")).
-        RefreshCrashSender();
+        SetCrashPathsFromStorage();
         RunMessageLoop();
     }
     EngineShutdown();
