@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/storage_path.h"
 #include "core/zip_entry_reader.h"
+#include "platform/linux/storage_linux.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ bool CurrentEntryName(unzFile archive, unz_file_info64& info, std::string& name)
 }  // namespace
 
 bool ZipContainer::Init(const std::string& path, const std::string& password, const std::string& prefix) {
-    path_ = path;
+    path_ = Storage_ResolvePath(path);
     password_ = password;
     prefix_ = prefix;
     if (!ReadDirectory()) {
