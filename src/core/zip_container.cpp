@@ -97,8 +97,12 @@ FileData ZipContainer::LoadFile(const std::string& name, int32_t* size) const {
     if (!entry) return nullptr;
     const UnzipHandle archive = OpenArchive(path_);
     if (!archive) return nullptr;
+    // The index was made at mount: the entry found there must still be the one indexed.
     unz64_file_pos position{entry->directoryPosition, entry->fileNumber};
-    if (unzGoToFilePos64(archive.get(), &position) != UNZ_OK)
+    unz_file_info64 info{};
+    std::string nameThere;
+    if (unzGoToFilePos64(archive.get(), &position) != UNZ_OK || !CurrentEntryName(archive.get(), info, nameThere) ||
+        nameThere != entry->name)
         VELK_ERROR("Storage:Zip: Can't open file %s", fullName.c_str());
     ZipReadResult result = ReadCurrentZipEntry(archive.get(), password_);
     switch (result.status) {
