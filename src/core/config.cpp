@@ -1,11 +1,10 @@
 #include "core/config.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <variant>
 
 #include "core/log.h"
+#include "core/storage.h"
 #include "core/string_utils.h"
 #include "core/vstore.h"
 
@@ -83,11 +82,14 @@ void ReadCustomDataSources(const VStoreNode& root) {
     for (const auto& entry : sources->Values()) g_config.custom_data_sources.push_back(entry.second);
 }
 
-// The one place that reads the start directory's files; nullopt when the file is missing.
+// The one place that reads the start files: from the start directory only, never from
+// data containers. nullopt when the file is missing.
 std::optional<std::string> LoadStartFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const FileSystemContainer* start = GetStartDirectoryContainer();
+    int32_t size = 0;
+    const FileData data = start ? start->LoadFile(name, &size) : nullptr;
+    if (!data) return std::nullopt;
+    return std::string(data.get(), static_cast<std::size_t>(size));
 }
 
 }  // namespace

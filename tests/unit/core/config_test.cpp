@@ -7,6 +7,8 @@
 #include <string>
 
 #include "core/crash.h"
+#include "core/storage.h"
+#include "fixtures/data_directory.h"
 #include "fixtures/temp_dir.h"
 
 namespace {
@@ -16,9 +18,11 @@ class StartDirectory : public testing::Test {
 protected:
     StartDirectory() : previous_(std::filesystem::current_path()) {
         std::filesystem::current_path(dir_.path());
+        InitStorage();
         InitConfigDefaults();
     }
     ~StartDirectory() override {
+        ShutdownStorage();
         std::filesystem::current_path(previous_);
         InitConfigDefaults();
     }
@@ -173,4 +177,16 @@ TEST_F(StartDirectory, VersionFile) {
         EXPECT_EQ(number, c.number);
         EXPECT_EQ(date, c.date);
     }
+}
+
+TEST_F(StartDirectory, StartFilesNeverComeFromDataContainers) {
+    const DataDirectory data;
+    data.Write("config.cfg", "product_code from_data");
+    data.Write("language.txt", "de");
+    std::string language = "en";
+    EXPECT_FALSE(LoadLanguageFile(language));
+    EXPECT_EQ(language, "en");
+    EXPECT_EXIT(LoadConfig(), testing::ExitedWithCode(kExitFatal), "Can't load config file");
+    LoadConfigText("product_code from_start");
+    EXPECT_EQ(g_config.product_code, "from_start");
 }
