@@ -207,7 +207,8 @@ void LuaOpenObjectModel(lua_State* L) {
 }
 
 void LuaPushObject(lua_State* L, LuaClass* object, const char* className) {
-    lua_newtable(L);
+    // Room for [0] and the GameClass level's methods from the start: no rehash on the way.
+    lua_createtable(L, 0, 48);
     auto* box = static_cast<ObjectBox*>(lua_newuserdata(L, sizeof(ObjectBox)));
     *box = ObjectBox{object, kBoxTag};
     object->box_ = box;
