@@ -13,10 +13,7 @@ namespace {
 class BenchObject : public GameClass {
 public:
     static constexpr const char* kClassName = "BenchObject";
-    static const MethodEntry<BenchObject> methods[];
 };
-
-const MethodEntry<BenchObject> BenchObject::methods[] = {{nullptr, nullptr}};
 
 double Seconds(lua_State* L, const std::string& code) {
     const auto start = std::chrono::steady_clock::now();
