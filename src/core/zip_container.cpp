@@ -8,6 +8,8 @@
 
 namespace {
 
+bool IsDirectoryEntry(const std::string& name) { return !name.empty() && name.back() == '/'; }
+
 UnzipHandle OpenArchive(const std::string& path) { return UnzipHandle(unzOpen64(path.c_str())); }
 
 // The current entry's name at its full length, however long.
@@ -48,7 +50,7 @@ bool ZipContainer::ReadDirectory() {
         entry.size = info.uncompressed_size;
         entry.directoryPosition = position.pos_in_zip_directory;
         entry.fileNumber = position.num_of_file;
-        index_.try_emplace(entry.name, entries_.size());
+        if (!IsDirectoryEntry(entry.name)) index_.try_emplace(entry.name, entries_.size());
         entries_.push_back(std::move(entry));
     }
     return true;
@@ -60,7 +62,7 @@ const ZipContainer::Entry* ZipContainer::Find(const std::string& pattern) const 
         return found == index_.end() ? nullptr : &entries_[found->second];
     }
     for (const Entry& entry : entries_)
-        if (WildcardMatch(pattern, entry.name)) return &entry;
+        if (!IsDirectoryEntry(entry.name) && WildcardMatch(pattern, entry.name)) return &entry;
     return nullptr;
 }
 
@@ -72,10 +74,12 @@ bool ZipContainer::Stat(const std::string& name, FileInfo& info) const {
 }
 
 int ZipContainer::List(const std::string& pattern, FileInfoMap& map, bool files, bool directories) const {
+    // "dir/*" matches the entry "dir/" itself, which is not inside it.
+    const std::string searched = pattern.substr(0, pattern.find_last_of('/') + 1);
     int added = 0;
     for (const Entry& entry : entries_) {
-        if (!WildcardMatch(pattern, entry.name)) continue;
-        const bool isDirectory = !entry.name.empty() && entry.name.back() == '/';
+        if (!WildcardMatch(pattern, entry.name) || entry.name == searched) continue;
+        const bool isDirectory = IsDirectoryEntry(entry.name);
         if (isDirectory ? !directories : !files) continue;
         const std::string name = isDirectory ? entry.name.substr(0, entry.name.size() - 1) : entry.name;
         const std::string key = GetFileName(name);
