@@ -44,7 +44,7 @@ TEST_F(GameClassTest, MethodRowsAreInTableOrder) {
 
 TEST_F(GameClassTest, SetupReadsTheDefinition) {
     Run("leaf = TestLeaf() leaf:setup({id = 12, enabled = false, on_kill = 'gone', z = '3.5',"
-        " x = 4, y = '0=0 1=10', angle = true, scale_x = 5, scale_y = 6, scale = 2})");
+        " x = '4', y = '0=0 1=10', angle = true, scale_x = 5, scale_y = 6, scale = 2})");
     const TestLeaf* leaf = Native<TestLeaf>("leaf");
     EXPECT_EQ(leaf->id, "12");
     EXPECT_FALSE(leaf->enabled);
@@ -52,7 +52,8 @@ TEST_F(GameClassTest, SetupReadsTheDefinition) {
     EXPECT_EQ(leaf->onKill.method, "gone");
     EXPECT_FALSE(leaf->onKill.bound);
     EXPECT_FLOAT_EQ(leaf->z, 3.5f);
-    EXPECT_FLOAT_EQ(leaf->x.value(), 4);
+    EXPECT_FLOAT_EQ(leaf->x.value(), 4);  // a numeric string is set at once
+    EXPECT_FALSE(leaf->x.isInterpolating());
     EXPECT_TRUE(leaf->y.isInterpolating());
     EXPECT_FLOAT_EQ(leaf->angle.value(), 0);  // a boolean is no value
     EXPECT_FLOAT_EQ(leaf->scale_x.value(), 2);  // "scale" is read last
