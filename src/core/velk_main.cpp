@@ -1,6 +1,7 @@
 #include "core/velk_main.h"
 
 #include <cstring>
+#include <ctime>
 #include <strings.h>
 
 #include "core/build_info.h"
@@ -10,6 +11,9 @@
 #include "core/input.h"
 #include "core/log.h"
 #include "core/profile.h"
+#include "core/random.h"
+#include "core/storage.h"
+#include "core/storage_mounts.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -17,6 +21,8 @@
 #include "platform/linux/signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
+#include "script/lua_api.h"
+#include "script/lua_base.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -48,34 +54,21 @@ bool KeyHeld(int code) { return g_input.keys.down[code] == kKeyHeld; }
 
 // --- start-up steps -------------------------------------------------------------------
 
-void InitStorageStep() {
-    // Storage: InitStorage() mounts the start directory for the three start files.
-}
-
 void LoadStartFiles() {
-    // Configuration: LoadLanguageFile(), LoadVersionFile(), LoadConfig() (g_config.config_file).
+    LoadLanguageFile(g_config.language);
+    LoadVersionFile(g_config.version_number, g_config.version_date);
+    LoadConfig();
 }
 
 bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
-
-void MountWritableContainer() {
-    // Storage: AddDirectoryStorage(portable_directory) with portable, else AddWritableStorage(writable_directory).
-}
 
 void StartLog() {
     ResetLogFile();
     LogPrintf("Velk engine version: %s (%s, %s)", kEngineVersion, BuildDate(), RevisionId());
     LogPrintf("Platform: %s", kPlatformName);
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
-    // Storage: LogPrintf("Storage: Writable container at %s", <writable root>).
-}
-
-void MountLanguageDirectory() {
-    // Storage: AddDirectoryStorage(language_directory + "/" + language), falling back to "/en".
-}
-
-void MountDataSources() {
-    // Storage: custom_data_sources, else "data", the language pack, "data.pck" and the ".pak" archives.
+    const FileSystemContainer* writable = GetWritableContainer();
+    LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
 }
 
 void StartFrameTimer() {
@@ -85,17 +78,13 @@ void StartFrameTimer() {
     timer.start = timer.Counter();
 }
 
-void SeedRandom() {
-    // Random: seed the engine's own rand with the calendar time in seconds.
-}
-
-void CreateScriptState() {
-    // Script: create the Lua state and LuaOpenLibs() when none exists yet.
-}
+void SeedRandomGenerator() { SeedRandom(static_cast<unsigned int>(std::time(nullptr))); }
 
 void BootGame() {
     ProfileStart("game_boot");
-    // Script: RegisterLuaApi(), LuaDoFile("init.lua"), LuaBoot().
+    RegisterLuaApi();
+    LuaDoFile("init.lua");
+    LuaBoot();
     ProfileStop("game_boot");
 }
 
@@ -126,7 +115,8 @@ void LoadConsoleHistory() {
 
 void InitGame() {
     ProfileStart("game_init");
-    // Script: LuaInit(); batch: one slot of 2048 vertices and 4096 indices.
+    LuaInit();
+    // Batch: one slot of 2048 vertices and 4096 indices.
     ProfileStop("game_init");
 }
 
@@ -144,7 +134,8 @@ void FinishStartUp() {
 // --- frame steps ----------------------------------------------------------------------
 
 void OnFocusLost() {
-    // Script: LuaOnLostFocus(); sound: QueueSoundsPaused(true).
+    LuaOnLostFocus();
+    // Sound: QueueSoundsPaused(true).
     ResetInput();
 }
 
@@ -196,7 +187,8 @@ void ReleaseDeviceResources() {
 }
 
 void RestoreDeviceResources() {
-    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init(); script: LuaRecreate().
+    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init().
+    LuaRecreate();
 }
 
 void ToggleFullScreen() {
@@ -207,11 +199,6 @@ void ToggleFullScreen() {
 }
 
 // --- process entry --------------------------------------------------------------------
-
-bool ScriptExit() {
-    // Script: return LuaOnExit().
-    return false;
-}
 
 bool StartsWithNoCase(const char* text, const char* prefix, std::size_t length) {
     return strncasecmp(text, prefix, length) == 0;
@@ -247,7 +234,7 @@ bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit)
     return !(confirmExit && closeOrigin == 2 && scriptExit && scriptExit());
 }
 
-bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, ScriptExit); }
+bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, LuaOnExit); }
 
 bool LimitFrameRate(double& dt, int fpsLimit) {
     g_engine.fps_accumulator += dt;
@@ -258,19 +245,19 @@ bool LimitFrameRate(double& dt, int fpsLimit) {
 }
 
 bool VelkInit() {
-    InitStorageStep();
+    InitStorage();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
     RefreshCrashSender();
-    MountWritableContainer();
+    MountWritableStorage();
     StartLog();
-    MountLanguageDirectory();
+    MountLanguageStorage();
     MountDataSources();
     StartFrameTimer();
-    SeedRandom();
+    SeedRandomGenerator();
     ProfileStart("velk_init");
     g_started.profiler = true;
-    CreateScriptState();
+    LuaCreateState();
     BootGame();
     InitWindow();
     InitTextAndInput();
@@ -294,7 +281,7 @@ void CreateMainWindow() {
 void OnFocusRegained() {
     // Sound: QueueSoundsPaused(false).
     ResetInput();
-    // Script: LuaOnRegainedFocus().
+    LuaOnRegainedFocus();
     GetFrameTimer().Reset();
 }
 
@@ -335,23 +322,27 @@ void MainFrame() {
     g_engine.frame_rendered = true;
 }
 
-void MainUpdate(float) {
+void MainUpdate(float dt) {
     SwapInputQueues();
     ProcessInputEvents();
     HandleHotKeys();
     // Web: NetManager::Update().
-    // Console and script: Console_Update(dt), else UpdateScriptFrame(dt).
+    // Console: Console_Update(dt); the script's frame runs only while it is closed.
+    UpdateScriptFrame(dt);
 }
 
 void MainRender() {
     // Scene: PrerenderScene() when a scene exists.
     // Renderer: ClearScreen(), BeginScene() (stop when it fails), EndRenderToTexture(),
     // reset the draw statistics, FlushBatch(), default alpha blending.
-    // Script and console: RenderScriptFrame(), Console_Render(), FlushBatch(); end the scene.
+    RenderScriptFrame();
+    // Console_Render(), FlushBatch(); end the scene.
 }
 
 void EngineShutdown() {
-    // Script: LuaDestroy(); Console_SaveHistory() in dev_mode; close the script state.
+    LuaDestroy();
+    // Console: Console_SaveHistory() in dev_mode.
+    LuaCloseState();
     // Fonts: TrueText_Destroy().
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
@@ -361,7 +352,7 @@ void EngineShutdown() {
         // Renderer: close the back end; FreeBatchBuffers().
     }
     if (g_started.profiler) ProfilePrint();
-    // Storage: ShutdownStorage().
+    ShutdownStorage();
     CloseAppWindow();
     g_instance_lock.Release();
     g_started = StartedSteps{};
