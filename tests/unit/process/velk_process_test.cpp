@@ -21,6 +21,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A game that runs until it is told to stop.
+void WriteMinimalGame(const TempDir& dir) {
+    dir.Write("game/config.cfg", "");
+    dir.Write("game/data/init.lua",
+              "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+}
+
 class VelkProcess {
 public:
     VelkProcess(const TempDir& dir, std::vector<std::string> arguments)
@@ -37,7 +44,7 @@ public:
         for (std::string& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
         std::filesystem::create_directories(dir / "run");
-        std::filesystem::create_directories(dir / "game");
+        WriteMinimalGame(dir);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, (dir / "game").c_str());
