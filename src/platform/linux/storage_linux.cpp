@@ -215,6 +215,7 @@ std::string Storage_ResolvePath(const std::string& path) { return ResolveSlashed
 
 bool Storage_Stat(const std::string& path, FileInfo& info) {
     const std::string name = GetFileName(path);
+    if (name.empty()) return false;  // a search for "dir/" finds nothing, as on Windows
     if (HasWildcards(name)) {
         FileInfoMap found;
         if (Storage_ListDirectory(path, found, true, true) == 0) return false;
