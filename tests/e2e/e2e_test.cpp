@@ -8,7 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/storage.h"
 #include "fixtures/temp_dir.h"
+#include "fixtures/zip_writer.h"
 #include "game_run.h"
 
 namespace {
@@ -67,6 +69,33 @@ TEST(Demo, BootsAndRunsFrames) {
     const GameExpectation expectation =
         ParseExpectation("terminate-after 2\nlog demo: boot\nlog demo: init\nlog demo: 30 frames\nlog demo: destroyed");
     const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+// Games whose scripts are not where a plain copy would put them.
+class GameData : public testing::Test {
+protected:
+    void SetUp() override { fs::copy(kE2eDir / "common", copy_.path(), fs::copy_options::recursive); }
+    GameResult Run(const GameExpectation& expectation) { return RunGame(VELK_EXECUTABLE, copy_.path(), expectation); }
+
+    const std::string script_ = "function boot() log('booted from ' .. where) end\n"
+                                "function init() end\nfunction update() sys_exit() end\nfunction render() end\n";
+    TempDir copy_;
+};
+
+TEST_F(GameData, StartsFromAnEncryptedArchiveAlone) {
+    WriteEncryptedZip((copy_ / "data.pak").string(), {{"init.lua", "where = 'pak'\n" + script_}}, kArchivePassword, false);
+    const GameExpectation expectation = ParseExpectation("log booted from pak");
+    const GameResult result = Run(expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+TEST_F(GameData, FindsScriptsNamedInAnotherCase) {
+    copy_.Write("Data/Init.LUA", "where = 'mixed case'\n" + script_);
+    const GameExpectation expectation = ParseExpectation("log booted from mixed case");
+    const GameResult result = Run(expectation);
     EXPECT_EQ(result.exitStatus, 0) << Describe(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
 }
