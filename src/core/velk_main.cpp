@@ -1,7 +1,5 @@
 #include "core/velk_main.h"
 
-#include <cstring>
-#include <strings.h>
 
 #include "core/build_info.h"
 #include "core/config.h"
@@ -11,6 +9,7 @@
 #include "core/log.h"
 #include "core/profile.h"
 #include "core/storage.h"
+#include "core/string_utils.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -216,10 +215,6 @@ bool ScriptExit() {
     return false;
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix, std::size_t length) {
-    return strncasecmp(text, prefix, length) == 0;
-}
-
 // The report and the log live in the writable container; without one there is no report.
 void SetCrashPathsFromStorage() {
     if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
@@ -239,10 +234,11 @@ void RunMessageLoop() {
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (strcasecmp(argument, "version") == 0) line.show_version = true;
-        if (StartsWithNoCase(argument, "config=", kConfigPrefixLength) && std::strlen(argument) > kConfigPrefixLength)
-            line.config_file = argument + kConfigPrefixLength;
+        const std::string argument = argv[i];
+        const std::string lower = ToLower(argument);
+        if (lower == "version") line.show_version = true;
+        if (lower.starts_with("config=") && argument.size() > kConfigPrefixLength)
+            line.config_file = argument.substr(kConfigPrefixLength);
     }
     return line;
 }
