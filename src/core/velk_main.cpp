@@ -1,6 +1,5 @@
 #include "core/velk_main.h"
 
-
 #include "core/build_info.h"
 #include "core/config.h"
 #include "core/crash.h"
@@ -69,7 +68,8 @@ void StartLog() {
     LogPrintf("Velk engine version: %s (%s, %s)", kEngineVersion, BuildDate(), RevisionId());
     LogPrintf("Platform: %s", kPlatformName);
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
-    // Storage: LogPrintf("Storage: Writable container at %s", <writable root>).
+    if (const FileSystemContainer* writable = GetWritableContainer())
+        LogPrintf("Storage: Writable container at %s", writable->Root().c_str());
 }
 
 void MountLanguageDirectory() {
@@ -249,7 +249,7 @@ std::string VersionText() {
 }
 
 bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit) {
-    return !(confirmExit && closeOrigin == 2 && scriptExit && scriptExit());
+    return !(confirmExit && closeOrigin == kCloseOriginWindow && scriptExit && scriptExit());
 }
 
 bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, ScriptExit); }
