@@ -16,6 +16,8 @@
 #include "platform/linux/signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
+#include "script/lua_base.h"
+#include "script/lua_bound.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -334,6 +336,8 @@ void MainFrame() {
     ProfileStart("main_update");
     MainUpdate(static_cast<float>(dt));
     ProfileStop("main_update");
+    // Objects the script dropped during the update go here, outside every native method.
+    if (lua_State* L = LuaGetState()) LuaDeleteDroppedObjects(L);
     if (g_app.quit_requested) return;
     RenderAndPresent();
     ReleaseUnused();

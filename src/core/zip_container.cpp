@@ -5,8 +5,11 @@
 #include "core/log.h"
 #include "core/storage_path.h"
 #include "core/zip_entry_reader.h"
+#include "platform/linux/storage_linux.h"
 
 namespace {
+
+bool IsDirectoryEntry(const std::string& name) { return !name.empty() && name.back() == '/'; }
 
 UnzipHandle OpenArchive(const std::string& path) { return UnzipHandle(unzOpen64(path.c_str())); }
 
@@ -23,7 +26,7 @@ bool CurrentEntryName(unzFile archive, unz_file_info64& info, std::string& name)
 }  // namespace
 
 bool ZipContainer::Init(const std::string& path, const std::string& password, const std::string& prefix) {
-    path_ = path;
+    path_ = Storage_ResolvePath(path);
     password_ = password;
     prefix_ = prefix;
     if (!ReadDirectory()) {
@@ -48,7 +51,7 @@ bool ZipContainer::ReadDirectory() {
         entry.size = info.uncompressed_size;
         entry.directoryPosition = position.pos_in_zip_directory;
         entry.fileNumber = position.num_of_file;
-        index_.try_emplace(entry.name, entries_.size());
+        if (!IsDirectoryEntry(entry.name)) index_.try_emplace(entry.name, entries_.size());
         entries_.push_back(std::move(entry));
     }
     return true;
@@ -60,7 +63,7 @@ const ZipContainer::Entry* ZipContainer::Find(const std::string& pattern) const 
         return found == index_.end() ? nullptr : &entries_[found->second];
     }
     for (const Entry& entry : entries_)
-        if (WildcardMatch(pattern, entry.name)) return &entry;
+        if (!IsDirectoryEntry(entry.name) && WildcardMatch(pattern, entry.name)) return &entry;
     return nullptr;
 }
 
@@ -72,10 +75,12 @@ bool ZipContainer::Stat(const std::string& name, FileInfo& info) const {
 }
 
 int ZipContainer::List(const std::string& pattern, FileInfoMap& map, bool files, bool directories) const {
+    // "dir/*" matches the entry "dir/" itself, which is not inside it.
+    const std::string searched = pattern.substr(0, pattern.find_last_of('/') + 1);
     int added = 0;
     for (const Entry& entry : entries_) {
-        if (!WildcardMatch(pattern, entry.name)) continue;
-        const bool isDirectory = !entry.name.empty() && entry.name.back() == '/';
+        if (!WildcardMatch(pattern, entry.name) || entry.name == searched) continue;
+        const bool isDirectory = IsDirectoryEntry(entry.name);
         if (isDirectory ? !directories : !files) continue;
         const std::string name = isDirectory ? entry.name.substr(0, entry.name.size() - 1) : entry.name;
         const std::string key = GetFileName(name);
@@ -92,8 +97,12 @@ FileData ZipContainer::LoadFile(const std::string& name, int32_t* size) const {
     if (!entry) return nullptr;
     const UnzipHandle archive = OpenArchive(path_);
     if (!archive) return nullptr;
+    // The index was made at mount: the entry found there must still be the one indexed.
     unz64_file_pos position{entry->directoryPosition, entry->fileNumber};
-    if (unzGoToFilePos64(archive.get(), &position) != UNZ_OK)
+    unz_file_info64 info{};
+    std::string nameThere;
+    if (unzGoToFilePos64(archive.get(), &position) != UNZ_OK || !CurrentEntryName(archive.get(), info, nameThere) ||
+        nameThere != entry->name)
         VELK_ERROR("Storage:Zip: Can't open file %s", fullName.c_str());
     ZipReadResult result = ReadCurrentZipEntry(archive.get(), password_);
     switch (result.status) {

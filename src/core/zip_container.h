@@ -13,7 +13,7 @@ class ZipContainer : public StorageContainer {
 public:
     bool Init(const std::string& path, const std::string& password, const std::string& prefix);
 
-    // A name with wildcards matches the first entry in archive order.
+    // Files only. A name with wildcards matches the first file in archive order.
     bool Stat(const std::string& name, FileInfo& info) const override;
     int List(const std::string& pattern, FileInfoMap& map, bool files, bool directories) const override;
     // Zip entries are never unscrambled.
