@@ -30,14 +30,14 @@ void WriteMinimalGame(const TempDir& dir) {
 
 class VelkProcess {
 public:
-    VelkProcess(const TempDir& dir, std::vector<std::string> arguments)
+    VelkProcess(const TempDir& dir, std::vector<std::string> arguments, const std::string& videoDriver = "dummy")
         : dir_(dir), stderr_name_("stderr-" + std::to_string(++count_) + ".txt") {
         const std::string stderrPath = (dir / stderr_name_).string();
         arguments.insert(arguments.begin(), VELK_EXECUTABLE);
         std::vector<char*> argv;
         for (std::string& a : arguments) argv.push_back(a.data());
         argv.push_back(nullptr);
-        std::vector<std::string> environment = {"SDL_VIDEODRIVER=dummy", "VELK_HEADLESS=1", "ALSOFT_DRIVERS=null",
+        std::vector<std::string> environment = {"SDL_VIDEODRIVER=" + videoDriver, "VELK_HEADLESS=1", "ALSOFT_DRIVERS=null",
                                                 "XDG_RUNTIME_DIR=" + (dir / "run").string(),
                                                 "HOME=" + dir.path().string()};
         std::vector<char*> envp;
@@ -128,6 +128,13 @@ TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
         const int status = velk.Wait();
         EXPECT_TRUE(ExitedWith(status, 0)) << "signal " << signal << ", status " << status << "\n" << velk.Stderr();
     }
+}
+
+TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
+    TempDir dir;
+    VelkProcess velk(dir, {}, "no-such-video-driver");  // the window cannot be made
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status << "\n" << velk.Stderr();
 }
 
 TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
