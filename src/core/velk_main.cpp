@@ -57,8 +57,11 @@ void InitStorageStep() {
     g_started.storage = true;
 }
 
+// A missing language or version file keeps the defaults; a missing configuration is fatal.
 void LoadStartFiles() {
-    // Configuration: LoadLanguageFile(), LoadVersionFile(), LoadConfig() (g_config.config_file).
+    LoadLanguageFile(g_config.language);
+    LoadVersionFile(g_config.version_number, g_config.version_date);
+    LoadConfig();
 }
 
 bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
