@@ -60,6 +60,7 @@ void InitStorageStep() {
     g_started.storage = true;
 }
 
+// A missing language or version file keeps the defaults; a missing configuration is fatal.
 void LoadStartFiles() {
     LoadLanguageFile(g_config.language);
     LoadVersionFile(g_config.version_number, g_config.version_date);

@@ -121,6 +121,7 @@ TEST(VelkProcess, VersionPrintsTheVersionTextAndStartsNothing) {
 TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
+        dir.Write("game/config.cfg", "");
         VelkProcess velk(dir, {});
         ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
         std::this_thread::sleep_for(100ms);
@@ -139,6 +140,7 @@ TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
 
 TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
     TempDir dir;
+    dir.Write("game/config.cfg", "");
     VelkProcess first(dir, {});
     ASSERT_TRUE(WaitForLock(dir));
     VelkProcess second(dir, {});
@@ -146,6 +148,38 @@ TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
     EXPECT_EQ(first.Wait(200ms), -1) << "the first copy is still running";
     first.Signal(SIGTERM);
     EXPECT_TRUE(ExitedWith(first.Wait(), 0));
+}
+
+TEST(VelkProcess, MissingConfigurationIsFatalAndNamesTheFile) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "Can't load config file (config.cfg)."},
+        {{"config=other.cfg"}, "Can't load config file (other.cfg)."},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.Write("game/data/config.cfg", "");  // data folders never supply it
+        VelkProcess velk(dir, c.arguments);
+        EXPECT_TRUE(ExitedWith(velk.Wait(), 3)) << velk.Stderr();
+        EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(c.message));
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "run")) << "ends before the single-instance test";
+    }
+}
+
+TEST(VelkProcess, ConfigurationNamedOnTheCommandLineIsRead) {
+    TempDir dir;
+    dir.Write("game/other.cfg", "product_name \"Other Game\"");
+    VelkProcess velk(dir, {"config=other.cfg"});
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    bool named = false;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "run"))
+        named = named || entry.path().filename().string().find("Other_Game") != std::string::npos;
+    EXPECT_TRUE(named) << "the single-instance lock is named after product_name";
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
 }
 
 }  // namespace
