@@ -70,6 +70,13 @@ int AddressModeFor(float u0, float v0, float u1, float v1) {
     return clamp ? kAddressClamp : kAddressWrap;
 }
 
+// Callers build index lists themselves: none may read past the vertices drawn.
+bool IndicesWithin(const uint16_t* indices, int indexCount, int vertexCount) {
+    uint16_t largest = 0;
+    for (int i = 0; i < indexCount; ++i) largest = std::max(largest, indices[i]);
+    return largest < vertexCount;
+}
+
 void ConvertRange(RenderVertex* vertices, int count, bool halfTexel) {
     const RendererState& r = g_renderer;
     const float du = halfTexel ? g_client.texelU : 0.0f;
@@ -312,7 +319,11 @@ void BindTexture(Texture* texture, int mode) {
 void DrawIndexed(const uint16_t* indices, int indexCount) {
     ConvertLockedVertices(true);
     IDirect3DDevice9* d3d = D3D_Device();
-    if (!d3d || !g_client.vertices || indexCount < 3 || g_client.drawCount == 0) return;
+    if (!d3d || !g_client.vertices || !indices || indexCount < 3 || g_client.drawCount == 0) return;
+    if (!IndicesWithin(indices, indexCount, g_client.drawCount)) {
+        VELK_WARNING("DrawIndexed: an index reaches past the %d locked vertices", g_client.drawCount);
+        return;
+    }
     d3d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(g_client.drawCount),
                                 static_cast<UINT>(indexCount / 3), indices, D3DFMT_INDEX16, g_client.vertices.get(),
                                 sizeof(RenderVertex));

@@ -234,6 +234,13 @@ TEST_F(SpriteBatchTest, OversizedLocksAreRefusedNotWrittenPast) {
     EXPECT_TRUE(device.draws.empty());
 }
 
+TEST_F(SpriteBatchTest, IndicesPastTheLockedVerticesAreRefused) {
+    const RenderVertex quad[4] = {};
+    const uint16_t indices[6] = {0, 1, 2, 0, 2, 4};
+    DrawTriangles(quad, 4, indices, 6, nullptr, kAddressClamp, nullptr);
+    EXPECT_TRUE(device.draws.empty());
+}
+
 TEST_F(SpriteBatchTest, LockedVerticesAreConvertedOnceAndDrawn) {
     TestTexture t(16, 16);
     RenderVertex* v = LockVertices(4);
