@@ -21,14 +21,6 @@ void Put32(uint8_t*& at, uint32_t value) {
     at += 4;
 }
 
-// The extension of the last path component, without the dot; empty when there is none.
-std::string Extension(const std::string& name) {
-    const std::size_t slash = name.find_last_of("/\\");
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return name.substr(dot + 1);
-}
-
 }  // namespace
 
 std::vector<uint8_t> EncodeBmp(const Surface& surface) {
@@ -55,7 +47,7 @@ std::vector<uint8_t> EncodeBmp(const Surface& surface) {
 }
 
 std::string BmpFileName(const std::string& name) {
-    const std::string extension = Extension(name);
+    const std::string extension = StoredNameExtension(name);
     if (ToLower(extension) == "bmp") return name;
     if (!extension.empty()) VELK_WARNING("WARNING: SaveSurfaceAsBMP(%s) - wrong file extension!", name.c_str());
     return name + ".bmp";
