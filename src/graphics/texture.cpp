@@ -104,11 +104,14 @@ void LoadAlphaFile(Surface& image, const std::string& fileName) {
     image.hasAlpha = true;
 }
 
-IDirect3DTexture9* CreateDeviceTexture(const Surface& image) {
-    int width = image.width, height = image.height;
-    if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(width, height)) {
-        const auto padded = NewPaddedCopy(image, width, height);
-        ExtendEdges(image.width, padded->pixels, width, image.height, height);
+// Pads to powers of two when asked; the texture's size becomes what was requested, then
+// what the device reports.
+IDirect3DTexture9* CreateDeviceTexture(Texture* t, const Surface& image) {
+    t->width = image.width;
+    t->height = image.height;
+    if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(t->width, t->height)) {
+        const auto padded = NewPaddedCopy(image, t->width, t->height);
+        ExtendEdges(image.width, padded->pixels, t->width, image.height, t->height);
         return D3D_CreateTextureFromSurface(*padded);
     }
     return D3D_CreateTextureFromSurface(image);
@@ -123,11 +126,9 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
     t->hasAlpha = image.hasAlpha;
     t->imageWidth = image.width;
     t->imageHeight = image.height;
-    t->width = image.width;
-    t->height = image.height;
     t->isRenderTarget = false;
     t->name = fileName;
-    t->deviceTexture = CreateDeviceTexture(image);
+    t->deviceTexture = CreateDeviceTexture(t, image);
     if (!t->deviceTexture) {
         VELK_WARNING("Texture <%s>: the device refused the texture", fileName.c_str());
         return;
