@@ -7,6 +7,7 @@
 #include "core/config.h"
 #include "core/log.h"
 #include "core/string_utils.h"
+#include "core/storage_path.h"
 #include "graphics/image_files.h"
 #include "graphics/image_loader.h"
 #include "graphics/render.h"
@@ -91,7 +92,7 @@ void ReleaseDeviceObjects(Texture* t) {
 }
 
 void LoadAlphaFile(Surface& image, const std::string& fileName) {
-    const std::string alphaName = WithoutExtension(fileName) + "_alpha.png";
+    const std::string alphaName = RemoveExtension(fileName) + "_alpha.png";
     if (StoredFileExists(alphaName)) {
         Surface alpha;
         LoadSurfaceFromFile(alpha, alphaName);
@@ -118,7 +119,7 @@ IDirect3DTexture9* CreateDeviceTexture(Texture* t, const Surface& image) {
 }
 
 void LoadTextureImage(Texture* t, const std::string& fileName) {
-    t->formatIndex = ImageFormatFromExtension(StoredNameExtension(fileName));
+    t->formatIndex = ImageFormatFromExtension(GetExtension(fileName));
     if (t->formatIndex == kFormatNone) VELK_ERROR("Unknown texture format in <%s>", fileName.c_str());
     Surface image;
     LoadSurfaceFromFile(image, fileName);
@@ -138,7 +139,7 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
 }
 
 std::string ResolveTextureName(const std::string& name) {
-    if (!StoredNameExtension(name).empty()) return name;
+    if (!GetExtension(name).empty()) return name;
     for (const char* extension : kExtensionsInOrder) {
         const std::string candidate = name + "." + extension;
         if (StoredFileExists(candidate)) return candidate;
@@ -189,7 +190,7 @@ int ImageFormatFromExtension(const std::string& extension) {
 }
 
 Texture* LoadTexture(const std::string& name) {
-    const std::string resolved = ResolveTextureName(NormalizeStoredName(name));
+    const std::string resolved = ResolveTextureName(NormalizePath(name));
     Registry& registry = TheRegistry();
     if (const auto found = registry.byName.find(resolved); found != registry.byName.end()) {
         found->second->refCount += 1;
@@ -197,7 +198,7 @@ Texture* LoadTexture(const std::string& name) {
     }
     TexturePtr texture(new Texture());
     LoadTextureImage(texture.get(), resolved);
-    const std::string sheet = WithoutExtension(resolved) + ".txt";
+    const std::string sheet = RemoveExtension(resolved) + ".txt";
     if (StoredFileExists(sheet))
         LoadSpriteSheet(texture.get(), sheet);
     else

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/config.h"
-#include "fixtures/temp_dir.h"
+#include "fixtures/mounted_dir.h"
 #include "graphics/bmp_writer.h"
 #include "graphics/surface.h"
 
@@ -15,7 +15,7 @@ class LoggedTest : public ::testing::Test {
 protected:
     void SetUp() override { g_config.create_log = true; }
     void TearDown() override { g_config.create_log = false; }
-    TempDir dir_;
+    MountedDir dir_;
 };
 
 using BmpWriter = LoggedTest;
@@ -33,9 +33,8 @@ TEST_F(BmpWriter, HeaderOfATwoByOneSurface) {
     };
     EXPECT_EQ(EncodeBmp(s), expected);
 
-    const std::string name = (dir_ / "shot.bmp").string();
-    SaveSurfaceAsBMP(name, s);
-    const std::string written = dir_.Read("shot.bmp");
+    SaveSurfaceAsBMP("shots/shot.bmp", s);
+    const std::string written = dir_.Read("shots/shot.bmp");
     EXPECT_EQ(std::vector<uint8_t>(written.begin(), written.end()), expected);
 }
 
@@ -58,7 +57,7 @@ TEST_F(BmpWriter, FileNamesGetTheBmpExtension) {
 
 TEST_F(BmpWriter, EmptyCaptureAndFailedOpenOnlyWarn) {
     testing::internal::CaptureStderr();
-    SaveSurfaceAsBMP((dir_ / "empty.bmp").string(), Surface());
+    SaveSurfaceAsBMP("empty.bmp", Surface());
     std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("nothing to save"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "empty.bmp"));
@@ -67,7 +66,7 @@ TEST_F(BmpWriter, EmptyCaptureAndFailedOpenOnlyWarn) {
     s.Create(1, 1, true);
     std::filesystem::create_directories(dir_ / "taken.bmp");  // a folder cannot be opened as a file
     testing::internal::CaptureStderr();
-    SaveSurfaceAsBMP((dir_ / "taken.bmp").string(), s);
+    SaveSurfaceAsBMP("taken.bmp", s);
     log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("can't open"), std::string::npos);
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fixtures/image_fixtures.h"
-#include "fixtures/temp_dir.h"
+#include "fixtures/mounted_dir.h"
 #include "render_fixture.h"
 
 namespace {
@@ -14,14 +14,8 @@ namespace {
 // Texture files are written into a fresh data folder that the texture unit reads from.
 class TextureTest : public RenderFixture {
 protected:
-    void SetUp() override {
-        RenderFixture::SetUp();
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-    }
     void TearDown() override {
         ReleaseAllTextures();
-        std::filesystem::current_path(previous_);
         RenderFixture::TearDown();
     }
 
@@ -30,8 +24,7 @@ protected:
     }
     void Text(const std::string& name, const std::string& text) { dir_.Write(name, text); }
 
-    TempDir dir_;
-    std::filesystem::path previous_;
+    MountedDir dir_;
 };
 
 void ExpectRect(const SpriteRect& r, const SpriteRect& expected) {
