@@ -326,13 +326,8 @@ void ReloadDeviceTextures() {
 }
 
 void UpdateTexture(int x, int y, Texture* texture, int width, int height, const void* pixels, int kind) {
-    if (!texture || !texture->deviceTexture || !pixels) return;
-    if (x < 0 || y < 0 || width < 1 || height < 1 || x + width > texture->width || y + height > texture->height) {
-        VELK_WARNING("UpdateTexture: rectangle %d,%d %dx%d lies outside the %dx%d texture", x, y, width, height,
-                     texture->width, texture->height);
-        return;
-    }
-    D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
+    // The back end refuses (with a warning) rectangles that do not fit the texture.
+    if (texture && texture->deviceTexture) D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
 }
 
 const std::vector<TexturePtr>& AllTextures() { return TheRegistry().textures; }

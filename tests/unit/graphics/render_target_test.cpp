@@ -5,6 +5,7 @@
 
 #include "core/config.h"
 #include "fixtures/mounted_dir.h"
+#include "graphics/texture.h"
 #include "graphics/bmp_writer.h"
 #include "graphics/surface.h"
 
@@ -140,6 +141,173 @@ TEST_F(ScreenshotPlanTest, UnreadableBackBufferIsAWarning) {
     g_config.create_log = false;
     EXPECT_NE(log.find("could not be read"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "shot.bmp"));
+}
+
+}  // namespace
+
+#include "fixtures/image_fixtures.h"
+#include "graphics/render_target.h"
+#include "platform/d3d9/d3dx9.h"
+
+namespace {
+
+class FakeSurface : public IDirect3DSurface9 {
+public:
+    unsigned long AddRef() override { return ++refs; }
+    unsigned long Release() override { return --refs; }
+    HRESULT GetDevice(IDirect3DDevice9**) override { return D3DERR_INVALIDCALL; }
+    HRESULT GetDesc(D3DSURFACE_DESC*) override { return D3DERR_INVALIDCALL; }
+    HRESULT LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
+    HRESULT UnlockRect() override { return D3D_OK; }
+    unsigned long refs = 1;
+};
+
+// Records the scenes drawn into it; can refuse to bind.
+class FakeRenderToSurface : public ID3DXRenderToSurface {
+public:
+    unsigned long AddRef() override { return ++refs; }
+    unsigned long Release() override { return --refs; }
+    HRESULT BeginScene(IDirect3DSurface9*, const D3DVIEWPORT9*) override {
+        if (refuse) return D3DERR_INVALIDCALL;
+        ++begun;
+        return D3D_OK;
+    }
+    HRESULT EndScene(DWORD) override {
+        ++ended;
+        return D3D_OK;
+    }
+    unsigned long refs = 1;
+    int begun = 0, ended = 0;
+    bool refuse = false;
+};
+
+class TargetDeviceTexture : public FakeTexture {
+public:
+    TargetDeviceTexture() : FakeTexture(64, 64, D3DFMT_A8R8G8B8, 4) {}
+    HRESULT GetSurfaceLevel(UINT, IDirect3DSurface9** out) override {
+        surface.AddRef();
+        *out = &surface;
+        return D3D_OK;
+    }
+    FakeSurface surface;
+};
+
+struct FakeTarget {
+    TargetDeviceTexture device;
+    FakeRenderToSurface target;
+    Texture record;
+    FakeTarget() {
+        record.width = record.height = 64;
+        record.deviceTexture = &device;
+        record.renderTarget = &target;
+        record.isRenderTarget = true;
+    }
+};
+
+class RenderTargetTest : public RenderFixture {
+protected:
+    void SetUp() override {
+        RenderFixture::SetUp();
+        ASSERT_TRUE(BeginScene());
+    }
+    void TearDown() override {
+        CloseLeftoverRenderTarget();
+        ReleaseAllTextures();
+        RenderFixture::TearDown();
+    }
+    void PendingQuad() { DrawRectangle(nullptr, 10, 10, 0, 8, 8, 0, 1, 1); }
+};
+
+TEST_F(RenderTargetTest, BeginClosesTheSceneAndEndReopensIt) {
+    FakeTarget t;
+    PendingQuad();
+    ASSERT_TRUE(BeginRenderToTexture(&t.record, 0xFF000000u));
+    EXPECT_EQ(device.draws.size(), 1u);  // the back buffer's quad went first
+    EXPECT_EQ(device.scenesEnded, 1);
+    EXPECT_FALSE(g_renderer.sceneBegun);
+    EXPECT_TRUE(g_renderer.renderTargetActive);
+    EXPECT_EQ(ActiveRenderTarget(), &t.record);
+    EXPECT_EQ(t.target.begun, 1);
+    PendingQuad();
+    EndRenderToTexture();
+    EXPECT_EQ(device.draws.size(), 2u);  // flushed into the target before leaving it
+    EXPECT_EQ(t.target.ended, 1);
+    EXPECT_TRUE(g_renderer.sceneBegun);
+    EXPECT_FALSE(g_renderer.renderTargetActive);
+    EXPECT_EQ(ActiveRenderTarget(), nullptr);
+    EXPECT_EQ(t.device.surface.refs, 1u);  // the bound level was let go
+}
+
+TEST_F(RenderTargetTest, TargetsDoNotNest) {
+    FakeTarget a, b;
+    ASSERT_TRUE(BeginRenderToTexture(&a.record, 0));
+    ASSERT_TRUE(BeginRenderToTexture(&b.record, 0));
+    EXPECT_EQ(a.target.ended, 1);
+    EXPECT_EQ(b.target.begun, 1);
+    EXPECT_FALSE(g_renderer.sceneBegun);  // still drawing into b
+    EndRenderToTexture();
+    EXPECT_TRUE(g_renderer.sceneBegun);
+    EXPECT_EQ(b.target.ended, 1);
+}
+
+TEST_F(RenderTargetTest, EndWithoutTargetDoesNothing) {
+    PendingQuad();
+    EndRenderToTexture();
+    EXPECT_EQ(PendingBatchVertices(0), 4);
+    EXPECT_TRUE(device.draws.empty());
+    EXPECT_EQ(device.scenesEnded, 0);
+}
+
+TEST_F(RenderTargetTest, RefusedBindStaysOnTheBackBuffer) {
+    FakeTarget t;
+    t.target.refuse = true;
+    EXPECT_FALSE(BeginRenderToTexture(&t.record, 0));
+    EXPECT_TRUE(g_renderer.sceneBegun);
+    EXPECT_FALSE(g_renderer.renderTargetActive);
+    EXPECT_FALSE(g_renderer.sceneWasBegun);
+}
+
+TEST_F(RenderTargetTest, TextureWithoutTargetIsFatal) {
+    Texture plain;
+    EXPECT_EXIT(
+        {
+            g_config.create_log = true;
+            BeginRenderToTexture(&plain, 0);
+        },
+        testing::ExitedWithCode(3), "BeginRenderToTexture - texture is not a render target");
+}
+
+TEST_F(RenderTargetTest, LeftoverTargetIsClosedBeforeTheNextClear) {
+    FakeTarget t;
+    ASSERT_TRUE(BeginRenderToTexture(&t.record, 0));
+    // The frame ends with the scripts' target still bound.
+    FlushBatch(kAllBatchSlots);
+    EndScene();
+    const int scenes = device.scenesBegun;
+    CloseLeftoverRenderTarget();
+    EXPECT_EQ(t.target.ended, 1);
+    EXPECT_FALSE(g_renderer.renderTargetActive);
+    EXPECT_FALSE(g_renderer.sceneBegun);  // no scene is opened before the clear
+    EXPECT_EQ(device.scenesBegun, scenes);
+    EXPECT_TRUE(ClearScreen());
+    EXPECT_TRUE(BeginScene());
+}
+
+TEST_F(RenderTargetTest, ActiveTargetOutlivesItsLastReference) {
+    const MountedDir dir;
+    dir.Write("layer.png", EncodeImage(FixtureFormat::Png, 4, 4, 4, PatternPixels(4, 4, 4)));
+    Texture* layer = LoadTexture("layer");
+    FakeTarget fake;
+    layer->deviceTexture = &fake.device;
+    layer->renderTarget = &fake.target;
+    ASSERT_TRUE(BeginRenderToTexture(layer, 0));
+    layer->refCount = 0;
+    ReleaseUnusedTextures();  // as when a script collects garbage during its render
+    ASSERT_EQ(AllTextures().size(), 1u);
+    EndRenderToTexture();
+    EXPECT_EQ(fake.target.ended, 1);
+    ReleaseUnusedTextures();
+    EXPECT_TRUE(AllTextures().empty());
 }
 
 }  // namespace
