@@ -196,3 +196,40 @@ TEST_F(TextureTest, ReleaseFlushesPendingQuadsAndUnbindsFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextureTest, DeviceRecreationKeepsRecordsAndReloadsImages) {
+    Png("hero.png", 16, 8);
+    Text("hero.txt", "idle 0 0 8 8 4 4\n@scale 2\n");
+    Texture* t = LoadTexture("hero");
+    t->refCount = 3;
+    ReleaseDeviceTextures();
+    EXPECT_EQ(t->deviceTexture, nullptr);
+    EXPECT_EQ(t->memoryBytes, 0);
+    Png("hero.png", 32, 8);  // what is on disk now is what comes back
+    ReloadDeviceTextures();
+    EXPECT_EQ(t->imageWidth, 32);
+    EXPECT_EQ(t->refCount, 3);
+    EXPECT_FLOAT_EQ(t->scale, 2.0f);
+    ASSERT_EQ(t->sprites.size(), 1u);
+    EXPECT_EQ(t->sprites[0].name, "idle");
+    t->refCount = 0;
+}
+
+TEST_F(TextureTest, ShutdownReportsTexturesStillReferenced) {
+    Png("kept.png", 4, 4);
+    Png("dropped.png", 4, 4);
+    LoadTexture("kept")->refCount = 2;
+    LoadTexture("dropped")->refCount = 0;
+    g_config.create_log = true;
+    testing::internal::CaptureStderr();
+    ReleaseAllTextures();
+    const std::string log = testing::internal::GetCapturedStderr();
+    g_config.create_log = false;
+    EXPECT_NE(log.find("Texture is not released: kept.png [ref: 2]"), std::string::npos);
+    EXPECT_EQ(log.find("dropped.png"), std::string::npos);
+    EXPECT_TRUE(AllTextures().empty());
+}
+
+}  // namespace
