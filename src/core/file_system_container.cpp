@@ -44,7 +44,8 @@ bool StaysInside(const std::string& name) {
     return namesSomething;
 }
 
-bool FileSystemContainer::Init(const std::string& path, bool create) {
+bool FileSystemContainer::Init(const std::string& givenPath, bool create) {
+    const std::string path = NormalizePath(givenPath);
     if (create) MakeDirectories(path);
     FileInfo info;
     if (!Storage_Stat(path, info)) {

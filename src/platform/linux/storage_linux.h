@@ -15,7 +15,8 @@ std::string Storage_GetDefaultWriteFolder();
 std::string Storage_GetFullPath(const std::string& path);
 // The path as it is on disk: each missing component replaced by one that differs only in case.
 std::string Storage_ResolvePath(const std::string& path);
-// A wildcard in the last component finds the first matching entry.
+// A wildcard in the last component finds the first matching entry; a path that ends in a
+// separator finds nothing.
 bool Storage_Stat(const std::string& path, FileInfo& info);
 int Storage_ListDirectory(const std::string& patternPath, FileInfoMap& map, bool files, bool directories);
 // The mode may hold 't' (text), which is the caller's business here.

@@ -36,7 +36,7 @@ TEST(FileSystemContainerInit, NeedsAnExistingDirectoryUnlessCreating) {
     FileSystemContainer container;
     EXPECT_FALSE(container.Init((dir / "missing").string(), false));
     EXPECT_FALSE(container.Init((dir / "file").string(), false));
-    ASSERT_TRUE(container.Init((dir / "made/deep").string(), true));
+    ASSERT_TRUE(container.Init((dir / "made/deep").string() + "/", true));
     EXPECT_EQ(container.Root(), (dir / "made/deep").string() + "/");
     EXPECT_TRUE(fs::is_directory(dir / "made/deep"));
 }
@@ -64,6 +64,11 @@ TEST_F(FileSystemContainerTest, LoadFileUnscramblesOnlyDataWithTheHeader) {
     EXPECT_EQ(Load("almost.bin"), std::string("\x00\x0E\x01", 3));
     EXPECT_EQ(Load("folder"), "<null>");
     EXPECT_EQ(Load("missing.txt"), "<null>");
+    FileInfo info;
+    EXPECT_TRUE(container.Stat("folder", info));
+    EXPECT_EQ(info.size, -1);
+    EXPECT_FALSE(container.Stat("folder/", info));  // as in archives: "dir/" names no file
+    EXPECT_FALSE(container.Stat("", info));
 }
 
 TEST_F(FileSystemContainerTest, LoadedDataEndWithAZeroByte) {
