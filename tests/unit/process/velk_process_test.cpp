@@ -30,7 +30,8 @@ void WriteMinimalGame(const TempDir& dir) {
 
 class VelkProcess {
 public:
-    VelkProcess(const TempDir& dir, std::vector<std::string> arguments, const std::string& videoDriver = "dummy")
+    VelkProcess(const TempDir& dir, std::vector<std::string> arguments, const std::string& videoDriver = "dummy",
+                bool withGame = true)
         : dir_(dir), stderr_name_("stderr-" + std::to_string(++count_) + ".txt") {
         const std::string stderrPath = (dir / stderr_name_).string();
         arguments.insert(arguments.begin(), VELK_EXECUTABLE);
@@ -44,7 +45,8 @@ public:
         for (std::string& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
         std::filesystem::create_directories(dir / "run");
-        WriteMinimalGame(dir);
+        std::filesystem::create_directories(dir / "game");
+        if (withGame) WriteMinimalGame(dir);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, (dir / "game").c_str());
@@ -162,7 +164,7 @@ TEST(VelkProcess, MissingConfigurationIsFatalAndNamesTheFile) {
     for (const Case& c : cases) {
         TempDir dir;
         dir.Write("game/data/config.cfg", "");  // data folders never supply it
-        VelkProcess velk(dir, c.arguments);
+        VelkProcess velk(dir, c.arguments, "dummy", false);
         EXPECT_TRUE(ExitedWith(velk.Wait(), 3)) << velk.Stderr();
         EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(c.message));
         EXPECT_TRUE(std::filesystem::is_empty(dir / "run")) << "ends before the single-instance test";
