@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,6 +183,45 @@ TEST(VelkProcess, ConfigurationNamedOnTheCommandLineIsRead) {
     EXPECT_TRUE(named) << "the single-instance lock is named after product_name";
     velk.Signal(SIGTERM);
     EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+}
+
+// The mount lines of the log, in the order they were written.
+std::vector<std::string> MountLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("Adding ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(VelkProcess, CustomDataSourcesAreTheOnlyDataMountedInKeyOrder) {
+    TempDir dir;
+    std::string sources;
+    for (int i = 0; i < 12; ++i) {
+        sources += " src" + std::to_string(i);
+        std::filesystem::create_directories(dir / ("game/src" + std::to_string(i)));
+    }
+    dir.Write("game/config.cfg", "portable true create_log true custom_data_sources [" + sources + " ]");
+    dir.Write("game/src5/init.lua", "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+    dir.Write("game/data/init.lua", "error('the data folder must not be mounted')");
+    dir.Write("game/data.pak", "");
+    VelkProcess velk(dir, {}, "dummy", false);
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    std::string log;
+    for (int i = 0; i < 500 && log.find("VelkInit done") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        log = dir.Read("game/user/log.txt");
+    }
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+
+    // The writable container is mounted before the log starts, so the log begins at the language.
+    std::vector<testing::Matcher<std::string>> expected = {testing::EndsWith("path:lang/en")};
+    for (const char* source : {"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"})
+        expected.push_back(testing::EndsWith(std::string("path:src") + source));
+    EXPECT_THAT(MountLines(log), testing::ElementsAreArray(expected)) << log;
 }
 
 }  // namespace
