@@ -1,5 +1,6 @@
 #include "core/pack_container.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "core/log.h"
@@ -12,7 +13,8 @@ namespace {
 constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kSmallestRecord = 4 + 4 + 4 + 1 + 4;
 
-// Sequential little-endian reads from the pack, each bounded by the file's size.
+// Sequential little-endian reads from the pack through a buffer, each bounded by the
+// file's size.
 class PackReader {
 public:
     PackReader(std::FILE* file, uint64_t fileSize) : file_(file), fileSize_(fileSize) {}
@@ -21,8 +23,16 @@ public:
 
     bool Bytes(void* out, std::size_t count) {
         if (count > Remaining()) return false;
-        if (Storage_ReadAt(file_, out, count, position_) != count) return false;
-        position_ += count;
+        char* target = static_cast<char*>(out);
+        while (count > 0) {
+            if (next_ == buffer_.size() && !Refill()) return false;
+            const std::size_t part = std::min(count, buffer_.size() - next_);
+            std::copy_n(buffer_.data() + next_, part, target);
+            next_ += part;
+            position_ += part;
+            target += part;
+            count -= part;
+        }
         return true;
     }
 
@@ -34,9 +44,19 @@ public:
     }
 
 private:
+    static constexpr std::size_t kChunk = 64 * 1024;
+
+    bool Refill() {
+        buffer_.resize(static_cast<std::size_t>(std::min<uint64_t>(kChunk, Remaining())));
+        next_ = 0;
+        return !buffer_.empty() && Storage_ReadAt(file_, buffer_.data(), buffer_.size(), position_) == buffer_.size();
+    }
+
     std::FILE* file_;
     uint64_t fileSize_;
     uint64_t position_ = 0;
+    std::vector<char> buffer_;
+    std::size_t next_ = 0;
 };
 
 const char* ReadRecord(PackReader& reader, uint64_t fileSize, PackContainer::Entry& entry) {

@@ -31,8 +31,12 @@ struct FileCloser {
 };
 using FileStream = std::unique_ptr<std::FILE, FileCloser>;
 
-// A zeroed buffer of size + 1 bytes, or null when memory runs out.
-inline FileData AllocateFileData(std::size_t size) { return FileData(new (std::nothrow) char[size + 1]()); }
+// A buffer of size + 1 bytes, the last one zero, or null when memory runs out.
+inline FileData AllocateFileData(std::size_t size) {
+    FileData data(new (std::nothrow) char[size + 1]);
+    if (data) data[size] = '\0';
+    return data;
+}
 
 class StorageContainer {
 public:

@@ -25,7 +25,7 @@ void MountLanguageStorage() {
     if (g_config.language != "en") AddDirectoryStorage(g_config.language_directory + "/en", false, false);
 }
 
-void MountDataSources() {
+void MountDataStorage() {
     if (!g_config.custom_data_sources.empty()) {
         for (const std::string& source : g_config.custom_data_sources) AddDirectoryStorage(source, false, false);
         return;

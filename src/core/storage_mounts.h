@@ -7,4 +7,4 @@ bool MountWritableStorage();
 void MountLanguageStorage();
 // custom_data_sources when set; else "data", the language pack, "data.pck", "data_3.pak" to
 // "data_1.pak" and "data.pak".
-void MountDataSources();
+void MountDataStorage();

@@ -23,6 +23,7 @@
 #include "platform/linux/window.h"
 #include "script/lua_api.h"
 #include "script/lua_base.h"
+#include "script/lua_bound.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -41,6 +42,7 @@ constexpr std::size_t kConfigPrefixLength = 7;
 // What start-up brought up, so that shutdown (after a second copy or a fatal error on
 // the way) takes down only that.
 struct StartedSteps {
+    bool storage = false;
     bool profiler = false;
     bool window = false;
     bool sound = false;
@@ -53,6 +55,11 @@ bool KeyPressedThisFrame(int code) { return g_input.keys.pressed[code] == kKeyPr
 bool KeyHeld(int code) { return g_input.keys.down[code] == kKeyHeld; }
 
 // --- start-up steps -------------------------------------------------------------------
+
+void InitStorageStep() {
+    InitStorage();
+    g_started.storage = true;
+}
 
 void LoadStartFiles() {
     LoadLanguageFile(g_config.language);
@@ -204,6 +211,12 @@ bool StartsWithNoCase(const char* text, const char* prefix, std::size_t length) 
     return strncasecmp(text, prefix, length) == 0;
 }
 
+// The report and the log live in the writable container; without one there is no report.
+void SetCrashPathsFromStorage() {
+    if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
+    RefreshCrashSender();
+}
+
 void RunMessageLoop() {
     while (!g_app.quit_requested) {
         const PumpResult result = PumpOneEvent();
@@ -245,14 +258,14 @@ bool LimitFrameRate(double& dt, int fpsLimit) {
 }
 
 bool VelkInit() {
-    InitStorage();
+    InitStorageStep();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
     RefreshCrashSender();
     MountWritableStorage();
     StartLog();
     MountLanguageStorage();
-    MountDataSources();
+    MountDataStorage();
     StartFrameTimer();
     SeedRandomGenerator();
     ProfileStart("velk_init");
@@ -316,6 +329,8 @@ void MainFrame() {
     ProfileStart("main_update");
     MainUpdate(static_cast<float>(dt));
     ProfileStop("main_update");
+    // Objects the script dropped during the update go here, outside every native method.
+    if (lua_State* L = LuaGetState()) LuaDeleteDroppedObjects(L);
     if (g_app.quit_requested) return;
     RenderAndPresent();
     ReleaseUnused();
@@ -352,7 +367,7 @@ void EngineShutdown() {
         // Renderer: close the back end; FreeBatchBuffers().
     }
     if (g_started.profiler) ProfilePrint();
-    ShutdownStorage();
+    if (g_started.storage) ShutdownStorage();
     CloseAppWindow();
     g_instance_lock.Release();
     g_started = StartedSteps{};
@@ -368,8 +383,7 @@ int AppMain(int argc, char** argv) {
     }
     g_config.config_file = line.config_file;
     if (VelkInit()) {
-        // Storage: SetCrashDumpPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt")).
-        RefreshCrashSender();
+        SetCrashPathsFromStorage();
         RunMessageLoop();
     }
     EngineShutdown();

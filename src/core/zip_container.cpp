@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/storage_path.h"
 #include "core/zip_entry_reader.h"
+#include "platform/linux/storage_linux.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ bool CurrentEntryName(unzFile archive, unz_file_info64& info, std::string& name)
 }  // namespace
 
 bool ZipContainer::Init(const std::string& path, const std::string& password, const std::string& prefix) {
-    path_ = path;
+    path_ = Storage_ResolvePath(path);
     password_ = password;
     prefix_ = prefix;
     if (!ReadDirectory()) {
@@ -96,8 +97,12 @@ FileData ZipContainer::LoadFile(const std::string& name, int32_t* size) const {
     if (!entry) return nullptr;
     const UnzipHandle archive = OpenArchive(path_);
     if (!archive) return nullptr;
+    // The index was made at mount: the entry found there must still be the one indexed.
     unz64_file_pos position{entry->directoryPosition, entry->fileNumber};
-    if (unzGoToFilePos64(archive.get(), &position) != UNZ_OK)
+    unz_file_info64 info{};
+    std::string nameThere;
+    if (unzGoToFilePos64(archive.get(), &position) != UNZ_OK || !CurrentEntryName(archive.get(), info, nameThere) ||
+        nameThere != entry->name)
         VELK_ERROR("Storage:Zip: Can't open file %s", fullName.c_str());
     ZipReadResult result = ReadCurrentZipEntry(archive.get(), password_);
     switch (result.status) {

@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::size_t kEncryptionHeaderSize = 12;
 constexpr uLong kFlagEncrypted = 1;
-constexpr uLong kFlagDataDescriptor = 8;
 constexpr uLong kFlagStrongEncryption = 64;
 constexpr int kMethodStored = 0;
 constexpr int kMethodDeflated = 8;
@@ -56,15 +55,15 @@ bool ReadRaw(unzFile archive, std::vector<unsigned char>& raw) {
     return true;
 }
 
-// Strips and checks the encryption header; false for a wrong password.
+// Strips and checks the encryption header; false for a wrong password. Writers put the
+// checksum's or (with a data descriptor) the time's high byte last; either is taken, since
+// the checksum of the whole entry is checked afterwards anyway.
 bool Decrypt(const unz_file_info64& info, const std::string& password, std::vector<unsigned char>& raw) {
     ZipCipher cipher(password);
     cipher.Decrypt(raw.data(), raw.size());
     const unsigned char check = raw[kEncryptionHeaderSize - 1];
-    const unsigned char expected = (info.flag & kFlagDataDescriptor) ? static_cast<unsigned char>(info.dosDate >> 8)
-                                                                     : static_cast<unsigned char>(info.crc >> 24);
     raw.erase(raw.begin(), raw.begin() + kEncryptionHeaderSize);
-    return check == expected;
+    return check == static_cast<unsigned char>(info.crc >> 24) || check == static_cast<unsigned char>(info.dosDate >> 8);
 }
 
 bool Inflate(const std::vector<unsigned char>& raw, char* out, std::size_t size) {

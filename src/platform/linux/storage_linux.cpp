@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/file_system_container.h"
 #include "core/log.h"
 #include "core/storage_path.h"
 #include "core/string_utils.h"
@@ -178,12 +179,6 @@ std::string HomeFolder() {
     return user && user->pw_dir ? user->pw_dir : "";
 }
 
-void MakeAllDirectories(const std::string& path) {
-    for (std::size_t i = 1; i < path.size(); ++i)
-        if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0777);
-    mkdir(path.c_str(), 0777);
-}
-
 }  // namespace
 
 std::string Storage_GetDefaultWriteFolder() {
@@ -191,7 +186,7 @@ std::string Storage_GetDefaultWriteFolder() {
     std::string folder = xdg && xdg[0] == '/' ? xdg : HomeFolder() + "/.local/share";
     folder = NormalizePath(folder);
     if (folder.empty() || folder[0] != '/') VELK_ERROR("Storage: can't find the default place to write data");
-    MakeAllDirectories(folder);
+    MakeDirectories(folder);
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         VELK_ERROR("Storage: can't find the default place to write data");

@@ -49,7 +49,9 @@ void InitVideo() {
     // must not quit, since the script may veto it.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) VELK_ERROR("Error - RegisterClassEx");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return;
+    LogPrintf("SDL: %s", SDL_GetError());
+    VELK_ERROR("Error - RegisterClassEx");
 }
 
 WindowSize ScreenSize() {
@@ -102,7 +104,10 @@ SDL_Window* CreateAppWindow() {
     if (g_config.full_screen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
     state.window.reset(SDL_CreateWindow(g_config.product_name.c_str(), SDL_WINDOWPOS_CENTERED,
                                         SDL_WINDOWPOS_CENTERED, size.width, size.height, flags));
-    if (!state.window) VELK_ERROR("Cannot create application's window");
+    if (!state.window) {
+        LogPrintf("SDL: %s", SDL_GetError());
+        VELK_ERROR("Cannot create application's window");
+    }
     SetIconFromFile(state.window.get());
     CreateCursors();
     ApplyCursor();

@@ -114,6 +114,11 @@ TEST_F(FileSystemContainerTest, ListFollowsTheDirectorySearchRules) {
 
     FileInfoMap filesOnly;
     EXPECT_EQ(container.List("Sub/*", filesOnly, true, false), 2);
+    FileInfo first;
+    EXPECT_TRUE(container.Stat("sub/*.OGG", first));  // a wildcard finds the first match
+    EXPECT_EQ(first.size, 3);
+    EXPECT_FALSE(container.Stat("sub/*.wav", first));
+
     FileInfoMap known{{"a.ogg", FileInfo{99}}};
     EXPECT_EQ(container.List("Sub/*.OGG", known, true, false), 0);
     EXPECT_EQ(known["a.ogg"].size, 99);

@@ -179,7 +179,7 @@ protected:
     void MountAll() {
         ASSERT_TRUE(MountWritableStorage());
         MountLanguageStorage();
-        MountDataSources();
+        MountDataStorage();
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "core/config.h"
@@ -91,6 +92,14 @@ TEST(ZipContainer, FailsToMountWhatIsNoArchive) {
     EXPECT_FALSE(zip.Init((dir / "fake.pak").string(), kArchivePassword, ""));
 }
 
+TEST(ZipContainer, TheArchiveFileNameMayDifferInCase) {
+    const TempDir dir;
+    WriteZip((dir / "Data.pak").string(), {{"a.txt", "a"}});
+    ZipContainer data;
+    ASSERT_TRUE(data.Init((dir / "DATA.PAK").string(), kArchivePassword, ""));
+    EXPECT_EQ(Load(data, "a.txt"), "a");
+}
+
 TEST(ZipContainer, NamesOf1024BytesAndMoreAreKeptWhole) {
     const TempDir dir;
     const std::string longName = std::string(600, 'x') + "/" + std::string(600, 'y') + ".txt";
@@ -106,17 +115,22 @@ TEST(ZipContainer, NamesOf1024BytesAndMoreAreKeptWhole) {
 
 TEST(ZipContainer, PasswordProtectedEntriesLoadStoredOrDeflated) {
     const TempDir dir;
-    const std::string big = Pattern(20000);
-    for (const bool store : {true, false}) {
-        SCOPED_TRACE(store ? "stored" : "deflated");
-        const std::string path = (dir / (store ? "stored.pak" : "deflated.pak")).string();
-        WriteEncryptedZip(path, {{"init.lua", "print('hi')"}, {"data/big.txt", big}, {"empty", ""}}, kArchivePassword,
-                          store);
+    const ZipFixtureEntries entries = {{"init.lua", "print('hi')"}, {"data/big.txt", Pattern(20000)}, {"empty", ""}};
+    struct Maker {
+        const char* what;
+        std::function<void(const std::string&)> write;
+    };
+    const Maker makers[] = {
+        {"info-zip stored", [&](const std::string& path) { WriteEncryptedZip(path, entries, kArchivePassword, true); }},
+        {"info-zip deflated", [&](const std::string& path) { WriteEncryptedZip(path, entries, kArchivePassword, false); }},
+    };
+    for (const Maker& maker : makers) {
+        SCOPED_TRACE(maker.what);
+        const std::string path = (dir / (std::string(maker.what) + ".pak")).string();
+        maker.write(path);
         ZipContainer zip;
         ASSERT_TRUE(zip.Init(path, kArchivePassword, ""));
-        EXPECT_EQ(Load(zip, "init.lua"), "print('hi')");
-        EXPECT_EQ(Load(zip, "data/big.txt"), big);
-        EXPECT_EQ(Load(zip, "empty"), "");
+        for (const auto& [name, bytes] : entries) EXPECT_EQ(Load(zip, name), bytes) << name;
     }
 }
 
