@@ -44,6 +44,7 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"sys_exit", Api_sys_exit},
     // log and messages
     {"log", Api_log},
+    // Console: {"print", Api_print} over Console_Print, once the developer console lands.
     {"msg", Api_msg},
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <vector>
 
 #include <filesystem>
@@ -203,6 +204,15 @@ TEST_F(FileSystemContainerTest, SaveThatFailsHalfWayKeepsThePreviousContent) {
         EXPECT_EQ(dir.Read("saves/save.dat"), "previous content");
         EXPECT_EQ(Entries(dir / "saves"), std::vector<std::string>{"save.dat"}) << "no temporary file is left";
     }
+}
+
+TEST_F(FileSystemContainerTest, TheLongestNameASystemAllowsCanBeSavedAgain) {
+    const std::string name(255, 'n');
+    for (const char* content : {"first", "second"}) {
+        ASSERT_TRUE(container.Save(name, content, std::strlen(content), true, true, false));
+        EXPECT_EQ(dir.Read(name), content);
+    }
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{name});
 }
 
 TEST_F(FileSystemContainerTest, OverwriteReplacesTheFileAsItIsOnDisk) {
