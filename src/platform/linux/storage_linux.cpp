@@ -310,6 +310,8 @@ FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& tem
     const std::string base = folder + "." + target.substr(folder.size(), kTemporaryBaseLength);
     struct stat old;
     const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    // A file that could not be opened for writing is not replaced either.
+    if (replacing && access(target.c_str(), W_OK) != 0) return nullptr;
     const int fd = CreateUniqueFile(base, temporaryPath);
     if (fd >= 0 && replacing) fchmod(fd, old.st_mode & 07777);
     if (std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr) return FileStream(file);

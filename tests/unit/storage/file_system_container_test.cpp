@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -213,6 +214,15 @@ TEST_F(FileSystemContainerTest, TheLongestNameASystemAllowsCanBeSavedAgain) {
         EXPECT_EQ(dir.Read(name), content);
     }
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{name});
+}
+
+TEST_F(FileSystemContainerTest, AReadOnlyFileIsNotReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    dir.Write("locked.sav", "kept");
+    fs::permissions(dir / "locked.sav", fs::perms::owner_read);
+    const FileSystemContainer::SaveOutcome outcome = container.TrySave("locked.sav", "new", 3, true, true, false);
+    EXPECT_EQ(outcome.status, FileSystemContainer::SaveStatus::OpenFailed);
+    EXPECT_EQ(dir.Read("locked.sav"), "kept");
 }
 
 TEST_F(FileSystemContainerTest, OverwriteReplacesTheFileAsItIsOnDisk) {
