@@ -219,7 +219,7 @@ bool ScriptExit() {
 
 // The report and the log live in the writable container; without one there is no report.
 void SetCrashPathsFromStorage() {
-    if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
+    if (GetWritableContainer()) SetCrashDumpPath(GetWritablePath("crash.dmp"));
     RefreshCrashSender();
 }
 
