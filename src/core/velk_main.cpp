@@ -1,5 +1,7 @@
 #include "core/velk_main.h"
 
+#include <ctime>
+
 #include "core/build_info.h"
 #include "core/config.h"
 #include "core/crash.h"
@@ -7,7 +9,9 @@
 #include "core/input.h"
 #include "core/log.h"
 #include "core/profile.h"
+#include "core/random.h"
 #include "core/storage.h"
+#include "core/storage_mounts.h"
 #include "core/string_utils.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
@@ -16,6 +20,7 @@
 #include "platform/linux/signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
+#include "script/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 
@@ -56,30 +61,20 @@ void InitStorageStep() {
 }
 
 void LoadStartFiles() {
-    // Configuration: LoadLanguageFile(), LoadVersionFile(), LoadConfig() (g_config.config_file).
+    LoadLanguageFile(g_config.language);
+    LoadVersionFile(g_config.version_number, g_config.version_date);
+    LoadConfig();
 }
 
 bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
-
-void MountWritableContainer() {
-    // Storage: AddDirectoryStorage(portable_directory) with portable, else AddWritableStorage(writable_directory).
-}
 
 void StartLog() {
     ResetLogFile();
     LogPrintf("Velk engine version: %s (%s, %s)", kEngineVersion, BuildDate(), RevisionId());
     LogPrintf("Platform: %s", kPlatformName);
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
-    if (const FileSystemContainer* writable = GetWritableContainer())
-        LogPrintf("Storage: Writable container at %s", writable->Root().c_str());
-}
-
-void MountLanguageDirectory() {
-    // Storage: AddDirectoryStorage(language_directory + "/" + language), falling back to "/en".
-}
-
-void MountDataSources() {
-    // Storage: custom_data_sources, else "data", the language pack, "data.pck" and the ".pak" archives.
+    const FileSystemContainer* writable = GetWritableContainer();
+    LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
 }
 
 void StartFrameTimer() {
@@ -89,17 +84,13 @@ void StartFrameTimer() {
     timer.start = timer.Counter();
 }
 
-void SeedRandom() {
-    // Random: seed the engine's own rand with the calendar time in seconds.
-}
-
-void CreateScriptState() {
-    // Script: create the Lua state and LuaOpenLibs() when none exists yet.
-}
+void SeedRandomGenerator() { SeedRandom(static_cast<unsigned int>(std::time(nullptr))); }
 
 void BootGame() {
     ProfileStart("game_boot");
-    // Script: RegisterLuaApi(), LuaDoFile("init.lua"), LuaBoot().
+    RegisterLuaApi();
+    LuaDoFile("init.lua");
+    LuaBoot();
     ProfileStop("game_boot");
 }
 
@@ -130,7 +121,8 @@ void LoadConsoleHistory() {
 
 void InitGame() {
     ProfileStart("game_init");
-    // Script: LuaInit(); batch: one slot of 2048 vertices and 4096 indices.
+    LuaInit();
+    // Batch: one slot of 2048 vertices and 4096 indices.
     ProfileStop("game_init");
 }
 
@@ -148,7 +140,8 @@ void FinishStartUp() {
 // --- frame steps ----------------------------------------------------------------------
 
 void OnFocusLost() {
-    // Script: LuaOnLostFocus(); sound: QueueSoundsPaused(true).
+    LuaOnLostFocus();
+    // Sound: QueueSoundsPaused(true).
     ResetInput();
 }
 
@@ -200,7 +193,8 @@ void ReleaseDeviceResources() {
 }
 
 void RestoreDeviceResources() {
-    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init(); script: LuaRecreate().
+    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init().
+    LuaRecreate();
 }
 
 void ToggleFullScreen() {
@@ -211,11 +205,6 @@ void ToggleFullScreen() {
 }
 
 // --- process entry --------------------------------------------------------------------
-
-bool ScriptExit() {
-    // Script: return LuaOnExit().
-    return false;
-}
 
 // The report and the log live in the writable container; without one there is no report.
 void SetCrashPathsFromStorage() {
@@ -254,7 +243,7 @@ bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit)
     return !(confirmExit && closeOrigin == kCloseOriginWindow && scriptExit && scriptExit());
 }
 
-bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, ScriptExit); }
+bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, LuaOnExit); }
 
 bool LimitFrameRate(double& dt, int fpsLimit) {
     g_engine.fps_accumulator += dt;
@@ -268,16 +257,16 @@ bool VelkInit() {
     InitStorageStep();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
-    RefreshCrashSender();
-    MountWritableContainer();
+    MountWritableStorage();
     StartLog();
-    MountLanguageDirectory();
-    MountDataSources();
+    RefreshCrashSender();
+    MountLanguageStorage();
+    MountDataStorage();
     StartFrameTimer();
-    SeedRandom();
+    SeedRandomGenerator();
     ProfileStart("velk_init");
     g_started.profiler = true;
-    CreateScriptState();
+    LuaCreateState();
     BootGame();
     InitWindow();
     InitTextAndInput();
@@ -301,7 +290,7 @@ void CreateMainWindow() {
 void OnFocusRegained() {
     // Sound: QueueSoundsPaused(false).
     ResetInput();
-    // Script: LuaOnRegainedFocus().
+    LuaOnRegainedFocus();
     GetFrameTimer().Reset();
 }
 
@@ -344,23 +333,27 @@ void MainFrame() {
     g_engine.frame_rendered = true;
 }
 
-void MainUpdate(float) {
+void MainUpdate(float dt) {
     SwapInputQueues();
     ProcessInputEvents();
     HandleHotKeys();
     // Web: NetManager::Update().
-    // Console and script: Console_Update(dt), else UpdateScriptFrame(dt).
+    // Console: Console_Update(dt); the script's frame runs only while it is closed.
+    UpdateScriptFrame(dt);
 }
 
 void MainRender() {
     // Scene: PrerenderScene() when a scene exists.
     // Renderer: ClearScreen(), BeginScene() (stop when it fails), EndRenderToTexture(),
     // reset the draw statistics, FlushBatch(), default alpha blending.
-    // Script and console: RenderScriptFrame(), Console_Render(), FlushBatch(); end the scene.
+    RenderScriptFrame();
+    // Console_Render(), FlushBatch(); end the scene.
 }
 
 void EngineShutdown() {
-    // Script: LuaDestroy(); Console_SaveHistory() in dev_mode; close the script state.
+    LuaDestroy();
+    // Console: Console_SaveHistory() in dev_mode.
+    LuaCloseState();
     // Fonts: TrueText_Destroy().
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).

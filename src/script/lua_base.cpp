@@ -4,26 +4,27 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "audio/music_stopped_notice.h"
+#include "core/config.h"
+#include "core/input.h"
 #include "core/random.h"
+#include "core/storage.h"
+#include "script/lua_api.h"
 
 namespace {
 
 lua_State* g_lua = nullptr;
 
+DeveloperOverlay g_overlay;
+
 constexpr const char* kNoMessage = "(error with no message)";
 
-// The script file's bytes. Scripts come from the game's "data" folder until the
-// virtual file system serves them; a missing file is fatal, as storage makes it.
-std::string LoadScriptFile(const char* path) {
-    std::ifstream file(std::string("data/") + path, std::ios::binary);
-    if (!file) VELK_ERROR("Storage: LoadFile - file not found: %s", path);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+// Windows virtual-key codes of the developer hot keys.
+constexpr int kKeyShift = 0x10;
+constexpr int kKeyF2 = 0x71;
+constexpr int kKeyF8 = 0x77;
 
 // The error object on the stack top as text.
 const char* ErrorMessage(lua_State* L) {
@@ -95,6 +96,12 @@ void CallMusicStopped() {
     if (!TakeMusicStoppedNotice(name) || !PushEntryPoint("music_stopped", false)) return;
     lua_pushlstring(g_lua, name.data(), name.size());
     LuaCallProtected(1, 0, "LuaUpdate", __FILE__, __LINE__);
+}
+
+void ApplyDeveloperHotKeys(const KeyTables& keys) {
+    if (keys.pressed[kKeyF2] == kKeyPressed) g_overlay.shown = !g_overlay.shown;
+    if (keys.down[kKeyShift] != kKeyHeld) return;
+    if (keys.pressed[kKeyF8] == kKeyPressed) g_overlay.galleryMode = (g_overlay.galleryMode + 1) % 3;
 }
 
 // The field on the table at the top, pushed; nothing is pushed when the top is no table.
@@ -182,10 +189,11 @@ void LuaCallProtected(int argumentCount, int resultCount, const char* context, c
 }
 
 bool LuaDoFile(const char* path) {
-    const std::string source = LoadScriptFile(path);
+    int32_t size = 0;
+    const FileData source = LoadFile(path, &size, true);
     lua_pushcfunction(g_lua, LuaTraceback);
     const int handler = lua_gettop(g_lua);
-    int status = luaL_loadbuffer(g_lua, source.data(), source.size(), path);
+    int status = luaL_loadbuffer(g_lua, source.get(), static_cast<std::size_t>(size), path);
     if (status == 0) status = lua_pcall(g_lua, 0, 0, handler);
     if (status != 0)
         VELK_ERROR("LUA ERROR [%d - %s] during loading file: \"%s\"\n%s\n", status, LuaErrorKind(status), path,
@@ -233,6 +241,16 @@ bool LuaOnExit() {
     LuaCallProtected(0, 0, "LuaOnExit", __FILE__, __LINE__);
     return true;
 }
+
+void UpdateScriptFrame(float dt) {
+    UpdateMouseTables();
+    LuaUpdate(dt);
+    if (g_config.dev_mode) ApplyDeveloperHotKeys(g_input.keys);
+}
+
+void RenderScriptFrame() { LuaRender(); }
+
+const DeveloperOverlay& GetDeveloperOverlay() { return g_overlay; }
 
 bool LuaTableHasValue(lua_State* L, const char* field) {
     const int type = FieldType(L, field);

@@ -44,6 +44,20 @@ void LuaOnRegainedFocus();
 // True when the script defines `exit` (whatever it returns).
 bool LuaOnExit();
 
+// Per frame, before drawing: the input tables, the script's update (then the music
+// notice) and, in dev_mode, the developer hot keys.
+void UpdateScriptFrame(float dt);
+// Per frame, inside the scene: the script's render.
+void RenderScriptFrame();
+
+// Toggled by the developer hot keys: F2 the statistics overlay, Shift+F8 the font
+// gallery (0 off, 1 and 2 its two pages).
+struct DeveloperOverlay {
+    bool shown = false;
+    int galleryMode = 0;
+};
+const DeveloperOverlay& GetDeveloperOverlay();
+
 // Definition readers on the table at the top of the stack, which they leave in place.
 bool LuaTableHasValue(lua_State* L, const char* field);
 bool LuaTableIsNumber(lua_State* L, const char* field);

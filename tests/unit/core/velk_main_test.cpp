@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "core/config.h"
+#include "fixtures/engine_frame.h"
 #include "fixtures/fake_clock.h"
 #include "core/input.h"
 #include "core/profile.h"
+#include "script/lua_base.h"
 
 namespace {
 
@@ -76,19 +78,17 @@ TEST(ClosePolicy, ConfirmExitTimesOriginTimesExitDefined) {
     }
 }
 
-// The engine's frame on a fake clock, with no window.
+// The engine's frame on a fake clock, with no window and a script that does nothing.
 class MainFrameTest : public ::testing::Test {
 protected:
     FakeFrameTimer timer{5000};
     uint32_t& g_now = FakeClock::now;
 
     void SetUp() override {
-        InitConfigDefaults();
-        g_app = AppState{};
-        g_engine = EngineState{};
-        g_input = InputState{};
+        StartEngineFrameTest();
+        ASSERT_EQ(luaL_dostring(LuaGetState(), "function update() end function render() end"), 0);
     }
-    void TearDown() override { InitConfigDefaults(); }
+    void TearDown() override { EndEngineFrameTest(); }
     // Passes of the message loop with no message waiting, `ms` apart.
     int PassesUpdating(int passes, uint32_t ms) {
         int updated = 0;

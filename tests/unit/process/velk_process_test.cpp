@@ -38,6 +38,11 @@ public:
         envp.push_back(nullptr);
         std::filesystem::create_directories(dir / "run");
         std::filesystem::create_directories(dir / "game");
+        // The smallest game: a configuration (required) and a script with the four required entry points.
+        if (!std::filesystem::exists(dir / "game/config.cfg")) {
+            dir.Write("game/config.cfg", "");
+            dir.Write("game/data/init.lua", "function boot() end function init() end function update() end function render() end");
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, (dir / "game").c_str());
@@ -121,6 +126,15 @@ TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
         const int status = velk.Wait();
         EXPECT_TRUE(ExitedWith(status, 0)) << "signal " << signal << ", status " << status << "\n" << velk.Stderr();
     }
+}
+
+TEST(VelkProcess, MissingConfigurationFileIsFatal) {
+    TempDir dir;
+    VelkProcess velk(dir, {"CONFIG=missing.cfg"});
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status;
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT config.cpp, LINE "));
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(":\nCan't load config file (missing.cfg).\n"));
 }
 
 TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {

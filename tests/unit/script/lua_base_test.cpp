@@ -1,7 +1,6 @@
 #include "script/lua_base.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <string>
@@ -10,6 +9,7 @@
 #include "core/config.h"
 #include "core/crash.h"
 #include "core/random.h"
+#include "core/storage.h"
 #include "fixtures/temp_dir.h"
 
 namespace {
@@ -171,14 +171,16 @@ TEST_F(ScriptState, ErrorfRaisesWithoutPositionAndWithinTheLimit) {
     EXPECT_EQ(GlobalString("long_len"), "1020");
 }
 
+// Scripts come through storage: a "data" folder mounted as the only container.
 class ScriptFileDeathTest : public ScriptState {
 protected:
     void SetUp() override {
         ScriptState::SetUp();
-        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+        std::filesystem::create_directories(dir_ / "data");
+        ASSERT_TRUE(AddDirectoryStorage((dir_ / "data").string(), false, false));
     }
     void TearDown() override {
-        ASSERT_EQ(chdir("/"), 0);
+        ShutdownStorage();
         ScriptState::TearDown();
     }
     TempDir dir_;
@@ -200,7 +202,8 @@ TEST_F(ScriptFileDeathTest, SyntaxAndRunErrorsAreFatalWithTheLoadingText) {
     EXPECT_EXIT(LuaDoFile("init.lua"), testing::ExitedWithCode(kExitFatal),
                 "LUA ERROR \\[2 - Runtime error\\] during loading file: \"init.lua\"\n"
                 "\\[string \"init.lua\"\\]:2: bad start\nstack traceback:");
-    EXPECT_EXIT(LuaDoFile("missing.lua"), testing::ExitedWithCode(kExitFatal), "missing\\.lua");
+    EXPECT_EXIT(LuaDoFile("missing.lua"), testing::ExitedWithCode(kExitFatal),
+                "Storage: LoadFile - file not found: missing\\.lua");
 }
 
 // Each row: the field's Lua value, then what every reader says about it.
