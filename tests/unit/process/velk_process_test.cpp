@@ -119,12 +119,19 @@ TEST(VelkProcess, VersionPrintsTheVersionTextAndStartsNothing) {
 TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
+        dir.Write("game/config.cfg", "create_log = true\nportable = true\nconfirm_exit = true\n");
+        dir.Write("game/data/init.lua",
+                  "function boot() end function init() end function update() end function render() end\n"
+                  "function exit() log('exit asked') end function destroy() log('destroyed') end");
         VelkProcess velk(dir, {});
         ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
         std::this_thread::sleep_for(100ms);
         velk.Signal(signal);
         const int status = velk.Wait();
         EXPECT_TRUE(ExitedWith(status, 0)) << "signal " << signal << ", status " << status << "\n" << velk.Stderr();
+        const std::string log = dir.Read("game/user/log.txt");
+        EXPECT_THAT(log, ::testing::HasSubstr("destroyed")) << "the script's destroy ran in the shutdown";
+        EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("exit asked"))) << "the session end is not put to the script";
     }
 }
 
