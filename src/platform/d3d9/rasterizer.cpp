@@ -5,6 +5,7 @@
 
 #include "platform/d3d9/pixel_color.h"
 #include "platform/d3d9/pixel_format.h"
+#include "platform/d3d9/pixel_vector.h"
 #include "platform/d3d9/thread_pool.h"
 
 namespace {
@@ -120,29 +121,36 @@ void SolidSpan(const SpanContext& c, int y, int xl, int xr) {
 }
 
 // 32.32 fixed point of a texel coordinate.
-int64_t ToFix32(float v) { return static_cast<int64_t>(std::ldexp(static_cast<double>(ClampTexelCoord(v)), 32)); }
+int64_t ToFix32(float v) { return static_cast<int64_t>(static_cast<double>(ClampTexelCoord(v)) * 4294967296.0); }
 
-// Affine, one colour, a 32-bit target and at most source-alpha blending: stepped in fixed point.
+// Affine, one colour, a 32-bit target and at most source-alpha blending: stepped in fixed
+// point. Texels come 1:1 (point) or filtered (linear); transparent results leave the pixel.
 template <bool Linear>
 void FastSpan(const SpanContext& c, int y, int xl, int xr) {
     const Triangle& t = c.tri;
     const SamplerView& sampler = c.state.sampler;
     uint32_t* row = TargetRow32(c.target, y);
     const uint32_t alpha = TargetAlpha(c.target);
-    const uint32_t colour = t.flat;
-    const bool white = colour == 0xFFFFFFFFu;
+    const bool white = t.flat == 0xFFFFFFFFu;
     const bool blend = c.state.blend;
+    const __m128i colour = Widen(t.flat);
     const float bias = Linear ? -0.5f : 0.0f;
     int64_t s = ToFix32(t.At(t.s, xl, y) + bias), ds = ToFix32(t.s.dx);
     int64_t u = ToFix32(t.At(t.t, xl, y) + bias), du = ToFix32(t.t.dx);
     for (int x = xl; x <= xr; ++x, s += ds, u += du) {
-        uint32_t texel;
-        if constexpr (Linear)
-            texel = SampleBilinear(sampler, static_cast<int>((s + (1 << 23)) >> 24), static_cast<int>((u + (1 << 23)) >> 24));
-        else
-            texel = FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32));
-        if (!white) texel = Modulate(texel, colour);
-        row[x] = (blend ? BlendSrcAlpha(texel, row[x]) : texel) | alpha;
+        __m128i src;
+        if constexpr (Linear) {
+            const int su = static_cast<int>((s + (1 << 23)) >> 24), sv = static_cast<int>((u + (1 << 23)) >> 24);
+            src = BilinearLanes(FetchQuad(sampler, su >> 8, sv >> 8), su & 255, sv & 255);
+        } else {
+            src = Widen(FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32)));
+        }
+        if (!white) src = ModulateLanes(src, colour);
+        if (blend) {
+            if (_mm_extract_epi16(src, 3) == 0) continue;
+            src = BlendSrcAlphaLanes(src, Widen(row[x]));
+        }
+        row[x] = Narrow(src) | alpha;
     }
 }
 
