@@ -23,12 +23,34 @@ VELK_HOT __m128i Div255Vector(__m128i x) {
     return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
 }
 
-VELK_HOT __m128i BilinearLanes(const TexelQuad& q, uint32_t wu, uint32_t wv) {
-    const __m128i upper = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, static_cast<int>(q.t10), static_cast<int>(q.t00)),
-                                            _mm_setzero_si128());
-    const __m128i lower = _mm_unpacklo_epi8(_mm_set_epi32(0, 0, static_cast<int>(q.t11), static_cast<int>(q.t01)),
-                                            _mm_setzero_si128());
-    const __m128i columns = LerpLanes(upper, lower, wv);  // left column in the low half, right in the high
+// The four texels around a sample as two rows of two, each row in the low 64 bits.
+struct TexelRows {
+    __m128i upper, lower;
+};
+
+VELK_HOT TexelRows FetchRows(const SamplerView& s, int i, int j) {
+    if (static_cast<unsigned>(i) < static_cast<unsigned>(s.width - 1) &&
+        static_cast<unsigned>(j) < static_cast<unsigned>(s.height - 1)) {
+        const uint32_t* p = s.texels + static_cast<size_t>(j) * s.pitch + i;
+        const __m128i alpha = _mm_set1_epi32(static_cast<int>(s.alphaOr));
+        return {_mm_or_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), alpha),
+                _mm_or_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + s.pitch)), alpha)};
+    }
+    const TexelQuad q = FetchQuad(s, i, j);
+    return {_mm_set_epi32(0, 0, static_cast<int>(q.t10), static_cast<int>(q.t00)),
+            _mm_set_epi32(0, 0, static_cast<int>(q.t11), static_cast<int>(q.t01))};
+}
+
+// All four texels fully transparent.
+VELK_HOT bool Transparent(const TexelRows& rows) {
+    const __m128i either = _mm_or_si128(rows.upper, rows.lower);
+    return (_mm_movemask_epi8(_mm_cmpeq_epi8(either, _mm_setzero_si128())) & 0x88) == 0x88;
+}
+
+VELK_HOT __m128i BilinearLanes(const TexelRows& rows, uint32_t wu, uint32_t wv) {
+    const __m128i zero = _mm_setzero_si128();
+    // Left column in the low half, right in the high.
+    const __m128i columns = LerpLanes(_mm_unpacklo_epi8(rows.upper, zero), _mm_unpacklo_epi8(rows.lower, zero), wv);
     return LerpLanes(columns, _mm_srli_si128(columns, 8), wu);
 }
 

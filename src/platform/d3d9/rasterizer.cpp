@@ -125,33 +125,43 @@ int64_t ToFix32(float v) { return static_cast<int64_t>(static_cast<double>(Clamp
 
 // Affine, one colour, a 32-bit target and at most source-alpha blending: stepped in fixed
 // point. Texels come 1:1 (point) or filtered (linear); transparent results leave the pixel.
-template <bool Linear>
+template <bool Linear, bool Blend, bool White>
 void FastSpan(const SpanContext& c, int y, int xl, int xr) {
     const Triangle& t = c.tri;
-    const SamplerView& sampler = c.state.sampler;
-    uint32_t* row = TargetRow32(c.target, y);
+    const SamplerView sampler = c.state.sampler;  // a copy the target's stores cannot alias
+    uint32_t* const row = TargetRow32(c.target, y);
     const uint32_t alpha = TargetAlpha(c.target);
-    const bool white = t.flat == 0xFFFFFFFFu;
-    const bool blend = c.state.blend;
     const __m128i colour = Widen(t.flat);
     const float bias = Linear ? -0.5f : 0.0f;
-    int64_t s = ToFix32(t.At(t.s, xl, y) + bias), ds = ToFix32(t.s.dx);
-    int64_t u = ToFix32(t.At(t.t, xl, y) + bias), du = ToFix32(t.t.dx);
+    int64_t s = ToFix32(t.At(t.s, xl, y) + bias);
+    int64_t u = ToFix32(t.At(t.t, xl, y) + bias);
+    const int64_t ds = ToFix32(t.s.dx), du = ToFix32(t.t.dx);
     for (int x = xl; x <= xr; ++x, s += ds, u += du) {
         __m128i src;
         if constexpr (Linear) {
             const int su = static_cast<int>((s + (1 << 23)) >> 24), sv = static_cast<int>((u + (1 << 23)) >> 24);
-            src = BilinearLanes(FetchQuad(sampler, su >> 8, sv >> 8), su & 255, sv & 255);
+            const TexelRows rows = FetchRows(sampler, su >> 8, sv >> 8);
+            if (Blend && Transparent(rows)) continue;
+            src = BilinearLanes(rows, su & 255, sv & 255);
         } else {
             src = Widen(FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32)));
         }
-        if (!white) src = ModulateLanes(src, colour);
-        if (blend) {
+        if constexpr (!White) src = ModulateLanes(src, colour);
+        if constexpr (Blend) {
             if (_mm_extract_epi16(src, 3) == 0) continue;
             src = BlendSrcAlphaLanes(src, Widen(row[x]));
         }
         row[x] = Narrow(src) | alpha;
     }
+}
+
+template <bool Linear>
+void FastSpan(const SpanContext& c, int y, int xl, int xr) {
+    const bool white = c.tri.flat == 0xFFFFFFFFu;
+    if (c.state.blend)
+        white ? FastSpan<Linear, true, true>(c, y, xl, xr) : FastSpan<Linear, true, false>(c, y, xl, xr);
+    else
+        white ? FastSpan<Linear, false, true>(c, y, xl, xr) : FastSpan<Linear, false, false>(c, y, xl, xr);
 }
 
 template <bool Perspective>
@@ -339,22 +349,27 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         return MakePlane(px, py, f, det);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
-    t.q = plane([&](const ScreenVertex& sv) { return weight(sv); });
-    t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
-    // Texel scale from the unweighted coordinates; the weighted planes interpolate.
-    t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
-    t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
     const DrawState& st = states_[state];
-    t.linear = st.textured && ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
-    if (perspective) {
-        t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
-        t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
+    // Only the planes the spans will read.
+    t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
+    if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
+    if (st.textured) {
+        // Texel scale from the unweighted coordinates; the weighted planes interpolate.
+        t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
+        t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
+        t.linear = ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
+        if (perspective) {
+            t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
+            t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
+        }
+    } else {
+        t.linear = false;
     }
     t.flatColour = true;
-    for (int k = 0; k < 4; ++k) {
-        t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
+    for (int k = 0; k < 4; ++k)
         t.flatColour = t.flatColour && v[0]->colour[k] == v[1]->colour[k] && v[0]->colour[k] == v[2]->colour[k];
-    }
+    if (!t.flatColour)
+        for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
     t.kind = ChooseSpan(t, perspective, st, target_);
