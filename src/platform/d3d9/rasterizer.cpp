@@ -123,36 +123,72 @@ void SolidSpan(const SpanContext& c, int y, int xl, int xr) {
 // 32.32 fixed point of a texel coordinate.
 int64_t ToFix32(float v) { return static_cast<int64_t>(static_cast<double>(ClampTexelCoord(v)) * 4294967296.0); }
 
-// Affine, one colour, a 32-bit target and at most source-alpha blending: stepped in fixed
-// point. Texels come 1:1 (point) or filtered (linear); transparent results leave the pixel.
-template <bool Linear, bool Blend, bool White>
-void FastSpan(const SpanContext& c, int y, int xl, int xr) {
+// The fast spans: affine, one colour, a 32-bit target and at most source-alpha blending,
+// stepped in 32.32 fixed point.
+struct FastStepper {
+    int64_t s, u, ds, du;
+
+    // Texel coordinates minus one half with 8 fractional bits, then one pixel on.
+    int NextS() { return static_cast<int>(((s += ds) - ds + (1 << 23)) >> 24); }
+    int NextU() { return static_cast<int>(((u += du) - du + (1 << 23)) >> 24); }
+};
+
+template <bool Blend, bool White>
+VELK_HOT __m128i ShadeLanes(__m128i src, __m128i colour, __m128i dst) {
+    if constexpr (!White) src = ModulateLanes(src, colour);
+    if constexpr (Blend) src = BlendSrcAlphaLanes(src, dst);
+    return src;
+}
+
+// Filtered texels, two pixels at a time; all-transparent samples leave their pixels.
+template <bool Blend, bool White>
+void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
     const Triangle& t = c.tri;
     const SamplerView sampler = c.state.sampler;  // a copy the target's stores cannot alias
     uint32_t* const row = TargetRow32(c.target, y);
     const uint32_t alpha = TargetAlpha(c.target);
-    const __m128i colour = Widen(t.flat);
-    const float bias = Linear ? -0.5f : 0.0f;
-    int64_t s = ToFix32(t.At(t.s, xl, y) + bias);
-    int64_t u = ToFix32(t.At(t.t, xl, y) + bias);
+    const __m128i colour = WidenTwice(t.flat);
+    FastStepper step{ToFix32(t.At(t.s, xl, y) - 0.5f), ToFix32(t.At(t.t, xl, y) - 0.5f), ToFix32(t.s.dx), ToFix32(t.t.dx)};
+    int x = xl;
+    for (; x < xr; x += 2) {
+        const int sa = step.NextS(), va = step.NextU(), sb = step.NextS(), vb = step.NextU();
+        const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8), b = FetchRows(sampler, sb >> 8, vb >> 8);
+        if (Blend && Transparent(a) && Transparent(b)) continue;
+        const __m128i src = BilinearPair(a, b, sa & 255, va & 255, sb & 255, vb & 255);
+        StorePair(row + x, ShadeLanes<Blend, White>(src, colour, Blend ? LoadPair(row + x) : src), alpha);
+    }
+    if (x == xr) {
+        const int sa = step.NextS(), va = step.NextU();
+        const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8);
+        if (Blend && Transparent(a)) return;
+        const __m128i src = BilinearLanes(a, sa & 255, va & 255);
+        row[x] = Narrow(ShadeLanes<Blend, White>(src, colour, Blend ? Widen(row[x]) : src)) | alpha;
+    }
+}
+
+// Texels 1:1.
+template <bool Blend, bool White>
+void FastPointSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;
+    uint32_t* const row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    const __m128i colour = WidenTwice(t.flat);
+    int64_t s = ToFix32(t.At(t.s, xl, y)), u = ToFix32(t.At(t.t, xl, y));
     const int64_t ds = ToFix32(t.s.dx), du = ToFix32(t.t.dx);
     for (int x = xl; x <= xr; ++x, s += ds, u += du) {
-        __m128i src;
-        if constexpr (Linear) {
-            const int su = static_cast<int>((s + (1 << 23)) >> 24), sv = static_cast<int>((u + (1 << 23)) >> 24);
-            const TexelRows rows = FetchRows(sampler, su >> 8, sv >> 8);
-            if (Blend && Transparent(rows)) continue;
-            src = BilinearLanes(rows, su & 255, sv & 255);
-        } else {
-            src = Widen(FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32)));
-        }
-        if constexpr (!White) src = ModulateLanes(src, colour);
-        if constexpr (Blend) {
-            if (_mm_extract_epi16(src, 3) == 0) continue;
-            src = BlendSrcAlphaLanes(src, Widen(row[x]));
-        }
-        row[x] = Narrow(src) | alpha;
+        const uint32_t texel = FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32));
+        if (Blend && (texel >> 24) == 0) continue;
+        row[x] = Narrow(ShadeLanes<Blend, White>(Widen(texel), colour, Blend ? Widen(row[x]) : colour)) | alpha;
     }
+}
+
+template <bool Linear, bool Blend, bool White>
+void FastSpan(const SpanContext& c, int y, int xl, int xr) {
+    if constexpr (Linear)
+        FastLinearSpan<Blend, White>(c, y, xl, xr);
+    else
+        FastPointSpan<Blend, White>(c, y, xl, xr);
 }
 
 template <bool Linear>
