@@ -10,6 +10,7 @@
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
+#include "graphics/surface.h"
 #include "graphics/texture.h"
 
 namespace {
@@ -300,6 +301,85 @@ TEST_F(RenderDeviceTest, TextureFormatsFollowTheSixteenBitKey) {
         D3DSURFACE_DESC desc{};
         texture->GetLevelDesc(0, &desc);
         EXPECT_EQ(desc.Format, c.format) << c.alpha << c.fullColour << c.renderTarget;
+    }
+}
+
+struct PresentCase {
+    const char* name;
+    bool fullScreen, vsync, bit16, zbuffer, depth24;
+    UINT interval;
+    D3DFORMAT format, depthFormat;
+};
+
+class PresentParametersTest : public RenderDeviceTest, public testing::WithParamInterface<PresentCase> {};
+
+TEST_P(PresentParametersTest, FollowTheDisplayKeys) {
+    const PresentCase& c = GetParam();
+    g_renderer.fullScreen = c.fullScreen;
+    g_renderer.vsync = c.vsync;
+    g_renderer.bit16 = c.bit16;
+    g_renderer.zbuffer = c.zbuffer;
+    g_renderer.depth24 = c.depth24;
+    Open(200, 100);
+    const D3DPRESENT_PARAMETERS& p = D3D_PresentParameters();
+    EXPECT_EQ(p.PresentationInterval, c.interval);
+    EXPECT_EQ(p.BackBufferFormat, c.format);
+    EXPECT_EQ(p.Windowed != 0, !c.fullScreen);
+    EXPECT_EQ(p.EnableAutoDepthStencil != 0, c.zbuffer);
+    if (c.zbuffer) {
+        EXPECT_EQ(p.AutoDepthStencilFormat, c.depthFormat);
+    }
+    EXPECT_EQ(p.BackBufferWidth, 200u);
+    EXPECT_EQ(p.BackBufferHeight, 100u);
+    EXPECT_EQ(p.hDeviceWindow, window_);
+}
+
+constexpr UINT kImmediate = D3DPRESENT_INTERVAL_IMMEDIATE;
+constexpr UINT kVsync = D3DPRESENT_INTERVAL_DEFAULT;
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, PresentParametersTest,
+    testing::Values(
+        PresentCase{"WindowedIgnoresVsync", false, true, false, false, false, kImmediate, D3DFMT_X8R8G8B8, D3DFMT_D16},
+        PresentCase{"WindowedTakesTheDesktopFormat", false, false, true, true, false, kImmediate, D3DFMT_X8R8G8B8,
+                    D3DFMT_D16},
+        PresentCase{"FullScreenVsync", true, true, false, false, false, kVsync, D3DFMT_X8R8G8B8, D3DFMT_D16},
+        PresentCase{"FullScreenSixteenBit", true, false, true, true, true, kImmediate, D3DFMT_R5G6B5, D3DFMT_D24X8}),
+    [](const testing::TestParamInfo<PresentCase>& info) { return std::string(info.param.name); });
+
+// Device rows are wider than the surface's: every row must start at the pitch.
+TEST_F(RenderDeviceTest, TextureFromSurfaceWritesEachRowAtThePitch) {
+    Open(64, 64);
+    struct Case {
+        bool bits16, alpha;
+        D3DFORMAT format;
+        uint32_t expected[2];  // texels (2, 0) and (0, 1) in the format's own layout
+    };
+    const Case cases[] = {{false, true, D3DFMT_A8R8G8B8, {0x80302010u, 0xFF605040u}},
+                          {false, false, D3DFMT_X8R8G8B8, {0x302010u, 0x605040u}},
+                          {true, true, D3DFMT_A4R4G4B4, {0x8321u, 0xF654u}},
+                          {true, false, D3DFMT_R5G6B5, {0x3102u, 0x6288u}}};
+    for (const Case& c : cases) {
+        g_config.tex_16bit = c.bits16;
+        Surface surface;
+        surface.Create(3, 2, c.alpha);
+        surface.pixels[2] = 0x80102030u;  // bytes R 0x30, G 0x20, B 0x10, A 0x80
+        surface.pixels[3] = 0xFF405060u;
+        ComPtr<IDirect3DTexture9> texture(D3D_CreateTextureFromSurface(surface));
+        ASSERT_TRUE(texture);
+        D3DSURFACE_DESC desc{};
+        texture->GetLevelDesc(0, &desc);
+        EXPECT_EQ(desc.Format, c.format);
+        D3DLOCKED_RECT locked{};
+        ASSERT_TRUE(SUCCEEDED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)));
+        const int bytes = c.bits16 ? 2 : 4;
+        const uint32_t mask = c.bits16 ? 0xFFFFu : c.alpha ? 0xFFFFFFFFu : 0xFFFFFFu;
+        uint32_t first = 0, second = 0;
+        std::memcpy(&first, static_cast<uint8_t*>(locked.pBits) + 2 * bytes, bytes);
+        std::memcpy(&second, static_cast<uint8_t*>(locked.pBits) + locked.Pitch, bytes);
+        texture->UnlockRect(0);
+        EXPECT_EQ(first & mask, c.expected[0]) << "format " << c.format;
+        EXPECT_EQ(second & mask, c.expected[1]) << "format " << c.format;
     }
 }
 
