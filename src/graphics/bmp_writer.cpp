@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/string_utils.h"
+#include "core/storage_path.h"
 #include "graphics/image_files.h"
 #include "graphics/surface.h"
 
@@ -47,7 +48,7 @@ std::vector<uint8_t> EncodeBmp(const Surface& surface) {
 }
 
 std::string BmpFileName(const std::string& name) {
-    const std::string extension = StoredNameExtension(name);
+    const std::string extension = GetExtension(name);
     if (ToLower(extension) == "bmp") return name;
     if (!extension.empty()) VELK_WARNING("WARNING: SaveSurfaceAsBMP(%s) - wrong file extension!", name.c_str());
     return name + ".bmp";

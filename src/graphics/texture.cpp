@@ -7,6 +7,7 @@
 #include "core/config.h"
 #include "core/log.h"
 #include "core/string_utils.h"
+#include "core/storage_path.h"
 #include "graphics/image_files.h"
 #include "graphics/image_loader.h"
 #include "graphics/render.h"
@@ -91,7 +92,7 @@ void ReleaseDeviceObjects(Texture* t) {
 }
 
 void LoadAlphaFile(Surface& image, const std::string& fileName) {
-    const std::string alphaName = WithoutExtension(fileName) + "_alpha.png";
+    const std::string alphaName = RemoveExtension(fileName) + "_alpha.png";
     if (StoredFileExists(alphaName)) {
         Surface alpha;
         LoadSurfaceFromFile(alpha, alphaName);
@@ -104,18 +105,21 @@ void LoadAlphaFile(Surface& image, const std::string& fileName) {
     image.hasAlpha = true;
 }
 
-IDirect3DTexture9* CreateDeviceTexture(const Surface& image) {
-    int width = image.width, height = image.height;
-    if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(width, height)) {
-        const auto padded = NewPaddedCopy(image, width, height);
-        ExtendEdges(image.width, padded->pixels, width, image.height, height);
+// Pads to powers of two when asked; the texture's size becomes what was requested, then
+// what the device reports.
+IDirect3DTexture9* CreateDeviceTexture(Texture* t, const Surface& image) {
+    t->width = image.width;
+    t->height = image.height;
+    if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(t->width, t->height)) {
+        const auto padded = NewPaddedCopy(image, t->width, t->height);
+        ExtendEdges(image.width, padded->pixels, t->width, image.height, t->height);
         return D3D_CreateTextureFromSurface(*padded);
     }
     return D3D_CreateTextureFromSurface(image);
 }
 
 void LoadTextureImage(Texture* t, const std::string& fileName) {
-    t->formatIndex = ImageFormatFromExtension(StoredNameExtension(fileName));
+    t->formatIndex = ImageFormatFromExtension(GetExtension(fileName));
     if (t->formatIndex == kFormatNone) VELK_ERROR("Unknown texture format in <%s>", fileName.c_str());
     Surface image;
     LoadSurfaceFromFile(image, fileName);
@@ -123,11 +127,9 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
     t->hasAlpha = image.hasAlpha;
     t->imageWidth = image.width;
     t->imageHeight = image.height;
-    t->width = image.width;
-    t->height = image.height;
     t->isRenderTarget = false;
     t->name = fileName;
-    t->deviceTexture = CreateDeviceTexture(image);
+    t->deviceTexture = CreateDeviceTexture(t, image);
     if (!t->deviceTexture) {
         VELK_WARNING("Texture <%s>: the device refused the texture", fileName.c_str());
         return;
@@ -137,7 +139,7 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
 }
 
 std::string ResolveTextureName(const std::string& name) {
-    if (!StoredNameExtension(name).empty()) return name;
+    if (!GetExtension(name).empty()) return name;
     for (const char* extension : kExtensionsInOrder) {
         const std::string candidate = name + "." + extension;
         if (StoredFileExists(candidate)) return candidate;
@@ -188,7 +190,7 @@ int ImageFormatFromExtension(const std::string& extension) {
 }
 
 Texture* LoadTexture(const std::string& name) {
-    const std::string resolved = ResolveTextureName(NormalizeStoredName(name));
+    const std::string resolved = ResolveTextureName(NormalizePath(name));
     Registry& registry = TheRegistry();
     if (const auto found = registry.byName.find(resolved); found != registry.byName.end()) {
         found->second->refCount += 1;
@@ -196,7 +198,7 @@ Texture* LoadTexture(const std::string& name) {
     }
     TexturePtr texture(new Texture());
     LoadTextureImage(texture.get(), resolved);
-    const std::string sheet = WithoutExtension(resolved) + ".txt";
+    const std::string sheet = RemoveExtension(resolved) + ".txt";
     if (StoredFileExists(sheet))
         LoadSpriteSheet(texture.get(), sheet);
     else
@@ -324,13 +326,8 @@ void ReloadDeviceTextures() {
 }
 
 void UpdateTexture(int x, int y, Texture* texture, int width, int height, const void* pixels, int kind) {
-    if (!texture || !texture->deviceTexture || !pixels) return;
-    if (x < 0 || y < 0 || width < 1 || height < 1 || x + width > texture->width || y + height > texture->height) {
-        VELK_WARNING("UpdateTexture: rectangle %d,%d %dx%d lies outside the %dx%d texture", x, y, width, height,
-                     texture->width, texture->height);
-        return;
-    }
-    D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
+    // The back end refuses (with a warning) rectangles that do not fit the texture.
+    if (texture && texture->deviceTexture) D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
 }
 
 const std::vector<TexturePtr>& AllTextures() { return TheRegistry().textures; }

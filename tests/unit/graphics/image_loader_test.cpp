@@ -8,7 +8,7 @@
 #include "core/config.h"
 #include "graphics/surface.h"
 #include "fixtures/image_fixtures.h"
-#include "fixtures/temp_dir.h"
+#include "fixtures/mounted_dir.h"
 
 namespace {
 
@@ -164,8 +164,11 @@ TEST(ImageLoader, HugeClaimedSizesAreRefused) {
 
 class ImageFiles : public ::testing::Test {
 protected:
-    std::string Put(const std::string& name, const std::string& bytes) { return dir_.Write(name, bytes).string(); }
-    TempDir dir_;
+    std::string Put(const std::string& name, const std::string& bytes) {
+        dir_.Write(name, bytes);
+        return name;
+    }
+    MountedDir dir_;
 };
 
 TEST_F(ImageFiles, LoadSurfaceFromFileAndValidity) {
@@ -183,7 +186,7 @@ TEST_F(ImageFiles, LoadSurfaceFromFileAndValidity) {
     EXPECT_TRUE(IsImageFileValid(good));
     EXPECT_FALSE(IsImageFileValid(Put("grey_alpha.png", EncodeImage(FixtureFormat::Png, 2, 2, 2, PatternPixels(2, 2, 2)))));
     EXPECT_FALSE(IsImageFileValid(Put("junk.png", "not an image at all")));
-    EXPECT_FALSE(IsImageFileValid((dir_ / "missing.png").string()));
+    EXPECT_FALSE(IsImageFileValid("missing.png"));
 }
 
 void LoadWithLog(const std::string& name) {
@@ -200,7 +203,7 @@ TEST_F(ImageFiles, DecodeFailuresAreFatal) {
     const std::string cut = Put("cut.png", png.substr(0, png.size() / 2));
     EXPECT_EXIT(LoadWithLog(cut), testing::ExitedWithCode(3),
                 "Problems loading image\\.\nIf this is a progressive JPEG, then they're not supported\\.");
-    EXPECT_EXIT(LoadWithLog((dir_ / "nothing.png").string()), testing::ExitedWithCode(3), "file not found");
+    EXPECT_EXIT(LoadWithLog("nothing.png"), testing::ExitedWithCode(3), "file not found");
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+#pragma once
+// The file calls under storage, on UTF-8 paths. Paths that do not exist in the case
+// given are found in another case (game data made on Windows names files in any case);
+// an exact match always wins, and '\' is a separator.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/storage_container.h"
+
+// $XDG_DATA_HOME, else $HOME/.local/share; created when missing.
+std::string Storage_GetDefaultWriteFolder();
+// Absolute and without "." or "..", worked out from the text alone.
+std::string Storage_GetFullPath(const std::string& path);
+// The path as it is on disk: each missing component replaced by one that differs only in case.
+std::string Storage_ResolvePath(const std::string& path);
+// A wildcard in the last component finds the first matching entry; a path that ends in a
+// separator finds nothing.
+bool Storage_Stat(const std::string& path, FileInfo& info);
+int Storage_ListDirectory(const std::string& patternPath, FileInfoMap& map, bool files, bool directories);
+// The mode may hold 't' (text), which is the caller's business here.
+FileStream Storage_OpenFile(const std::string& path, const char* mode);
+bool Storage_DeleteFile(const std::string& path);
+// One directory; false when it exists already.
+bool Storage_CreateDirectory(const std::string& path);
+bool Storage_RemoveDirectory(const std::string& path);
+// Removes everything inside a directory, never following symbolic links; false when
+// anything stays. The directory itself stays.
+bool Storage_RemoveTree(const std::string& path);
+// Never replaces an existing file or directory.
+bool Storage_Rename(const std::string& oldPath, const std::string& newPath);
+// Flushes the stream and waits until its data are on the disk.
+bool Storage_FlushFile(std::FILE* file);
+// Reads at an absolute offset without moving the stream (safe from several threads).
+std::size_t Storage_ReadAt(std::FILE* file, void* buffer, std::size_t size, uint64_t offset);
+int64_t Storage_FileSize(std::FILE* file);
+
+// The directory search's name matching: case ignored, '*' any run, '?' one character,
+// and a final ".*" also matches names without a dot ("*.*" matches everything).
+bool Storage_WildcardMatchName(const std::string& pattern, const std::string& name);

@@ -1,0 +1,116 @@
+#include "script/lua_api.h"
+
+#include "core/config.h"
+#include "core/input.h"
+#include "script/lua_api_app.h"
+#include "script/lua_base.h"
+
+namespace {
+
+// The flat functions, in registration order.
+constexpr luaL_Reg kFlatFunctions[] = {
+    // files and application
+    {"sys_exit", Api_sys_exit},
+    // log and messages
+    {"log", Api_log},
+};
+
+void SetString(lua_State* L, const char* field, const char* value) {
+    lua_pushstring(L, value);
+    lua_setfield(L, -2, field);
+}
+
+void SetNumber(lua_State* L, const char* field, lua_Number value) {
+    lua_pushnumber(L, value);
+    lua_setfield(L, -2, field);
+}
+
+void SetBoolean(lua_State* L, const char* field, bool value) {
+    lua_pushboolean(L, value);
+    lua_setfield(L, -2, field);
+}
+
+void RegisterEngineTable(lua_State* L) {
+    lua_newtable(L);
+    SetString(L, "build_version", "3.X");
+    SetString(L, "build_date", "Jul 18 2013");
+    SetNumber(L, "app_build", g_config.version_number);
+    SetString(L, "app_date", g_config.version_date.c_str());
+    SetString(L, "platform", "win32");
+    SetString(L, "project_code", g_config.product_code.c_str());
+    SetString(L, "language", g_config.language.c_str());
+    SetString(L, "app_name", g_config.product_name.c_str());
+    SetBoolean(L, "retina_display", false);
+    lua_setglobal(L, "velk");
+}
+
+// Pushes the global when it is still a table; a script may have replaced it with
+// anything, and then the engine leaves it alone.
+bool PushGlobalTable(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    if (lua_istable(L, -1)) return true;
+    lua_pop(L, 1);
+    return false;
+}
+
+void WriteMouseFields(lua_State* L, const MouseState& mouse) {
+    // Halves round up, then toward zero, as the scripts have always seen them.
+    SetNumber(L, "x", static_cast<int>(mouse.x + 0.5f));
+    SetNumber(L, "y", static_cast<int>(mouse.y + 0.5f));
+    SetBoolean(L, "left_click", mouse.left.click);
+    SetBoolean(L, "right_click", mouse.right.click);
+    SetBoolean(L, "middle_click", mouse.middle.click);
+    SetBoolean(L, "left_down", mouse.left.down);
+    SetBoolean(L, "right_down", mouse.right.down);
+    SetBoolean(L, "middle_down", mouse.middle.down);
+    SetBoolean(L, "left_up", mouse.left.up);
+    SetBoolean(L, "right_up", mouse.right.up);
+    SetBoolean(L, "middle_up", mouse.middle.up);
+    SetBoolean(L, "wheel_up", mouse.wheel_up);
+    SetBoolean(L, "wheel_down", mouse.wheel_down);
+    SetBoolean(L, "over_window", mouse.over_window);
+}
+
+void SetPinchFields(lua_State* L, const char* const (&names)[4], const PinchPoints& points) {
+    for (int i = 0; i < 4; ++i) SetNumber(L, names[i], points[i]);
+}
+
+void WriteTouchFields(lua_State* L, const TouchState& touch) {
+    SetBoolean(L, "was_double_tap", touch.double_tap);
+    SetBoolean(L, "is_pinching", touch.pinching);
+    if (!touch.pinching) return;  // the pinch fields keep their last values
+    SetPinchFields(L, {"pinch_start_x1", "pinch_start_y1", "pinch_start_x2", "pinch_start_y2"}, touch.pinch_start);
+    SetPinchFields(L, {"pinch_prev_x1", "pinch_prev_y1", "pinch_prev_x2", "pinch_prev_y2"}, touch.pinch_previous);
+    SetPinchFields(L, {"pinch_x1", "pinch_y1", "pinch_x2", "pinch_y2"}, touch.pinch_current);
+}
+
+}  // namespace
+
+void RegisterLuaApi() {
+    lua_State* L = LuaGetState();
+    for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
+    lua_newtable(L);
+    lua_setglobal(L, "mouse");
+    lua_newtable(L);
+    lua_setglobal(L, "touchpad");
+    lua_pushboolean(L, g_config.dev_mode);
+    lua_setglobal(L, "dev_mode");
+    RegisterEngineTable(L);
+}
+
+void UpdateMouseTables() {
+    lua_State* L = LuaGetState();
+    if (PushGlobalTable(L, "mouse")) {
+        WriteMouseFields(L, g_input.mouse);
+        lua_pop(L, 1);
+    }
+    if (PushGlobalTable(L, "touchpad")) {
+        WriteTouchFields(L, g_input.touch);
+        lua_pop(L, 1);
+    }
+}
+
+const char* ReadStringArgument(lua_State* L, int index) {
+    const int type = lua_type(L, index);
+    return type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tostring(L, index) : nullptr;
+}

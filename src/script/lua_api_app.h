@@ -1,0 +1,6 @@
+#pragma once
+// Flat script functions: application and log.
+#include <lua.hpp>
+
+int Api_sys_exit(lua_State* L);
+int Api_log(lua_State* L);
