@@ -17,6 +17,9 @@ using LONG = int32_t;
 using D3DCOLOR = DWORD;
 using HWND = SDL_Window*;
 
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
 constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 

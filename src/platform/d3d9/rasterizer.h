@@ -1,0 +1,80 @@
+#pragma once
+// Deferred triangle rasterisation with Direct3D 9's rules: pixel centres at integer
+// coordinates, 8 bits of sub-pixel precision, the top-left fill rule. Triangles are set up
+// when they are recorded and rasterised later, in parallel horizontal bands, each band
+// walking its triangles in recording order so blending stays ordered.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+class ThreadPool;
+
+struct SamplerView {
+    const uint32_t* texels = nullptr;  // 0xAARRGGBB
+    int pitch = 0;                     // words a row
+    int width = 1, height = 1;
+    uint32_t alphaOr = 0;
+    uint8_t addressU = D3DTADDRESS_WRAP, addressV = D3DTADDRESS_WRAP;
+    uint8_t minFilter = D3DTEXF_POINT, magFilter = D3DTEXF_POINT;
+};
+
+// Everything a pixel needs from the device's states, taken when a draw call is recorded.
+struct DrawState {
+    bool textured = false;
+    SamplerView sampler;
+    bool alphaTest = false;
+    uint8_t alphaFunc = D3DCMP_ALWAYS, alphaRef = 0;
+    bool blend = false;
+    uint8_t srcBlend = D3DBLEND_ONE, dstBlend = D3DBLEND_ZERO, blendOp = D3DBLENDOP_ADD;
+    uint8_t writeMask = 0xF;
+    bool depthTest = false, depthWrite = false;
+    uint8_t depthFunc = D3DCMP_LESSEQUAL;
+};
+
+struct RenderTargetView {
+    uint8_t* bits = nullptr;
+    int pitch = 0;
+    D3DFORMAT format = D3DFMT_X8R8G8B8;
+    float* depth = nullptr;  // width floats a row; null without a depth buffer
+    int depthPitch = 0;
+    RECT scissor{};  // the viewport within the target; right and bottom exclusive
+};
+
+// A vertex after projection and viewport mapping: screen position, depth, 1/w and
+// attributes (texture coordinates in texels, colour channels 0..255 as b, g, r, a).
+struct ScreenVertex {
+    float x, y, z, q;
+    float s, t;
+    float colour[4];
+};
+
+struct Triangle;
+
+class Rasterizer {
+public:
+    Rasterizer();
+    ~Rasterizer();
+
+    // Starts a batch for a target of the given height; the batch must be empty.
+    void Begin(const RenderTargetView& target, int height);
+    // The state index refers to the states added so far.
+    uint32_t AddState(const DrawState& state);
+    // Culls (D3DCULL_*), sets up and bins one triangle.
+    void AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
+                     DWORD cull);
+    bool Empty() const;
+    size_t TriangleCount() const;
+    // Draws everything recorded and empties the batch.
+    void Execute(ThreadPool& pool);
+
+private:
+    void RasteriseBand(int band);
+
+    RenderTargetView target_;
+    int height_ = 0;
+    std::vector<DrawState> states_;
+    std::vector<Triangle> triangles_;
+    std::vector<std::vector<uint32_t>> bins_;
+};

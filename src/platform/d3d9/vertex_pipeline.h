@@ -1,0 +1,41 @@
+#pragma once
+// From the client's vertices to screen vertices: projection, clipping against the near and
+// far planes and a guard band around the viewport, perspective division, viewport mapping.
+#include <cstdint>
+
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/rasterizer.h"
+
+// A vertex in clip space with its attributes (texel coordinates, colour b, g, r, a).
+struct ClipVertex {
+    float x, y, z, w;
+    float s, t;
+    float colour[4];
+};
+
+// Clip-plane bits a vertex lies outside of; kOutsideAll marks a vertex that cannot be drawn.
+using Outcode = uint32_t;
+constexpr Outcode kOutsideAll = 0x80;
+// A triangle clipped by all planes has at most this many corners.
+constexpr int kMaxClipVertices = 10;
+
+class VertexPipeline {
+public:
+    void SetViewport(const D3DVIEWPORT9& viewport);
+    void SetProjection(const D3DMATRIX& projection) { projection_ = projection; }
+
+    // The 24-byte vertex {x, y, z; colour; u, v}; texture coordinates are scaled to texels.
+    ClipVertex Transform(const uint8_t* vertex, float texWidth, float texHeight, bool blackColour) const;
+    Outcode Classify(const ClipVertex& v) const;
+    ScreenVertex ToScreen(const ClipVertex& v) const;
+    // Clips a triangle whose corners lie outside the planes in `outside`; returns the
+    // corner count of the convex polygon left (0 to kMaxClipVertices).
+    int Clip(const ClipVertex (&triangle)[3], Outcode outside, ClipVertex (&out)[kMaxClipVertices]) const;
+
+private:
+    float Distance(const ClipVertex& v, int plane) const;
+
+    D3DMATRIX projection_{};
+    float vpX_ = 0, vpY_ = 0, vpHalfW_ = 1, vpHalfH_ = 1, minZ_ = 0, depthRange_ = 1;
+    float guardX_ = 1, guardY_ = 1;
+};
