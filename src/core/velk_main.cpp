@@ -13,6 +13,11 @@
 #include "core/storage.h"
 #include "core/storage_mounts.h"
 #include "core/string_utils.h"
+#include "graphics/render.h"
+#include "graphics/render_target.h"
+#include "graphics/screenshot.h"
+#include "graphics/sprite_batch.h"
+#include "graphics/texture.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -65,6 +70,7 @@ void LoadStartFiles() {
     LoadLanguageFile(g_config.language);
     LoadVersionFile(g_config.version_number, g_config.version_date);
     LoadConfig();
+    ApplyRenderConfig();
 }
 
 bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
@@ -123,19 +129,34 @@ void LoadConsoleHistory() {
 void InitGame() {
     ProfileStart("game_init");
     LuaInit();
-    // Batch: one slot of 2048 vertices and 4096 indices.
+    AllocateBatchBuffers();
     ProfileStop("game_init");
 }
 
-void ReleaseUnused() {
-    // Textures: ReleaseUnusedTextures().
-}
+void ReleaseUnused() { ReleaseUnusedTextures(); }
 
 void FinishStartUp() {
     GetFrameTimer().Reset();
     LogPrintf("VelkInit done");
     ProfileStop("velk_init");
     ProfilePrint();
+}
+
+// --- renderer steps -------------------------------------------------------------------
+
+// The renderer draws into the client area the window code measured.
+void StartRenderer(SDL_Window* window) {
+    const WindowSize size = GetAppWindowSize();
+    g_renderer.windowWidth = size.width;
+    g_renderer.windowHeight = size.height;
+    g_renderer.fullScreen = g_config.full_screen;
+    InitRenderer(window);
+}
+
+// A present that finds the device lost makes the next pass re-create the renderer.
+void PresentAndWatchDevice() {
+    PresentFrame();
+    if (RenderDeviceLost()) g_engine.device_lost = true;
 }
 
 // --- frame steps ----------------------------------------------------------------------
@@ -157,7 +178,7 @@ bool UpdateFocus() {
     SleepMs(kUnfocusedSleepMs);
     if (g_engine.device_lost) return true;
     MainRender();
-    // Renderer: present at once.
+    PresentAndWatchDevice();
     return true;
 }
 
@@ -176,9 +197,9 @@ void RenderAndPresent() {
     ProfileStart("main_render");
     MainRender();
     if (KeyPressedThisFrame(kVirtualKeyF1) || KeyPressedThisFrame(kVirtualKeyF12)) {
-        // Screenshots: TakeScreenshot() with its default name.
+        TakeScreenshot(nullptr, nullptr, nullptr);
     }
-    // Renderer: PresentFrame().
+    PresentAndWatchDevice();
     ProfileStop("main_render");
 }
 
@@ -189,12 +210,14 @@ void HandleHotKeys() {
 }
 
 void ReleaseDeviceResources() {
-    // Fonts and textures: TextRenderer quad index buffer, ReleaseDeviceTextures(), TrueText_Destroy().
-    // Renderer: close the back end.
+    // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
+    ReleaseDeviceTextures();
+    CloseRenderer();
 }
 
 void RestoreDeviceResources() {
-    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init().
+    ReloadDeviceTextures();
+    // Fonts: TrueText_Init().
     LuaRecreate();
 }
 
@@ -282,9 +305,11 @@ bool VelkInit() {
 
 void CreateMainWindow() {
     LogPrintf("CreateMainWindow begin");
-    CreateAppWindow();
+    SDL_Window* window = CreateAppWindow();
     g_started.window = true;
-    // Renderer: FlushBatch() of all slots; face culling off.
+    StartRenderer(window);
+    FlushBatch(kAllBatchSlots);
+    SetCullMode(kCullNone);
     LogPrintf("CreateMainWindow done");
 }
 
@@ -307,9 +332,10 @@ void RecreateIfNeeded() {
     if (g_engine.full_screen_toggle_requested) {
         ToggleFullScreen();
     } else {
-        // Renderer: InitRenderer() on the existing window.
+        StartRenderer(GetAppWindow());
     }
     g_engine.device_lost = false;
+    ClearRenderDeviceLost();
     RestoreDeviceResources();
     GetFrameTimer().Reset();
 }
@@ -345,10 +371,15 @@ void MainUpdate(float dt) {
 
 void MainRender() {
     // Scene: PrerenderScene() when a scene exists.
-    // Renderer: ClearScreen(), BeginScene() (stop when it fails), EndRenderToTexture(),
-    // reset the draw statistics, FlushBatch(), default alpha blending.
+    CloseLeftoverRenderTarget();
+    ClearScreen();
+    if (!BeginScene()) return;
+    ResetFrameStatistics();
+    FlushBatch(kAllBatchSlots);
+    SetDefaultBlendState();
     RenderScriptFrame();
-    // Console_Render(), FlushBatch(); end the scene.
+    // Console: Console_Render().
+    EndScene();
 }
 
 void EngineShutdown() {
@@ -359,9 +390,11 @@ void EngineShutdown() {
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
     }
-    // Video: delete the video manager. Fonts: TextRenderer::Clear(). Textures: ReleaseAllTextures().
+    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    ReleaseAllTextures();
     if (g_started.window) {
-        // Renderer: close the back end; FreeBatchBuffers().
+        CloseRenderer();
+        FreeBatchBuffers();
     }
     if (g_started.profiler) ProfilePrint();
     if (g_started.storage) ShutdownStorage();
@@ -379,6 +412,7 @@ int AppMain(int argc, char** argv) {
         return 0;
     }
     g_config.config_file = line.config_file;
+    InitRenderGlobals();
     if (VelkInit()) {
         SetCrashPathsFromStorage();
         RunMessageLoop();
