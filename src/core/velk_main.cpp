@@ -1,8 +1,6 @@
 #include "core/velk_main.h"
 
-#include <cstring>
 #include <ctime>
-#include <strings.h>
 
 #include "core/build_info.h"
 #include "core/config.h"
@@ -14,6 +12,7 @@
 #include "core/random.h"
 #include "core/storage.h"
 #include "core/storage_mounts.h"
+#include "core/string_utils.h"
 #include "graphics/screenshot.h"
 #include "graphics/texture.h"
 #include "platform/linux/clock.h"
@@ -63,6 +62,7 @@ void InitStorageStep() {
     g_started.storage = true;
 }
 
+// A missing language or version file keeps the defaults; a missing configuration is fatal.
 void LoadStartFiles() {
     LoadLanguageFile(g_config.language);
     LoadVersionFile(g_config.version_number, g_config.version_date);
@@ -76,8 +76,8 @@ void StartLog() {
     LogPrintf("Velk engine version: %s (%s, %s)", kEngineVersion, BuildDate(), RevisionId());
     LogPrintf("Platform: %s", kPlatformName);
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
-    const FileSystemContainer* writable = GetWritableContainer();
-    LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
+    if (const FileSystemContainer* writable = GetWritableContainer())
+        LogPrintf("Storage: Writable container at %s", writable->Root().c_str());
 }
 
 void StartFrameTimer() {
@@ -209,10 +209,6 @@ void ToggleFullScreen() {
 
 // --- process entry --------------------------------------------------------------------
 
-bool StartsWithNoCase(const char* text, const char* prefix, std::size_t length) {
-    return strncasecmp(text, prefix, length) == 0;
-}
-
 // The report and the log live in the writable container; without one there is no report.
 void SetCrashPathsFromStorage() {
     if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
@@ -232,10 +228,11 @@ void RunMessageLoop() {
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (strcasecmp(argument, "version") == 0) line.show_version = true;
-        if (StartsWithNoCase(argument, "config=", kConfigPrefixLength) && std::strlen(argument) > kConfigPrefixLength)
-            line.config_file = argument + kConfigPrefixLength;
+        const std::string argument = argv[i];
+        const std::string lower = ToLower(argument);
+        if (lower == "version") line.show_version = true;
+        if (lower.starts_with("config=") && argument.size() > kConfigPrefixLength)
+            line.config_file = argument.substr(kConfigPrefixLength);
     }
     return line;
 }
@@ -246,7 +243,7 @@ std::string VersionText() {
 }
 
 bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit) {
-    return !(confirmExit && closeOrigin == 2 && scriptExit && scriptExit());
+    return !(confirmExit && closeOrigin == kCloseOriginWindow && scriptExit && scriptExit());
 }
 
 bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, LuaOnExit); }

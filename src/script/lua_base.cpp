@@ -80,7 +80,9 @@ void ReplaceMathRandom(lua_State* L) {
 }
 
 // Pushes the global entry point. When it is nil and optional, pops it and gives false.
+// Without a state (start-up ended early, or a window rebuilt before scripts) nothing runs.
 bool PushEntryPoint(const char* name, bool required) {
+    if (!g_lua) return false;
     lua_getglobal(g_lua, name);
     if (required || !lua_isnil(g_lua, -1)) return true;
     lua_pop(g_lua, 1);

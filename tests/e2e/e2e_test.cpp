@@ -8,7 +8,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/storage.h"
 #include "fixtures/temp_dir.h"
+#include "fixtures/zip_writer.h"
 #include "game_run.h"
 
 namespace {
@@ -71,11 +73,38 @@ TEST(Demo, BootsAndRunsFrames) {
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
 }
 
+// Games whose scripts are not where a plain copy would put them.
+class GameData : public testing::Test {
+protected:
+    void SetUp() override { fs::copy(kE2eDir / "common", copy_.path(), fs::copy_options::recursive); }
+    GameResult Run(const GameExpectation& expectation) { return RunGame(VELK_EXECUTABLE, copy_.path(), expectation); }
+
+    const std::string script_ = "function boot() log('booted from ' .. where) end\n"
+                                "function init() end\nfunction update() sys_exit() end\nfunction render() end\n";
+    TempDir copy_;
+};
+
+TEST_F(GameData, StartsFromAnEncryptedArchiveAlone) {
+    WriteEncryptedZip((copy_ / "data.pak").string(), {{"init.lua", "where = 'pak'\n" + script_}}, kArchivePassword, false);
+    const GameExpectation expectation = ParseExpectation("log booted from pak");
+    const GameResult result = Run(expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+TEST_F(GameData, FindsScriptsNamedInAnotherCase) {
+    copy_.Write("Data/Init.LUA", "where = 'mixed case'\n" + script_);
+    const GameExpectation expectation = ParseExpectation("log booted from mixed case");
+    const GameResult result = Run(expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
 TEST(Expectation, ReadsEveryDirective) {
     const GameExpectation e = ParseExpectation(
-        "# comment\n\nexit nonzero\nlog first line  \nlog  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n");
+        "# comment\n\nexit nonzero\nlog first line  \nline  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n");
     EXPECT_FALSE(e.exitStatus);
-    EXPECT_EQ(e.logLines, (std::vector<std::string>{"first line  ", "second"}));
+    EXPECT_EQ(e.logLines, (std::vector<GameExpectation::LogLine>{{"first line  ", false}, {"second", true}}));
     EXPECT_EQ(e.absentLines, std::vector<std::string>{"never"});
     EXPECT_EQ(e.timeLimit, 5);
     EXPECT_EQ(e.terminateAfter, 1.5);
@@ -85,13 +114,16 @@ TEST(Expectation, ReadsEveryDirective) {
     EXPECT_THROW(ParseExpectation("time-limit -1"), std::runtime_error);
 }
 
-TEST(Expectation, LogLinesMatchInOrder) {
+TEST(Expectation, LogLinesMatchInOrderOnePerLine) {
     GameExpectation e;
-    e.logLines = {"b", "a"};
+    e.logLines = {{"b", false}, {"a", false}};
     e.absentLines = {"z"};
-    EXPECT_EQ(CheckLog(e, "a\nb\na\n").size(), 0u);
+    EXPECT_EQ(CheckLog(e, "a\nb\na\n"), std::vector<std::string>{});
     EXPECT_EQ(CheckLog(e, "a\nb\n"), std::vector<std::string>{"missing (in order): a"});
-    EXPECT_EQ(CheckLog(e, "b a z"), std::vector<std::string>{"present: z"});
+    EXPECT_EQ(CheckLog(e, "b a z"), (std::vector<std::string>{"missing (in order): a", "present: z"}));
+    e.logLines = {{"42", true}};
+    EXPECT_EQ(CheckLog(e, "x42\n"), std::vector<std::string>{"missing (in order): 42"});
+    EXPECT_EQ(CheckLog(e, "x42\r\n42\r\n"), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -73,8 +74,8 @@ GameExpectation ParseExpectation(const std::string& text) {
         if (!(rest >> directive) || directive[0] == '#') continue;
         if (directive == "exit") {
             expectation.exitStatus = ReadExitStatus(rest, line);
-        } else if (directive == "log") {
-            expectation.logLines.push_back(RestOfLine(rest));
+        } else if (directive == "log" || directive == "line") {
+            expectation.logLines.push_back({RestOfLine(rest), directive == "line"});
         } else if (directive == "no-log") {
             expectation.absentLines.push_back(RestOfLine(rest));
         } else if (directive == "time-limit") {
@@ -121,14 +122,23 @@ GameResult RunGame(const std::filesystem::path& executable, const std::filesyste
 }
 
 std::vector<std::string> CheckLog(const GameExpectation& expectation, const std::string& log) {
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // the log is written with CR LF
+        lines.push_back(line);
+    }
+    const auto matches = [](const GameExpectation::LogLine& wanted, const std::string& line) {
+        return wanted.whole ? line == wanted.text : line.find(wanted.text) != std::string::npos;
+    };
     std::vector<std::string> faults;
-    std::size_t from = 0;
-    for (const std::string& wanted : expectation.logLines) {
-        const std::size_t at = log.find(wanted, from);
-        if (at == std::string::npos) {
-            faults.push_back("missing (in order): " + wanted);
+    auto from = lines.begin();
+    for (const GameExpectation::LogLine& wanted : expectation.logLines) {
+        const auto at = std::find_if(from, lines.end(), [&](const std::string& line) { return matches(wanted, line); });
+        if (at == lines.end()) {
+            faults.push_back("missing (in order): " + wanted.text);
         } else {
-            from = at + wanted.size();
+            from = at + 1;
         }
     }
     for (const std::string& unwanted : expectation.absentLines)

@@ -9,12 +9,18 @@
 // What a game's "expect.txt" asks for, one directive a line ("#" starts a comment):
 //   exit N              the exit status (default 0); "exit nonzero" for any failure
 //   log TEXT            "log.txt" has a line containing TEXT, after the previous match
+//   line TEXT           the same for a line that is exactly TEXT
 //   no-log TEXT         no line of "log.txt" contains TEXT
 //   time-limit SECONDS  the run is killed and fails after this long (default 20)
 //   terminate-after S   SIGTERM is sent after S seconds (a game that never ends itself)
 struct GameExpectation {
     std::optional<int> exitStatus = 0;  // empty: any non-zero status
-    std::vector<std::string> logLines;
+    struct LogLine {
+        std::string text;
+        bool whole = false;  // the line must be exactly the text
+        bool operator==(const LogLine&) const = default;
+    };
+    std::vector<LogLine> logLines;
     std::vector<std::string> absentLines;
     double timeLimit = 20;
     std::optional<double> terminateAfter;

@@ -176,6 +176,8 @@ void PrepareCrashReport() {
 }
 
 bool WriteCrashReportFile(const char* path, const CrashInfo& info) {
+    static const char kNotice[] = "writing minidump\r\n";
+    [[maybe_unused]] const ssize_t noticed = write(STDERR_FILENO, kNotice, sizeof kNotice - 1);
     const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_SYNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     bool failed = false;

@@ -34,6 +34,9 @@ const char* NextCodePoint(const char* p, const char* end, unsigned& codePoint) {
         }
         codePoint = (codePoint << 6) | (next & 0x3F);
     }
+    // An overlong form (such as C1 81 for "A") is not a character.
+    static constexpr unsigned kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (codePoint < kSmallest[length]) codePoint = 0xFFFD;
     return p + length;
 }
 

@@ -1,11 +1,18 @@
 #include "core/log.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/config.h"
 #include "core/crash.h"
+#include "core/storage.h"
+#include "core/string_utils.h"
+#include "fixtures/temp_dir.h"
 
 namespace {
 
@@ -67,6 +74,51 @@ TEST_F(LogTest, ErrorTextIsCutAtTheLineLimit) {
     const std::string long_text(2000, 'y');
     EXPECT_EXIT(LogError("f.cpp", 1, "%s", long_text.c_str()), testing::ExitedWithCode(kExitFatal),
                 "ERROR AT f.cpp, LINE 1:\ny{996}\n$");
+}
+
+// The log as it lands in "log.txt" of a writable container.
+class LogFileTest : public LogTest {
+protected:
+    void SetUp() override {
+        LogTest::SetUp();
+        InitStorage();
+        ASSERT_TRUE(AddDirectoryStorage(dir.path().string(), true, false));
+        testing::internal::CaptureStderr();
+    }
+    void TearDown() override {
+        testing::internal::GetCapturedStderr();
+        ShutdownStorage();
+        LogTest::TearDown();
+    }
+    std::string File() const { return std::filesystem::exists(dir / "log.txt") ? dir.Read("log.txt") : ""; }
+    TempDir dir;
+};
+
+TEST_F(LogFileTest, LinesAreAppendedAndResetRemovesTheFile) {
+    LogPrintf("one");
+    LogPrintf("two\n");
+    EXPECT_THAT(File(), ::testing::EndsWith("one\r\ntwo\r\n")) << "text mode";
+    ResetLogFile();
+    EXPECT_FALSE(std::filesystem::exists(dir / "log.txt"));
+    g_config.create_log = false;
+    LogPrintf("three");
+    ResetLogFile();
+    EXPECT_FALSE(std::filesystem::exists(dir / "log.txt"));
+}
+
+TEST_F(LogFileTest, LinesFromTwoThreadsStayWhole) {
+    ResetLogFile();
+    const auto writer = [](char c) {
+        const std::string line(300, c);
+        for (int i = 0; i < 200; ++i) LogPrintf("%s", line.c_str());
+    };
+    std::thread sound(writer, 's');
+    writer('m');
+    sound.join();
+    const std::vector<std::string> lines = SplitString(File(), "\r\n");
+    ASSERT_EQ(lines.size(), 400u);
+    for (const std::string& line : lines)
+        ASSERT_TRUE(line == std::string(300, 's') || line == std::string(300, 'm')) << line.substr(0, 40);
 }
 
 }  // namespace

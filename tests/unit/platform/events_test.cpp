@@ -119,6 +119,7 @@ TEST(EventTranslation, TextUpToCodePoint255) {
         {"\xF4\x80\x81\x81", {}},              // U+100041: its low 16 bits would read as "A"
         {"x\xC3\xA9y", {'x', 0xE9, 'y'}},
         {"\xC3z", {'z'}},                      // a broken sequence is skipped
+        {"\xC1\x81", {}},                      // overlong "A"
     };
     for (const auto& c : cases) {
         std::vector<int> got;

@@ -5,6 +5,7 @@
 
 #include "core/config.h"
 #include "core/input.h"
+#include "core/velk_main.h"
 
 namespace {
 
@@ -102,6 +103,24 @@ TEST_F(AppWindowTest, BlockedOutCursorIsParkedAtTheDrawingAreaCornerInWindowPixe
     ProcessInputEvents();
     EXPECT_FLOAT_EQ(g_input.mouse.x, 5);
     g_input = InputState{};
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AppWindowTest, FullScreenToggleRecreatesTheWindowOnce) {
+    g_engine = EngineState{};
+    CreateMainWindow();
+    g_engine.full_screen_toggle_requested = true;
+    RecreateIfNeeded();
+    EXPECT_FALSE(g_engine.full_screen_toggle_requested);
+    EXPECT_TRUE(g_config.full_screen);
+    ASSERT_NE(GetAppWindow(), nullptr);
+    EXPECT_TRUE(SDL_GetWindowFlags(GetAppWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+    RecreateIfNeeded();  // nothing requested: nothing happens
+    EXPECT_TRUE(g_config.full_screen);
+    g_engine = EngineState{};
 }
 
 }  // namespace

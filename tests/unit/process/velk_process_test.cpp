@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,21 +31,23 @@ void WriteMinimalGame(const TempDir& dir) {
 
 class VelkProcess {
 public:
-    VelkProcess(const TempDir& dir, std::vector<std::string> arguments)
+    VelkProcess(const TempDir& dir, std::vector<std::string> arguments, const std::string& videoDriver = "dummy",
+                bool withGame = true)
         : dir_(dir), stderr_name_("stderr-" + std::to_string(++count_) + ".txt") {
         const std::string stderrPath = (dir / stderr_name_).string();
         arguments.insert(arguments.begin(), VELK_EXECUTABLE);
         std::vector<char*> argv;
         for (std::string& a : arguments) argv.push_back(a.data());
         argv.push_back(nullptr);
-        std::vector<std::string> environment = {"SDL_VIDEODRIVER=dummy", "VELK_HEADLESS=1", "ALSOFT_DRIVERS=null",
+        std::vector<std::string> environment = {"SDL_VIDEODRIVER=" + videoDriver, "VELK_HEADLESS=1", "ALSOFT_DRIVERS=null",
                                                 "XDG_RUNTIME_DIR=" + (dir / "run").string(),
                                                 "HOME=" + dir.path().string()};
         std::vector<char*> envp;
         for (std::string& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
         std::filesystem::create_directories(dir / "run");
-        WriteMinimalGame(dir);
+        std::filesystem::create_directories(dir / "game");
+        if (withGame) WriteMinimalGame(dir);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, (dir / "game").c_str());
@@ -121,6 +124,7 @@ TEST(VelkProcess, VersionPrintsTheVersionTextAndStartsNothing) {
 TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
+        dir.Write("game/config.cfg", "");
         VelkProcess velk(dir, {});
         ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
         std::this_thread::sleep_for(100ms);
@@ -130,8 +134,16 @@ TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
     }
 }
 
+TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
+    TempDir dir;
+    VelkProcess velk(dir, {}, "no-such-video-driver");  // the window cannot be made
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status << "\n" << velk.Stderr();
+}
+
 TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
     TempDir dir;
+    dir.Write("game/config.cfg", "");
     VelkProcess first(dir, {});
     ASSERT_TRUE(WaitForLock(dir));
     VelkProcess second(dir, {});
@@ -139,6 +151,77 @@ TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
     EXPECT_EQ(first.Wait(200ms), -1) << "the first copy is still running";
     first.Signal(SIGTERM);
     EXPECT_TRUE(ExitedWith(first.Wait(), 0));
+}
+
+TEST(VelkProcess, MissingConfigurationIsFatalAndNamesTheFile) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "Can't load config file (config.cfg)."},
+        {{"config=other.cfg"}, "Can't load config file (other.cfg)."},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.Write("game/data/config.cfg", "");  // data folders never supply it
+        VelkProcess velk(dir, c.arguments, "dummy", false);
+        EXPECT_TRUE(ExitedWith(velk.Wait(), 3)) << velk.Stderr();
+        EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(c.message));
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "run")) << "ends before the single-instance test";
+    }
+}
+
+TEST(VelkProcess, ConfigurationNamedOnTheCommandLineIsRead) {
+    TempDir dir;
+    dir.Write("game/other.cfg", "product_name \"Other Game\"");
+    VelkProcess velk(dir, {"config=other.cfg"});
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    bool named = false;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "run"))
+        named = named || entry.path().filename().string().find("Other_Game") != std::string::npos;
+    EXPECT_TRUE(named) << "the single-instance lock is named after product_name";
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+}
+
+// The mount lines of the log, in the order they were written.
+std::vector<std::string> MountLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("Adding ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(VelkProcess, CustomDataSourcesAreTheOnlyDataMountedInKeyOrder) {
+    TempDir dir;
+    std::string sources;
+    for (int i = 0; i < 12; ++i) {
+        sources += " src" + std::to_string(i);
+        std::filesystem::create_directories(dir / ("game/src" + std::to_string(i)));
+    }
+    dir.Write("game/config.cfg", "portable true create_log true custom_data_sources [" + sources + " ]");
+    dir.Write("game/src5/init.lua", "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+    dir.Write("game/data/init.lua", "error('the data folder must not be mounted')");
+    dir.Write("game/data.pak", "");
+    VelkProcess velk(dir, {}, "dummy", false);
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    std::string log;
+    for (int i = 0; i < 500 && log.find("VelkInit done") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        log = dir.Read("game/user/log.txt");
+    }
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+
+    // The writable container is mounted before the log starts, so the log begins at the language.
+    std::vector<testing::Matcher<std::string>> expected = {testing::EndsWith("path:lang/en")};
+    for (const char* source : {"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"})
+        expected.push_back(testing::EndsWith(std::string("path:src") + source));
+    EXPECT_THAT(MountLines(log), testing::ElementsAreArray(expected)) << log;
 }
 
 }  // namespace
