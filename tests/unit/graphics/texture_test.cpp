@@ -299,3 +299,28 @@ TEST_F(TextureUploadTest, BlankTexturesAndTheirRecreation) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TextureUploadTest, MemoryCountFollowsTheTextureKeys) {
+    dir_.Write("box.png", EncodeImage(FixtureFormat::Png, 100, 50, 4, PatternPixels(100, 50, 4)));
+    struct Case {
+        const char* label;
+        bool tex16bit, dxt;
+        int bytes;
+    };
+    for (const Case& c : {Case{"32-bit", false, false, 128 * 64 * 4}, Case{"16-bit", true, false, 128 * 64 * 2},
+                          Case{"dxt count", false, true, 128 * 64}}) {
+        SCOPED_TRACE(c.label);
+        g_renderer.tex16bit = g_config.tex_16bit = c.tex16bit;
+        g_renderer.texForceDxt = c.dxt;
+        Texture* t = LoadTexture("box");
+        EXPECT_EQ(t->memoryBytes, c.bytes);
+        EXPECT_EQ(g_renderer.statistics.textureBytes, c.bytes);
+        t->refCount = 0;
+        ReleaseUnusedTextures();
+        EXPECT_EQ(g_renderer.statistics.textureBytes, 0);
+    }
+}
+
+}  // namespace
