@@ -204,7 +204,14 @@ TEST_F(TextureTest, DeviceRecreationKeepsRecordsAndReloadsImages) {
     Text("hero.txt", "idle 0 0 8 8 4 4\n@scale 2\n");
     Texture* t = LoadTexture("hero");
     t->refCount = 3;
+    FakeTexture bound(16, 8, D3DFMT_A8R8G8B8, 4);
+    t->deviceTexture = &bound;
+    DrawSprite(t, "idle", 10, 10, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
+    FlushBatch(kAllBatchSlots);
+    ASSERT_EQ(device.texture, &bound);
     ReleaseDeviceTextures();
+    EXPECT_EQ(device.texture, nullptr);  // nothing released stays bound
+    EXPECT_EQ(g_renderer.currentTexture, nullptr);
     EXPECT_EQ(t->deviceTexture, nullptr);
     EXPECT_EQ(t->memoryBytes, 0);
     Png("hero.png", 32, 8);  // what is on disk now is what comes back
