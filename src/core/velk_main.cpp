@@ -28,6 +28,7 @@
 #include "script/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
+#include "script/scene.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -370,8 +371,8 @@ void MainUpdate(float dt) {
 }
 
 void MainRender() {
-    // Scene: PrerenderScene() when a scene exists.
     CloseLeftoverRenderTarget();
+    PrerenderScene();
     ClearScreen();
     if (!BeginScene()) return;
     ResetFrameStatistics();
