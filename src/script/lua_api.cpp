@@ -2,6 +2,7 @@
 
 #include "core/config.h"
 #include "core/input.h"
+#include "graphics/render.h"
 #include "script/lua_api_app.h"
 #include "script/lua_base.h"
 
@@ -108,6 +109,19 @@ void UpdateMouseTables() {
         WriteTouchFields(L, g_input.touch);
         lua_pop(L, 1);
     }
+}
+
+void UpdateEngineStats() {
+    constexpr lua_Number kPerMebi = 1.0 / 1048576;
+    lua_State* L = LuaGetState();
+    if (!PushGlobalTable(L, "velk")) return;
+    const DrawStatistics& statistics = g_renderer.statistics;
+    SetNumber(L, "allocated_textures_count", statistics.texturesAllocated);
+    SetNumber(L, "allocated_textures_size", statistics.textureBytes * kPerMebi);
+    SetNumber(L, "drawn_polys_count", statistics.trianglesDrawn);
+    SetNumber(L, "drawn_polys_size", statistics.pixelsDrawn * kPerMebi);
+    SetNumber(L, "drawn_call_count", statistics.drawCalls);
+    lua_pop(L, 1);
 }
 
 const char* ReadStringArgument(lua_State* L, int index) {

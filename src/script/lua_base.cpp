@@ -11,6 +11,7 @@
 #include "core/input.h"
 #include "core/random.h"
 #include "core/storage.h"
+#include "graphics/sprite_batch.h"
 #include "script/lua_api.h"
 
 namespace {
@@ -250,7 +251,11 @@ void UpdateScriptFrame(float dt) {
     if (g_config.dev_mode) ApplyDeveloperHotKeys(g_input.keys);
 }
 
-void RenderScriptFrame() { LuaRender(); }
+void RenderScriptFrame() {
+    LuaRender();
+    UpdateEngineStats();
+    FlushBatch(kAllBatchSlots);
+}
 
 const DeveloperOverlay& GetDeveloperOverlay() { return g_overlay; }
 
