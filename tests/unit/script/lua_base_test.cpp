@@ -297,3 +297,14 @@ TEST(Random, MatchesTheWindowsRuntime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NoScriptState, ShutdownCallsAreSkipped) {
+    LuaCloseState();
+    LuaDestroy();
+    EXPECT_FALSE(LuaOnExit());
+    EXPECT_EQ(LuaGetState(), nullptr);
+}
+
+}  // namespace
