@@ -296,10 +296,6 @@ TEST(Random, MatchesTheWindowsRuntime) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 TEST(NoScriptState, ShutdownCallsAreSkipped) {
     LuaCloseState();
     LuaDestroy();
