@@ -13,6 +13,8 @@
 #include "core/storage.h"
 #include "core/storage_mounts.h"
 #include "core/string_utils.h"
+#include "graphics/screenshot.h"
+#include "graphics/texture.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -127,9 +129,7 @@ void InitGame() {
     ProfileStop("game_init");
 }
 
-void ReleaseUnused() {
-    // Textures: ReleaseUnusedTextures().
-}
+void ReleaseUnused() { ReleaseUnusedTextures(); }
 
 void FinishStartUp() {
     GetFrameTimer().Reset();
@@ -176,7 +176,7 @@ void RenderAndPresent() {
     ProfileStart("main_render");
     MainRender();
     if (KeyPressedThisFrame(kVirtualKeyF1) || KeyPressedThisFrame(kVirtualKeyF12)) {
-        // Screenshots: TakeScreenshot() with its default name.
+        TakeScreenshot(nullptr, nullptr, nullptr);
     }
     // Renderer: PresentFrame().
     ProfileStop("main_render");
@@ -189,12 +189,14 @@ void HandleHotKeys() {
 }
 
 void ReleaseDeviceResources() {
-    // Fonts and textures: TextRenderer quad index buffer, ReleaseDeviceTextures(), TrueText_Destroy().
+    // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
+    ReleaseDeviceTextures();
     // Renderer: close the back end.
 }
 
 void RestoreDeviceResources() {
-    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init().
+    ReloadDeviceTextures();
+    // Fonts: TrueText_Init().
     LuaRecreate();
 }
 
@@ -359,7 +361,8 @@ void EngineShutdown() {
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
     }
-    // Video: delete the video manager. Fonts: TextRenderer::Clear(). Textures: ReleaseAllTextures().
+    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    ReleaseAllTextures();
     if (g_started.window) {
         // Renderer: close the back end; FreeBatchBuffers().
     }

@@ -348,6 +348,10 @@ const char* D3D_ErrorName(HRESULT result) {
     }
 }
 
+const D3DPRESENT_PARAMETERS& D3D_PresentParameters() {
+    return g_d3d.params;
+}
+
 void D3D_AttachDeviceForTest(IDirect3DDevice9* device) {
     if (device) device->AddRef();
     g_d3d.device = ComPtr<IDirect3DDevice9>(device);

@@ -233,3 +233,69 @@ TEST_F(TextureTest, ShutdownReportsTexturesStillReferenced) {
 }
 
 }  // namespace
+
+#include "software_device_fixture.h"
+
+namespace {
+
+class TextureUploadTest : public SoftwareDeviceTest {
+protected:
+    void SetUp() override { Open(64, 64, 64, 64); }
+};
+
+TEST_F(TextureUploadTest, AlphaFileAndEdgeDuplicationReachTheDevice) {
+    // 3 x 3 grey-blue image, alpha from the alpha file's blue byte; padded to 4 x 4.
+    std::vector<uint8_t> rgb(27), alpha(9);
+    for (int i = 0; i < 9; ++i) rgb[i * 3] = static_cast<uint8_t>(10 * i), rgb[i * 3 + 2] = 200, alpha[i] = static_cast<uint8_t>(20 * i);
+    dir_.Write("tree.png", EncodeImage(FixtureFormat::Png, 3, 3, 3, rgb));
+    dir_.Write("tree_alpha.png", EncodeImage(FixtureFormat::Png, 3, 3, 1, alpha));
+    Texture* t = LoadTexture("tree");
+    ASSERT_NE(t->deviceTexture, nullptr);
+    EXPECT_EQ(t->width, 4);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
+    EXPECT_EQ(g_renderer.statistics.textureBytes, 4 * 4 * 4);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const int i = y * 3 + x;
+            EXPECT_EQ(TexturePixel(t->deviceTexture, x, y), uint32_t(20 * i) << 24 | uint32_t(10 * i) << 16 | 200u)
+                << x << "," << y;
+        }
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 3, 1), TexturePixel(t->deviceTexture, 2, 1));
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 1, 3), TexturePixel(t->deviceTexture, 1, 2));
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 3, 3), TexturePixel(t->deviceTexture, 2, 2));
+    t->refCount = 0;
+    ReleaseUnusedTextures();
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 0);
+    EXPECT_EQ(g_renderer.statistics.textureBytes, 0);
+}
+
+TEST_F(TextureUploadTest, GreyImageKeepsGreyAsAlpha) {
+    dir_.Write("mask.png", EncodeImage(FixtureFormat::Png, 2, 1, 1, {0, 128}));
+    Texture* t = LoadTexture("mask");
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 1, 0), 0x80808080u);
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 0, 0), 0u);
+}
+
+TEST_F(TextureUploadTest, BlankTexturesAndTheirRecreation) {
+    Texture* target = CreateBlankTexture(100, 30, 50, 15, true, false, true, false, false);
+    ASSERT_NE(target, nullptr);
+    EXPECT_NE(target->renderTarget, nullptr);
+    EXPECT_EQ(target->refCount, 1);
+    EXPECT_EQ(target->formatIndex, kFormatNone);
+    EXPECT_EQ(target->imageWidth, 100);
+    ASSERT_NE(FindSprite(target, "main"), nullptr);
+    EXPECT_EQ(FindSprite(target, "main")->pivotX, 50);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
+    ReleaseDeviceTextures();
+    EXPECT_EQ(target->deviceTexture, nullptr);
+    EXPECT_EQ(target->renderTarget, nullptr);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 0);
+    ReloadDeviceTextures();
+    EXPECT_NE(target->deviceTexture, nullptr);
+    EXPECT_NE(target->renderTarget, nullptr);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
+    EXPECT_EQ(CreateBlankTexture(0, 10, 0, 0, true, false, false, false, false), nullptr);
+    target->refCount = 0;
+}
+
+}  // namespace
