@@ -5,6 +5,7 @@
 
 #include "platform/d3d9/pixel_color.h"
 #include "platform/d3d9/pixel_format.h"
+#include "platform/d3d9/pixel_vector.h"
 #include "platform/d3d9/thread_pool.h"
 
 namespace {
@@ -120,30 +121,83 @@ void SolidSpan(const SpanContext& c, int y, int xl, int xr) {
 }
 
 // 32.32 fixed point of a texel coordinate.
-int64_t ToFix32(float v) { return static_cast<int64_t>(std::ldexp(static_cast<double>(ClampTexelCoord(v)), 32)); }
+int64_t ToFix32(float v) { return static_cast<int64_t>(static_cast<double>(ClampTexelCoord(v)) * 4294967296.0); }
 
-// Affine, one colour, a 32-bit target and at most source-alpha blending: stepped in fixed point.
+// The fast spans: affine, one colour, a 32-bit target and at most source-alpha blending,
+// stepped in 32.32 fixed point.
+struct FastStepper {
+    int64_t s, u, ds, du;
+
+    // Texel coordinates minus one half with 8 fractional bits, then one pixel on.
+    int NextS() { return static_cast<int>(((s += ds) - ds + (1 << 23)) >> 24); }
+    int NextU() { return static_cast<int>(((u += du) - du + (1 << 23)) >> 24); }
+};
+
+template <bool Blend, bool White>
+VELK_HOT __m128i ShadeLanes(__m128i src, __m128i colour, __m128i dst) {
+    if constexpr (!White) src = ModulateLanes(src, colour);
+    if constexpr (Blend) src = BlendSrcAlphaLanes(src, dst);
+    return src;
+}
+
+// Filtered texels, two pixels at a time; all-transparent samples leave their pixels.
+template <bool Blend, bool White>
+void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;  // a copy the target's stores cannot alias
+    uint32_t* const row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    const __m128i colour = WidenTwice(t.flat);
+    FastStepper step{ToFix32(t.At(t.s, xl, y) - 0.5f), ToFix32(t.At(t.t, xl, y) - 0.5f), ToFix32(t.s.dx), ToFix32(t.t.dx)};
+    int x = xl;
+    for (; x < xr; x += 2) {
+        const int sa = step.NextS(), va = step.NextU(), sb = step.NextS(), vb = step.NextU();
+        const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8), b = FetchRows(sampler, sb >> 8, vb >> 8);
+        if (Blend && Transparent(a) && Transparent(b)) continue;
+        const __m128i src = BilinearPair(a, b, sa & 255, va & 255, sb & 255, vb & 255);
+        StorePair(row + x, ShadeLanes<Blend, White>(src, colour, Blend ? LoadPair(row + x) : src), alpha);
+    }
+    if (x == xr) {
+        const int sa = step.NextS(), va = step.NextU();
+        const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8);
+        if (Blend && Transparent(a)) return;
+        const __m128i src = BilinearLanes(a, sa & 255, va & 255);
+        row[x] = Narrow(ShadeLanes<Blend, White>(src, colour, Blend ? Widen(row[x]) : src)) | alpha;
+    }
+}
+
+// Texels 1:1.
+template <bool Blend, bool White>
+void FastPointSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;
+    uint32_t* const row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    const __m128i colour = WidenTwice(t.flat);
+    int64_t s = ToFix32(t.At(t.s, xl, y)), u = ToFix32(t.At(t.t, xl, y));
+    const int64_t ds = ToFix32(t.s.dx), du = ToFix32(t.t.dx);
+    for (int x = xl; x <= xr; ++x, s += ds, u += du) {
+        const uint32_t texel = FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32));
+        if (Blend && (texel >> 24) == 0) continue;
+        row[x] = Narrow(ShadeLanes<Blend, White>(Widen(texel), colour, Blend ? Widen(row[x]) : colour)) | alpha;
+    }
+}
+
+template <bool Linear, bool Blend, bool White>
+void FastSpan(const SpanContext& c, int y, int xl, int xr) {
+    if constexpr (Linear)
+        FastLinearSpan<Blend, White>(c, y, xl, xr);
+    else
+        FastPointSpan<Blend, White>(c, y, xl, xr);
+}
+
 template <bool Linear>
 void FastSpan(const SpanContext& c, int y, int xl, int xr) {
-    const Triangle& t = c.tri;
-    const SamplerView& sampler = c.state.sampler;
-    uint32_t* row = TargetRow32(c.target, y);
-    const uint32_t alpha = TargetAlpha(c.target);
-    const uint32_t colour = t.flat;
-    const bool white = colour == 0xFFFFFFFFu;
-    const bool blend = c.state.blend;
-    const float bias = Linear ? -0.5f : 0.0f;
-    int64_t s = ToFix32(t.At(t.s, xl, y) + bias), ds = ToFix32(t.s.dx);
-    int64_t u = ToFix32(t.At(t.t, xl, y) + bias), du = ToFix32(t.t.dx);
-    for (int x = xl; x <= xr; ++x, s += ds, u += du) {
-        uint32_t texel;
-        if constexpr (Linear)
-            texel = SampleBilinear(sampler, static_cast<int>((s + (1 << 23)) >> 24), static_cast<int>((u + (1 << 23)) >> 24));
-        else
-            texel = FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32));
-        if (!white) texel = Modulate(texel, colour);
-        row[x] = (blend ? BlendSrcAlpha(texel, row[x]) : texel) | alpha;
-    }
+    const bool white = c.tri.flat == 0xFFFFFFFFu;
+    if (c.state.blend)
+        white ? FastSpan<Linear, true, true>(c, y, xl, xr) : FastSpan<Linear, true, false>(c, y, xl, xr);
+    else
+        white ? FastSpan<Linear, false, true>(c, y, xl, xr) : FastSpan<Linear, false, false>(c, y, xl, xr);
 }
 
 template <bool Perspective>
@@ -331,22 +385,27 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         return MakePlane(px, py, f, det);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
-    t.q = plane([&](const ScreenVertex& sv) { return weight(sv); });
-    t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
-    // Texel scale from the unweighted coordinates; the weighted planes interpolate.
-    t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
-    t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
     const DrawState& st = states_[state];
-    t.linear = st.textured && ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
-    if (perspective) {
-        t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
-        t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
+    // Only the planes the spans will read.
+    t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
+    if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
+    if (st.textured) {
+        // Texel scale from the unweighted coordinates; the weighted planes interpolate.
+        t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
+        t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
+        t.linear = ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
+        if (perspective) {
+            t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
+            t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
+        }
+    } else {
+        t.linear = false;
     }
     t.flatColour = true;
-    for (int k = 0; k < 4; ++k) {
-        t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
+    for (int k = 0; k < 4; ++k)
         t.flatColour = t.flatColour && v[0]->colour[k] == v[1]->colour[k] && v[0]->colour[k] == v[2]->colour[k];
-    }
+    if (!t.flatColour)
+        for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
     t.kind = ChooseSpan(t, perspective, st, target_);
