@@ -25,6 +25,7 @@
 #include "script/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
+#include "script/scene.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -346,7 +347,7 @@ void MainUpdate(float dt) {
 }
 
 void MainRender() {
-    // Scene: PrerenderScene() when a scene exists.
+    PrerenderScene();
     // Renderer: ClearScreen(), BeginScene() (stop when it fails), EndRenderToTexture(),
     // reset the draw statistics, FlushBatch(), default alpha blending.
     RenderScriptFrame();

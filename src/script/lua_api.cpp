@@ -2,6 +2,12 @@
 
 #include "core/config.h"
 #include "core/input.h"
+#include "graphics/render.h"
+#include "script/components/box_shape_component.h"
+#include "script/game_object.h"
+#include "script/layer.h"
+#include "script/lua_binder.h"
+#include "script/scene.h"
 #include "script/lua_api_app.h"
 #include "script/lua_base.h"
 
@@ -28,6 +34,15 @@ void SetNumber(lua_State* L, const char* field, lua_Number value) {
 void SetBoolean(lua_State* L, const char* field, bool value) {
     lua_pushboolean(L, value);
     lua_setfield(L, -2, field);
+}
+
+// The script classes, in registration order; the other component classes join as
+// they are built.
+void RegisterClasses(lua_State* L) {
+    LuaBinder<Scene>::Register(L);
+    LuaBinder<Layer>::Register(L);
+    LuaBinder<GameObject>::Register(L);
+    LuaBinder<BoxShapeComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {
@@ -88,6 +103,7 @@ void WriteTouchFields(lua_State* L, const TouchState& touch) {
 
 void RegisterLuaApi() {
     lua_State* L = LuaGetState();
+    RegisterClasses(L);
     for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
     lua_newtable(L);
     lua_setglobal(L, "mouse");
@@ -108,6 +124,19 @@ void UpdateMouseTables() {
         WriteTouchFields(L, g_input.touch);
         lua_pop(L, 1);
     }
+}
+
+void UpdateEngineStats() {
+    constexpr double kMebi = 1.0 / 1048576.0;
+    lua_State* L = LuaGetState();
+    if (!PushGlobalTable(L, "velk")) return;
+    const DrawStatistics& stats = g_renderer.statistics;
+    SetNumber(L, "allocated_textures_count", stats.texturesAllocated);
+    SetNumber(L, "allocated_textures_size", stats.textureBytes * kMebi);
+    SetNumber(L, "drawn_polys_count", stats.trianglesDrawn);
+    SetNumber(L, "drawn_polys_size", stats.pixelsDrawn * kMebi);
+    SetNumber(L, "drawn_call_count", stats.drawCalls);
+    lua_pop(L, 1);
 }
 
 const char* ReadStringArgument(lua_State* L, int index) {
