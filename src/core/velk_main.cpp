@@ -13,7 +13,10 @@
 #include "core/storage.h"
 #include "core/storage_mounts.h"
 #include "core/string_utils.h"
+#include "graphics/render.h"
+#include "graphics/render_target.h"
 #include "graphics/screenshot.h"
+#include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
@@ -68,6 +71,7 @@ void LoadStartFiles() {
     LoadLanguageFile(g_config.language);
     LoadVersionFile(g_config.version_number, g_config.version_date);
     LoadConfig();
+    ApplyRenderConfig();
 }
 
 bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
@@ -126,7 +130,7 @@ void LoadConsoleHistory() {
 void InitGame() {
     ProfileStart("game_init");
     LuaInit();
-    // Batch: one slot of 2048 vertices and 4096 indices.
+    AllocateBatchBuffers();
     ProfileStop("game_init");
 }
 
@@ -137,6 +141,23 @@ void FinishStartUp() {
     LogPrintf("VelkInit done");
     ProfileStop("velk_init");
     ProfilePrint();
+}
+
+// --- renderer steps -------------------------------------------------------------------
+
+// The renderer draws into the client area the window code measured.
+void StartRenderer(SDL_Window* window) {
+    const WindowSize size = GetAppWindowSize();
+    g_renderer.windowWidth = size.width;
+    g_renderer.windowHeight = size.height;
+    g_renderer.fullScreen = g_config.full_screen;
+    InitRenderer(window);
+}
+
+// A present that finds the device lost makes the next pass re-create the renderer.
+void PresentAndWatchDevice() {
+    PresentFrame();
+    if (RenderDeviceLost()) g_engine.device_lost = true;
 }
 
 // --- frame steps ----------------------------------------------------------------------
@@ -158,7 +179,7 @@ bool UpdateFocus() {
     SleepMs(kUnfocusedSleepMs);
     if (g_engine.device_lost) return true;
     MainRender();
-    // Renderer: present at once.
+    PresentAndWatchDevice();
     return true;
 }
 
@@ -179,7 +200,7 @@ void RenderAndPresent() {
     if (KeyPressedThisFrame(kVirtualKeyF1) || KeyPressedThisFrame(kVirtualKeyF12)) {
         TakeScreenshot(nullptr, nullptr, nullptr);
     }
-    // Renderer: PresentFrame().
+    PresentAndWatchDevice();
     ProfileStop("main_render");
 }
 
@@ -192,7 +213,7 @@ void HandleHotKeys() {
 void ReleaseDeviceResources() {
     // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
     ReleaseDeviceTextures();
-    // Renderer: close the back end.
+    CloseRenderer();
 }
 
 void RestoreDeviceResources() {
@@ -285,9 +306,11 @@ bool VelkInit() {
 
 void CreateMainWindow() {
     LogPrintf("CreateMainWindow begin");
-    CreateAppWindow();
+    SDL_Window* window = CreateAppWindow();
     g_started.window = true;
-    // Renderer: FlushBatch() of all slots; face culling off.
+    StartRenderer(window);
+    FlushBatch(kAllBatchSlots);
+    SetCullMode(kCullNone);
     LogPrintf("CreateMainWindow done");
 }
 
@@ -310,9 +333,10 @@ void RecreateIfNeeded() {
     if (g_engine.full_screen_toggle_requested) {
         ToggleFullScreen();
     } else {
-        // Renderer: InitRenderer() on the existing window.
+        StartRenderer(GetAppWindow());
     }
     g_engine.device_lost = false;
+    ClearRenderDeviceLost();
     RestoreDeviceResources();
     GetFrameTimer().Reset();
 }
@@ -348,10 +372,15 @@ void MainUpdate(float dt) {
 
 void MainRender() {
     PrerenderScene();
-    // Renderer: ClearScreen(), BeginScene() (stop when it fails), EndRenderToTexture(),
-    // reset the draw statistics, FlushBatch(), default alpha blending.
+    CloseLeftoverRenderTarget();
+    ClearScreen();
+    if (!BeginScene()) return;
+    ResetFrameStatistics();
+    FlushBatch(kAllBatchSlots);
+    SetDefaultBlendState();
     RenderScriptFrame();
-    // Console_Render(), FlushBatch(); end the scene.
+    // Console: Console_Render().
+    EndScene();
 }
 
 void EngineShutdown() {
@@ -365,7 +394,8 @@ void EngineShutdown() {
     // Video: delete the video manager. Fonts: TextRenderer::Clear().
     ReleaseAllTextures();
     if (g_started.window) {
-        // Renderer: close the back end; FreeBatchBuffers().
+        CloseRenderer();
+        FreeBatchBuffers();
     }
     if (g_started.profiler) ProfilePrint();
     if (g_started.storage) ShutdownStorage();
@@ -383,6 +413,7 @@ int AppMain(int argc, char** argv) {
         return 0;
     }
     g_config.config_file = line.config_file;
+    InitRenderGlobals();
     if (VelkInit()) {
         SetCrashPathsFromStorage();
         RunMessageLoop();
