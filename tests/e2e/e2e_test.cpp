@@ -102,16 +102,20 @@ TEST_F(GameData, FindsScriptsNamedInAnotherCase) {
 
 TEST(Expectation, ReadsEveryDirective) {
     const GameExpectation e = ParseExpectation(
-        "# comment\n\nexit nonzero\nlog first line  \nline  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n");
+        "# comment\n\nexit nonzero\nlog first line  \nline  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n"
+        "env A_B=c=d\nenv EMPTY=\n");
     EXPECT_FALSE(e.exitStatus);
     EXPECT_EQ(e.logLines, (std::vector<GameExpectation::LogLine>{{"first line  ", false}, {"second", true}}));
     EXPECT_EQ(e.absentLines, std::vector<std::string>{"never"});
     EXPECT_EQ(e.timeLimit, 5);
     EXPECT_EQ(e.terminateAfter, 1.5);
+    EXPECT_EQ(e.environment, (std::vector<std::pair<std::string, std::string>>{{"A_B", "c=d"}, {"EMPTY", ""}}));
     EXPECT_EQ(ParseExpectation("exit 3").exitStatus, 3);
     EXPECT_THROW(ParseExpectation("exits 0"), std::runtime_error);
     EXPECT_THROW(ParseExpectation("exit maybe"), std::runtime_error);
     EXPECT_THROW(ParseExpectation("time-limit -1"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("env NOVALUE"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("env =x"), std::runtime_error);
 }
 
 TEST(Expectation, LogLinesMatchInOrderOnePerLine) {

@@ -38,6 +38,14 @@ std::optional<int> ReadExitStatus(std::istringstream& rest, const std::string& l
     }
 }
 
+std::pair<std::string, std::string> ReadVariable(std::istringstream& rest, const std::string& line) {
+    std::string assignment;
+    rest >> assignment;
+    const std::size_t equals = assignment.find('=');
+    if (equals == 0 || equals == std::string::npos) throw std::runtime_error("expect.txt: bad variable in: " + line);
+    return {assignment.substr(0, equals), assignment.substr(equals + 1)};
+}
+
 std::string RestOfLine(std::istringstream& rest) {
     std::string text;
     std::getline(rest >> std::ws, text);
@@ -46,7 +54,8 @@ std::string RestOfLine(std::istringstream& rest) {
 
 // The child: its own folder, runtime and data folders inside the copy (so parallel runs
 // never see each other as a running copy), output into one file, the video dummy driver.
-[[noreturn]] void StartChild(const std::filesystem::path& executable, const std::filesystem::path& folder) {
+[[noreturn]] void StartChild(const std::filesystem::path& executable, const std::filesystem::path& folder,
+                             const GameExpectation& expectation) {
     const int output = open((folder / "output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (chdir(folder.c_str()) != 0 || output < 0) _exit(127);
     dup2(output, STDOUT_FILENO);
@@ -58,6 +67,7 @@ std::string RestOfLine(std::istringstream& rest) {
     setenv("VELK_HEADLESS", "1", 1);
     setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
     setenv("XDG_DATA_HOME", (folder / "xdg-data").c_str(), 1);
+    for (const auto& [name, value] : expectation.environment) setenv(name.c_str(), value.c_str(), 1);
     execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
     _exit(127);
 }
@@ -82,6 +92,8 @@ GameExpectation ParseExpectation(const std::string& text) {
             expectation.timeLimit = ReadSeconds(rest, line);
         } else if (directive == "terminate-after") {
             expectation.terminateAfter = ReadSeconds(rest, line);
+        } else if (directive == "env") {
+            expectation.environment.push_back(ReadVariable(rest, line));
         } else {
             throw std::runtime_error("expect.txt: unknown directive in: " + line);
         }
@@ -94,7 +106,7 @@ GameResult RunGame(const std::filesystem::path& executable, const std::filesyste
     using Clock = std::chrono::steady_clock;
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) StartChild(executable, folder);
+    if (child == 0) StartChild(executable, folder, expectation);
 
     GameResult result;
     const auto started = Clock::now();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What a game's "expect.txt" asks for, one directive a line ("#" starts a comment):
@@ -13,6 +14,7 @@
 //   no-log TEXT         no line of "log.txt" contains TEXT
 //   time-limit SECONDS  the run is killed and fails after this long (default 20)
 //   terminate-after S   SIGTERM is sent after S seconds (a game that never ends itself)
+//   env NAME=VALUE      the engine runs with this environment variable
 struct GameExpectation {
     std::optional<int> exitStatus = 0;  // empty: any non-zero status
     struct LogLine {
@@ -24,6 +26,7 @@ struct GameExpectation {
     std::vector<std::string> absentLines;
     double timeLimit = 20;
     std::optional<double> terminateAfter;
+    std::vector<std::pair<std::string, std::string>> environment;
 };
 
 // Throws std::runtime_error naming the line it cannot read.
