@@ -3,6 +3,9 @@
 #include "core/config.h"
 #include "core/input.h"
 #include "graphics/render.h"
+#include "script/components/animated_bitmap_component.h"
+#include "script/components/animated_grid_component.h"
+#include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
 #include "script/game_object.h"
 #include "script/layer.h"
@@ -105,7 +108,10 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<Scene>::Register(L);
     LuaBinder<Layer>::Register(L);
     LuaBinder<GameObject>::Register(L);
+    LuaBinder<AnimatedBitmapComponent>::Register(L);
+    LuaBinder<BitmapComponent>::Register(L);
     LuaBinder<BoxShapeComponent>::Register(L);
+    LuaBinder<AnimatedGridComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {

@@ -27,12 +27,6 @@ BlendState CurrentBlend() {
     return {State(D3DRS_SRCBLEND), State(D3DRS_DESTBLEND), State(D3DRS_ALPHABLENDENABLE), State(D3DRS_BLENDOP)};
 }
 
-const Texture* TextureNamed(const std::string& suffix) {
-    for (const auto& t : AllTextures())
-        if (t->name.ends_with(suffix)) return t.get();
-    return nullptr;
-}
-
 constexpr uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kClear = 0x00000000u;
 
 // The four corners of an 8 x 8 quad at the origin in the order quads are drawn, white.

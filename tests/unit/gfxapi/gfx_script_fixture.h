@@ -46,5 +46,12 @@ protected:
         return texture ? TexturePixel(texture->deviceTexture, x, y) : 0xDEADBEEFu;
     }
 
+    // The texture whose file name ends so, or null once it is gone.
+    static const Texture* TextureNamed(const std::string& suffix) {
+        for (const auto& t : AllTextures())
+            if (t->name.ends_with(suffix)) return t.get();
+        return nullptr;
+    }
+
     lua_State* L = nullptr;
 };
