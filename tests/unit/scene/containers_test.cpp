@@ -8,17 +8,7 @@
 
 namespace {
 
-class ContainersTest : public SceneTest {
-protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        Run(kSceneHelpers);
-    }
-    std::string Text(const std::string& expression) {
-        Run("text_result = " + expression);
-        return Global("text_result");
-    }
-};
+using ContainersTest = ScriptedSceneTest;
 
 TEST_F(ContainersTest, SortIsStableByDepth) {
     Run("layer = make_layer(scene, 'l')\n"

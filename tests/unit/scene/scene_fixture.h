@@ -72,6 +72,11 @@ protected:
         lua_pop(L, 1);
         return text;
     }
+    // The value of a script expression as text (tostring of a single result).
+    std::string Text(const std::string& expression) {
+        Run("text_result = " + expression);
+        return Global("text_result");
+    }
     double Number(const char* name) {
         lua_getglobal(L, name);
         const double number = lua_tonumber(L, -1);
@@ -136,3 +141,12 @@ function make_object(layer, id, x, y, w, h, callbacks, definition)
 end
 scene = Scene()
 )";
+
+// The scene tests' usual start: the helpers above and a scene in `scene`.
+class ScriptedSceneTest : public SceneTest {
+protected:
+    void SetUp() override {
+        SceneTest::SetUp();
+        Run(kSceneHelpers);
+    }
+};
