@@ -187,14 +187,17 @@ TEST_F(ContainersTest, ObjectsAttachedDuringAWalkWaitForTheNextFrame) {
     EXPECT_EQ(Text("tostring(#layer:objects())"), "3");
 }
 
+// The own on_left_down deletes the object; the layer's forwarded function is still told
+// about it, and on_right_down no longer fires.
 TEST_F(ContainersTest, RightDownAfterLeftDownDeletedTheObject) {
     Run("layer = make_layer(scene, 'l')\n"
+        "function layer:told(object) note('told ' .. object:id()) end\n"
         "make_object(layer, 'o', 0, 0, 10, 10, {\n"
         "  on_left_down = function() note('left') layer:remove_all_objects() end,\n"
         "  on_right_down = function() note('right') end,\n"
-        "  on_destroy = function() note('destroy') end})");
+        "  on_destroy = function() note('destroy') end}, {on_left_down = 'told', on_right_down = 'told'})");
     Frame({{kInputButtonDown, 1, 5, 5}, {kInputButtonDown, 2, 5, 5}}, 5, 5);
-    EXPECT_EQ(Text("fired_text()"), "left destroy");
+    EXPECT_EQ(Text("fired_text()"), "left told o destroy");
     EXPECT_EQ(Text("select('#', scene:object_under_cursor())"), "0");
 }
 
