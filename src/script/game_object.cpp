@@ -167,7 +167,6 @@ bool GameObject::computeBounds(Bounds& bounds) {
 }
 
 void GameObject::beforeDestroy() {
-    detachFromLayer();
     if (onDestroy.bound) {
         const SceneWalk walk;
         callLuaFunction("on_destroy");

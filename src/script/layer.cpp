@@ -178,7 +178,6 @@ bool Layer::switchToPrerendered() {
 }
 
 void Layer::beforeDestroy() {
-    detachFromScene();
     if (onDestroy.bound) {
         const SceneWalk walk;
         callLuaFunction("on_destroy");
