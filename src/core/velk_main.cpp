@@ -13,6 +13,11 @@
 #include "core/storage.h"
 #include "core/storage_mounts.h"
 #include "core/string_utils.h"
+#include "graphics/render.h"
+#include "graphics/render_target.h"
+#include "graphics/screenshot.h"
+#include "graphics/sprite_batch.h"
+#include "graphics/texture.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -66,6 +71,7 @@ void LoadStartFiles() {
     LoadLanguageFile(g_config.language);
     LoadVersionFile(g_config.version_number, g_config.version_date);
     LoadConfig();
+    ApplyRenderConfig();
 }
 
 bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
@@ -75,8 +81,8 @@ void StartLog() {
     LogPrintf("Velk engine version: %s (%s, %s)", kEngineVersion, BuildDate(), RevisionId());
     LogPrintf("Platform: %s", kPlatformName);
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
-    if (const FileSystemContainer* writable = GetWritableContainer())
-        LogPrintf("Storage: Writable container at %s", writable->Root().c_str());
+    const FileSystemContainer* writable = GetWritableContainer();
+    LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
 }
 
 void StartFrameTimer() {
@@ -124,19 +130,34 @@ void LoadConsoleHistory() {
 void InitGame() {
     ProfileStart("game_init");
     LuaInit();
-    // Batch: one slot of 2048 vertices and 4096 indices.
+    AllocateBatchBuffers();
     ProfileStop("game_init");
 }
 
-void ReleaseUnused() {
-    // Textures: ReleaseUnusedTextures().
-}
+void ReleaseUnused() { ReleaseUnusedTextures(); }
 
 void FinishStartUp() {
     GetFrameTimer().Reset();
     LogPrintf("VelkInit done");
     ProfileStop("velk_init");
     ProfilePrint();
+}
+
+// --- renderer steps -------------------------------------------------------------------
+
+// The renderer draws into the client area the window code measured.
+void StartRenderer(SDL_Window* window) {
+    const WindowSize size = GetAppWindowSize();
+    g_renderer.windowWidth = size.width;
+    g_renderer.windowHeight = size.height;
+    g_renderer.fullScreen = g_config.full_screen;
+    InitRenderer(window);
+}
+
+// A present that finds the device lost makes the next pass re-create the renderer.
+void PresentAndWatchDevice() {
+    PresentFrame();
+    if (RenderDeviceLost()) g_engine.device_lost = true;
 }
 
 // --- frame steps ----------------------------------------------------------------------
@@ -158,7 +179,7 @@ bool UpdateFocus() {
     SleepMs(kUnfocusedSleepMs);
     if (g_engine.device_lost) return true;
     MainRender();
-    // Renderer: present at once.
+    PresentAndWatchDevice();
     return true;
 }
 
@@ -177,9 +198,9 @@ void RenderAndPresent() {
     ProfileStart("main_render");
     MainRender();
     if (KeyPressedThisFrame(kVirtualKeyF1) || KeyPressedThisFrame(kVirtualKeyF12)) {
-        // Screenshots: TakeScreenshot() with its default name.
+        TakeScreenshot(nullptr, nullptr, nullptr);
     }
-    // Renderer: PresentFrame().
+    PresentAndWatchDevice();
     ProfileStop("main_render");
 }
 
@@ -190,12 +211,14 @@ void HandleHotKeys() {
 }
 
 void ReleaseDeviceResources() {
-    // Fonts and textures: TextRenderer quad index buffer, ReleaseDeviceTextures(), TrueText_Destroy().
-    // Renderer: close the back end.
+    // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
+    ReleaseDeviceTextures();
+    CloseRenderer();
 }
 
 void RestoreDeviceResources() {
-    // Textures and fonts: ReloadDeviceTextures(), TrueText_Init().
+    ReloadDeviceTextures();
+    // Fonts: TrueText_Init().
     LuaRecreate();
 }
 
@@ -210,7 +233,7 @@ void ToggleFullScreen() {
 
 // The report and the log live in the writable container; without one there is no report.
 void SetCrashPathsFromStorage() {
-    if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
+    if (GetWritableContainer()) SetCrashDumpPath(GetWritablePath("crash.dmp"));
     RefreshCrashSender();
 }
 
@@ -259,9 +282,9 @@ bool VelkInit() {
     InitStorageStep();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
-    RefreshCrashSender();
     MountWritableStorage();
     StartLog();
+    RefreshCrashSender();
     MountLanguageStorage();
     MountDataStorage();
     StartFrameTimer();
@@ -283,9 +306,11 @@ bool VelkInit() {
 
 void CreateMainWindow() {
     LogPrintf("CreateMainWindow begin");
-    CreateAppWindow();
+    SDL_Window* window = CreateAppWindow();
     g_started.window = true;
-    // Renderer: FlushBatch() of all slots; face culling off.
+    StartRenderer(window);
+    FlushBatch(kAllBatchSlots);
+    SetCullMode(kCullNone);
     LogPrintf("CreateMainWindow done");
 }
 
@@ -308,9 +333,10 @@ void RecreateIfNeeded() {
     if (g_engine.full_screen_toggle_requested) {
         ToggleFullScreen();
     } else {
-        // Renderer: InitRenderer() on the existing window.
+        StartRenderer(GetAppWindow());
     }
     g_engine.device_lost = false;
+    ClearRenderDeviceLost();
     RestoreDeviceResources();
     GetFrameTimer().Reset();
 }
@@ -345,11 +371,16 @@ void MainUpdate(float dt) {
 }
 
 void MainRender() {
+    CloseLeftoverRenderTarget();
     PrerenderScene();
-    // Renderer: ClearScreen(), BeginScene() (stop when it fails), EndRenderToTexture(),
-    // reset the draw statistics, FlushBatch(), default alpha blending.
+    ClearScreen();
+    if (!BeginScene()) return;
+    ResetFrameStatistics();
+    FlushBatch(kAllBatchSlots);
+    SetDefaultBlendState();
     RenderScriptFrame();
-    // Console_Render(), FlushBatch(); end the scene.
+    // Console: Console_Render().
+    EndScene();
 }
 
 void EngineShutdown() {
@@ -360,9 +391,11 @@ void EngineShutdown() {
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
     }
-    // Video: delete the video manager. Fonts: TextRenderer::Clear(). Textures: ReleaseAllTextures().
+    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    ReleaseAllTextures();
     if (g_started.window) {
-        // Renderer: close the back end; FreeBatchBuffers().
+        CloseRenderer();
+        FreeBatchBuffers();
     }
     if (g_started.profiler) ProfilePrint();
     if (g_started.storage) ShutdownStorage();
@@ -380,6 +413,7 @@ int AppMain(int argc, char** argv) {
         return 0;
     }
     g_config.config_file = line.config_file;
+    InitRenderGlobals();
     if (VelkInit()) {
         SetCrashPathsFromStorage();
         RunMessageLoop();

@@ -62,15 +62,15 @@ bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
 void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
     const std::size_t count = static_cast<std::size_t>(output.width) * static_cast<std::size_t>(output.height);
     output.pixels = std::make_unique<uint32_t[]>(count);
+    output.hasAlpha = channels == 4;
+    if (channels == 4) {
+        std::memcpy(output.pixels.get(), decoded, count * 4);
+        return;
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const stbi_uc* p = decoded + i * static_cast<std::size_t>(channels);
-        switch (channels) {
-            case 4: std::memcpy(&output.pixels[i], p, 4); break;
-            case 3: output.pixels[i] = p[0] | p[1] << 8 | p[2] << 16 | 0xFF000000u; break;
-            default: output.pixels[i] = p[0] * 0x01010101u; break;
-        }
+        output.pixels[i] = channels == 3 ? (p[0] | p[1] << 8 | p[2] << 16 | 0xFF000000u) : p[0] * 0x01010101u;
     }
-    output.hasAlpha = channels == 4;
 }
 
 int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {

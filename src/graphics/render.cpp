@@ -1,16 +1,14 @@
 #include "graphics/render.h"
 
-#include <SDL2/SDL.h>
-
-#include <strings.h>
-
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
 #include "core/config.h"
 #include "core/log.h"
+#include "core/profile.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
 
@@ -20,12 +18,18 @@ namespace {
 
 bool g_deviceLostFlag = false;
 
+bool SameWord(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b)
+        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) return false;
+    return *a == *b;
+}
+
 // Position in the table (plus `base`) of the word, matched without regard to case.
 template <std::size_t N>
 int WordCode(const char* word, const std::array<const char*, N>& words, int base, int missing) {
     if (!word) return missing;
     for (std::size_t i = 0; i < N; ++i)
-        if (strcasecmp(word, words[i]) == 0) return static_cast<int>(i) + base;
+        if (SameWord(word, words[i])) return static_cast<int>(i) + base;
     return missing;
 }
 
@@ -78,6 +82,7 @@ void ApplyRenderConfig() {
 }
 
 void InitRenderer(SDL_Window* window) {
+    ProfileStart("renderer_init");
     LogPrintf("InitRenderer - width=%d height=%d fullScreen=%s", g_renderer.windowWidth,
               g_renderer.windowHeight, g_renderer.fullScreen ? "true" : "false");
     if (g_renderer.opengl) {
@@ -89,6 +94,7 @@ void InitRenderer(SDL_Window* window) {
     if (!D3D_Init(window)) VELK_ERROR("Cannot initialize Direct3D");
     UpdateViewportScale();
     g_renderer.statistics = DrawStatistics{};
+    ProfileStop("renderer_init");
 }
 
 void CloseRenderer() {

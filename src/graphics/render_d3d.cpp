@@ -1,11 +1,10 @@
 #include "graphics/render_d3d.h"
 
-#include <SDL2/SDL.h>
-
 #include <cstring>
 
 #include "core/config.h"
 #include "core/log.h"
+#include "core/profile.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/surface.h"
@@ -50,10 +49,9 @@ void FillPresentParameters(SDL_Window* window) {
     D3DDISPLAYMODE mode{};
     const HRESULT hr = g_d3d.d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
     if (FAILED(hr)) VELK_ERROR("Direct3D: GetAdapterDisplayMode execution failed (%s)", D3D_ErrorName(hr));
-    int width = g_renderer.windowWidth, height = g_renderer.windowHeight;
-    if (window) SDL_GetWindowSize(window, &width, &height);
-    p.BackBufferWidth = static_cast<UINT>(width);
-    p.BackBufferHeight = static_cast<UINT>(height);
+    // The window code measured the client area into windowWidth x windowHeight.
+    p.BackBufferWidth = static_cast<UINT>(g_renderer.windowWidth);
+    p.BackBufferHeight = static_cast<UINT>(g_renderer.windowHeight);
     p.BackBufferFormat = mode.Format;
 }
 
@@ -169,7 +167,9 @@ IDirect3DDevice9* D3D_Device() {
 
 bool D3D_Init(SDL_Window* window) {
     LogPrintf("Initializing D3D...");
+    ProfileStart("d3d_create");
     g_d3d.d3d = ComPtr<IDirect3D9>(Direct3DCreate9(D3D_SDK_VERSION));
+    ProfileStop("d3d_create");
     if (!g_d3d.d3d)
         VELK_ERROR("Direct3D: Can't create Direct3D object!\nPlease make sure you have installed correct DirectX version.");
     const HRESULT hr = g_d3d.d3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &g_d3d.caps);
@@ -346,6 +346,10 @@ const char* D3D_ErrorName(HRESULT result) {
         case D3DXERR_INVALIDDATA: return "D3DXERR_INVALIDDATA";
         default: return "Unknown error";
     }
+}
+
+const D3DPRESENT_PARAMETERS& D3D_PresentParameters() {
+    return g_d3d.params;
 }
 
 void D3D_AttachDeviceForTest(IDirect3DDevice9* device) {

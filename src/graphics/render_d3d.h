@@ -31,6 +31,9 @@ const char* D3D_ErrorName(HRESULT result);
 // The result of the last failed texture creation.
 HRESULT D3D_LastTextureResult();
 
+// What the device was created with (kept for the reset when closing).
+const D3DPRESENT_PARAMETERS& D3D_PresentParameters();
+
 // Test seam: drive the front end over a device made elsewhere (takes a reference;
 // null detaches). The client vertex array comes and goes with it.
 void D3D_AttachDeviceForTest(IDirect3DDevice9* device);

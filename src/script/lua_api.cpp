@@ -6,19 +6,52 @@
 #include "script/components/box_shape_component.h"
 #include "script/game_object.h"
 #include "script/layer.h"
+#include "script/lua_api_app.h"
+#include "script/lua_api_file.h"
+#include "script/lua_api_input.h"
+#include "script/lua_api_timer.h"
+#include "script/lua_base.h"
 #include "script/lua_binder.h"
 #include "script/scene.h"
-#include "script/lua_api_app.h"
-#include "script/lua_base.h"
 
 namespace {
 
 // The flat functions, in registration order.
 constexpr luaL_Reg kFlatFunctions[] = {
+    // input and timer
+    {"input_reset", Api_input_reset},
+    {"input_enable", Api_input_enable},
+    {"kbd_struck", Api_kbd_struck},
+    {"kbd_repeat", Api_kbd_repeat},
+    {"kbd_down", Api_kbd_down},
+    {"kbd_chars", Api_kbd_chars},
+    {"kbd_show", Api_kbd_show},
+    {"mouse_hardware_cursor", Api_mouse_hardware_cursor},
+    {"mouse_block_out_not_pressed", Api_mouse_block_out_not_pressed},
+    {"mouse_set_offset_xy", Api_mouse_set_offset_xy},
+    {"timer_catchup", Api_timer_catchup},
+    {"timer_time", Api_timer_time},
+    {"timer_systime", Api_timer_systime},
+    {"timer_fps", Api_timer_fps},
     // files and application
+    {"file_add_directory_storage", Api_file_add_directory_storage},
+    {"file_add_pack_storage", Api_file_add_pack_storage},
+    {"file_load_lua", Api_file_load_lua},
+    {"file_load_strings", Api_file_load_strings},
+    {"file_load", Api_file_load},
+    {"file_save", Api_file_save},
+    {"file_remove", Api_file_remove},
+    {"file_rename", Api_file_rename},
+    {"file_exists", Api_file_exists},
+    {"file_search", Api_file_search},
+    {"file_create_directory", Api_file_create_directory},
+    {"file_remove_directory", Api_file_remove_directory},
+    {"app_active", Api_app_active},
     {"sys_exit", Api_sys_exit},
     // log and messages
     {"log", Api_log},
+    // Console: {"print", Api_print} over Console_Print, once the developer console lands.
+    {"msg", Api_msg},
 };
 
 void SetString(lua_State* L, const char* field, const char* value) {

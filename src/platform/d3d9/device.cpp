@@ -295,9 +295,16 @@ void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float 
     if (flags & D3DCLEAR_TARGET) {
         SurfaceImpl& target = *target_.Get();
         const int bpp = BytesPerPixel(target.Format());
+        uint32_t stored = 0;  // the pixel's bytes, repeated
+        StorePixel(reinterpret_cast<uint8_t*>(&stored), target.Format(), color);
+        if (bpp == 2) stored |= stored << 16;
         for (LONG y = rect.top; y < rect.bottom; ++y) {
             uint8_t* row = target.Bits() + static_cast<size_t>(y) * target.Pitch();
-            for (LONG x = rect.left; x < rect.right; ++x) StorePixel(row + x * bpp, target.Format(), color);
+            if (bpp == 4) {
+                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, std::max(0L, static_cast<long>(rect.right - rect.left)), stored);
+            } else {
+                for (LONG x = rect.left; x < rect.right; ++x) std::memcpy(row + x * 2, &stored, 2);
+            }
         }
         target.RefreshTexels();
     }

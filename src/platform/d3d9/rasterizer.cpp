@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "platform/d3d9/pixel_color.h"
-#include "platform/d3d9/pixel_format.h"
+#include "platform/d3d9/triangle.h"
 #include "platform/d3d9/thread_pool.h"
 
 namespace {
@@ -12,17 +12,6 @@ namespace {
 constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
 constexpr int kBandRows = 16;
 
-// Covered where a * x + b * y + c >= 0 at the pixel centre (x, y).
-struct Edge {
-    int64_t a, b, c;
-};
-
-// value(x, y) = base + dx * (x - ox) + dy * (y - oy)
-struct Plane {
-    float base = 0, dx = 0, dy = 0;
-};
-
-enum class SpanKind : uint8_t { Solid, FastPoint, FastLinear, Generic, GenericPerspective };
 
 int64_t FloorDiv(int64_t n, int64_t d) {
     int64_t q = n / d;
@@ -76,125 +65,6 @@ struct EdgeWalker {
     }
 };
 
-}  // namespace
-
-struct Triangle {
-    Edge edge[3];
-    int xmin, xmax, ymin, ymax;
-    float ox, oy;
-    Plane q, s, t, z, colour[4];
-    uint32_t flat;
-    uint32_t state;
-    bool flatColour;
-    bool linear;
-    SpanKind kind;
-
-    float At(const Plane& p, int x, int y) const { return p.base + p.dx * (x - ox) + p.dy * (y - oy); }
-};
-
-namespace {
-
-struct SpanContext {
-    const Triangle& tri;
-    const DrawState& state;
-    const RenderTargetView& target;
-};
-
-uint32_t TargetAlpha(const RenderTargetView& target) {
-    return target.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
-}
-
-uint32_t* TargetRow32(const RenderTargetView& target, int y) {
-    return reinterpret_cast<uint32_t*>(target.bits + static_cast<size_t>(y) * target.pitch);
-}
-
-void SolidSpan(const SpanContext& c, int y, int xl, int xr) {
-    uint32_t* row = TargetRow32(c.target, y);
-    const uint32_t alpha = TargetAlpha(c.target);
-    const uint32_t colour = c.tri.flat;
-    if (c.state.blend) {
-        for (int x = xl; x <= xr; ++x) row[x] = BlendSrcAlpha(colour, row[x]) | alpha;
-    } else {
-        std::fill(row + xl, row + xr + 1, colour | alpha);
-    }
-}
-
-// 32.32 fixed point of a texel coordinate.
-int64_t ToFix32(float v) { return static_cast<int64_t>(std::ldexp(static_cast<double>(ClampTexelCoord(v)), 32)); }
-
-// Affine, one colour, a 32-bit target and at most source-alpha blending: stepped in fixed point.
-template <bool Linear>
-void FastSpan(const SpanContext& c, int y, int xl, int xr) {
-    const Triangle& t = c.tri;
-    const SamplerView& sampler = c.state.sampler;
-    uint32_t* row = TargetRow32(c.target, y);
-    const uint32_t alpha = TargetAlpha(c.target);
-    const uint32_t colour = t.flat;
-    const bool white = colour == 0xFFFFFFFFu;
-    const bool blend = c.state.blend;
-    const float bias = Linear ? -0.5f : 0.0f;
-    int64_t s = ToFix32(t.At(t.s, xl, y) + bias), ds = ToFix32(t.s.dx);
-    int64_t u = ToFix32(t.At(t.t, xl, y) + bias), du = ToFix32(t.t.dx);
-    for (int x = xl; x <= xr; ++x, s += ds, u += du) {
-        uint32_t texel;
-        if constexpr (Linear)
-            texel = SampleBilinear(sampler, static_cast<int>((s + (1 << 23)) >> 24), static_cast<int>((u + (1 << 23)) >> 24));
-        else
-            texel = FetchTexel(sampler, static_cast<int>(s >> 32), static_cast<int>(u >> 32));
-        if (!white) texel = Modulate(texel, colour);
-        row[x] = (blend ? BlendSrcAlpha(texel, row[x]) : texel) | alpha;
-    }
-}
-
-template <bool Perspective>
-void GenericSpan(const SpanContext& c, int y, int xl, int xr) {
-    const Triangle& t = c.tri;
-    const DrawState& st = c.state;
-    const RenderTargetView& target = c.target;
-    const int bpp = BytesPerPixel(target.format);
-    uint8_t* row = target.bits + static_cast<size_t>(y) * target.pitch;
-    float* depthRow = st.depthTest && target.depth ? target.depth + static_cast<size_t>(y) * target.depthPitch : nullptr;
-    float q = t.At(t.q, xl, y), s = t.At(t.s, xl, y), tc = t.At(t.t, xl, y), z = t.At(t.z, xl, y);
-    float col[4];
-    for (int k = 0; k < 4; ++k) col[k] = t.At(t.colour[k], xl, y);
-    for (int x = xl; x <= xr; ++x) {
-        const float w = Perspective ? 1.0f / q : 1.0f;
-        const uint32_t colour = t.flatColour ? t.flat : PackColour(col, w);
-        const uint32_t texel = st.textured ? Sample(st.sampler, s * w, tc * w, t.linear) : 0xFFFFFFFFu;
-        const uint32_t src = Modulate(texel, colour);
-        bool visible = !st.alphaTest || Compare(st.alphaFunc, src >> 24, uint32_t{st.alphaRef});
-        if (visible && depthRow) {
-            visible = Compare(st.depthFunc, z, depthRow[x]);
-            if (visible && st.depthWrite) depthRow[x] = z;
-        }
-        if (visible) {
-            uint8_t* p = row + static_cast<size_t>(x) * bpp;
-            const uint32_t dst = LoadPixel(p, target.format);
-            const uint32_t out = st.blend ? Blend(src, dst, st.srcBlend, st.dstBlend, st.blendOp) : src;
-            StorePixel(p, target.format, WriteMask(out, dst, st.writeMask));
-        }
-        if constexpr (Perspective) q += t.q.dx;
-        s += t.s.dx;
-        tc += t.t.dx;
-        z += t.z.dx;
-        for (int k = 0; k < 4; ++k) col[k] += t.colour[k].dx;
-    }
-}
-
-void DrawSpan(const SpanContext& c, int y, int xl, int xr) {
-    switch (c.tri.kind) {
-        case SpanKind::Solid:
-            return SolidSpan(c, y, xl, xr);
-        case SpanKind::FastPoint:
-            return FastSpan<false>(c, y, xl, xr);
-        case SpanKind::FastLinear:
-            return FastSpan<true>(c, y, xl, xr);
-        case SpanKind::Generic:
-            return GenericSpan<false>(c, y, xl, xr);
-        case SpanKind::GenericPerspective:
-            return GenericSpan<true>(c, y, xl, xr);
-    }
-}
 
 void RasteriseRows(const SpanContext& c, int y0, int y1) {
     const Triangle& t = c.tri;
@@ -243,21 +113,6 @@ bool ChoosesLinear(const Triangle& t, const SamplerView& sampler) {
     const float texelsPerPixel = std::fabs(t.s.dx * t.t.dy - t.s.dy * t.t.dx);
     const uint8_t filter = texelsPerPixel > 1.0001f ? sampler.minFilter : sampler.magFilter;
     return filter == D3DTEXF_LINEAR;
-}
-
-// The fast spans blend with SRCALPHA, INVSRCALPHA, ADD or not at all.
-bool FastBlendState(const DrawState& st) {
-    return !st.blend ||
-           (st.blendOp == D3DBLENDOP_ADD && st.srcBlend == D3DBLEND_SRCALPHA && st.dstBlend == D3DBLEND_INVSRCALPHA);
-}
-
-SpanKind ChooseSpan(const Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target) {
-    if (perspective) return SpanKind::GenericPerspective;
-    const bool fast = t.flatColour && BytesPerPixel(target.format) == 4 && !st.alphaTest && !st.depthTest &&
-                      st.writeMask == 0xF && FastBlendState(st);
-    if (!fast) return SpanKind::Generic;
-    if (!st.textured) return SpanKind::Solid;
-    return t.linear ? SpanKind::FastLinear : SpanKind::FastPoint;
 }
 
 }  // namespace
@@ -331,22 +186,27 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         return MakePlane(px, py, f, det);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
-    t.q = plane([&](const ScreenVertex& sv) { return weight(sv); });
-    t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
-    // Texel scale from the unweighted coordinates; the weighted planes interpolate.
-    t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
-    t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
     const DrawState& st = states_[state];
-    t.linear = st.textured && ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
-    if (perspective) {
-        t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
-        t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
+    // Only the planes the spans will read.
+    t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
+    if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
+    if (st.textured) {
+        // Texel scale from the unweighted coordinates; the weighted planes interpolate.
+        t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
+        t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
+        t.linear = ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
+        if (perspective) {
+            t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
+            t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
+        }
+    } else {
+        t.linear = false;
     }
     t.flatColour = true;
-    for (int k = 0; k < 4; ++k) {
-        t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
+    for (int k = 0; k < 4; ++k)
         t.flatColour = t.flatColour && v[0]->colour[k] == v[1]->colour[k] && v[0]->colour[k] == v[2]->colour[k];
-    }
+    if (!t.flatColour)
+        for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
     t.kind = ChooseSpan(t, perspective, st, target_);

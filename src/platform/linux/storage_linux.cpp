@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -173,6 +174,28 @@ bool RemoveTreeAt(int parentFd, const char* name) {
     return fd >= 0 && RemoveEntries(fd);
 }
 
+constexpr std::size_t kTemporaryBaseLength = 200;
+
+// The part up to and including the last '/'; empty without one.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A new file named base + a suffix no other file has; its descriptor, or -1.
+int CreateUniqueFile(const std::string& base, std::string& createdPath) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        createdPath = base + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
+        const int fd = open(createdPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Special files (pipes, terminals) cannot be synchronised and need not be.
+bool SyncDescriptor(int fd) { return fsync(fd) == 0 || errno == EINVAL || errno == EROFS; }
+
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     const passwd* user = getpwuid(getuid());
@@ -277,8 +300,38 @@ bool Storage_Rename(const std::string& oldPath, const std::string& newPath) {
 
 bool Storage_FlushFile(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
-    // Special files (pipes, terminals) cannot be synchronised and need not be.
-    return fdatasync(fileno(file)) == 0 || errno == EINVAL || errno == EROFS;
+    return SyncDescriptor(fileno(file));
+}
+
+FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& temporaryPath) {
+    const std::string target = Storage_ResolvePath(path);
+    const std::string folder = FolderOf(target);
+    // Cut so the temporary name stays within the folder's name limit whatever the name's length.
+    const std::string base = folder + "." + target.substr(folder.size(), kTemporaryBaseLength);
+    struct stat old;
+    const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    // A file that could not be opened for writing is not replaced either.
+    if (replacing && access(target.c_str(), W_OK) != 0) return nullptr;
+    const int fd = CreateUniqueFile(base, temporaryPath);
+    if (fd >= 0 && replacing) fchmod(fd, old.st_mode & 07777);
+    if (std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr) return FileStream(file);
+    if (fd >= 0) {
+        close(fd);
+        unlink(temporaryPath.c_str());
+    }
+    temporaryPath.clear();
+    return nullptr;
+}
+
+bool Storage_ReplaceFile(const std::string& temporaryPath, const std::string& path) {
+    const std::string target = Storage_ResolvePath(path);
+    if (std::rename(temporaryPath.c_str(), target.c_str()) != 0) return false;
+    const std::string folder = FolderOf(target);
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = SyncDescriptor(fd);
+    close(fd);
+    return synced;
 }
 
 std::size_t Storage_ReadAt(std::FILE* file, void* buffer, std::size_t size, uint64_t offset) {

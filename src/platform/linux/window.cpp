@@ -112,7 +112,7 @@ SDL_Window* CreateAppWindow() {
     CreateCursors();
     ApplyCursor();
     SDL_GetWindowSize(state.window.get(), &state.size.width, &state.size.height);
-    // Renderer: InitRenderer(window) is called here once the renderer lands.
+    // CreateMainWindow starts the renderer on this window once it is measured.
     SDL_RaiseWindow(state.window.get());
     return state.window.get();
 }
@@ -151,6 +151,8 @@ void SetMouseCapture(bool captured) {
 }
 
 void SetHardwareCursor(bool visible) {
-    State().hardware_cursor = visible;
+    WindowState& state = State();
+    if (state.hardware_cursor == visible) return;
+    state.hardware_cursor = visible;
     if (GetAppWindow()) ApplyCursor();
 }

@@ -311,3 +311,89 @@ TEST_F(RenderTargetTest, ActiveTargetOutlivesItsLastReference) {
 }
 
 }  // namespace
+
+#include "graphics/image_files.h"
+#include "graphics/image_loader.h"
+#include "software_device_fixture.h"
+
+namespace {
+
+const float kRed[3] = {1, 0, 0};
+const float kGreen[3] = {0, 1, 0};
+
+class DrawnTargetTest : public SoftwareDeviceTest {};
+
+TEST_F(DrawnTargetTest, SceneDrawnIntoATargetReadsBack) {
+    Open(128, 96, 64, 48);  // letterbox scale 2 on the back buffer
+    Texture* target = CreateBlankTexture(32, 32, 16, 16, true, false, true, false, false);
+    ASSERT_NE(target, nullptr);
+    BeginFrame();
+    DrawRectangle(kGreen, 0, 0, 0, 4, 4, 0, 1, 1);  // on the back buffer, before the target
+    ASSERT_TRUE(BeginRenderToTexture(target, 0xFF0000FFu));
+    DrawRectangle(kRed, 8, 8, 0, 8, 8, 0, 1, 1);  // target pixels: no letterbox
+    EndRenderToTexture();
+    EXPECT_TRUE(g_renderer.sceneBegun);
+    EndScene();
+    EXPECT_EQ(TexturePixel(target->deviceTexture, 9, 9), 0xFFFF0000u);
+    EXPECT_EQ(TexturePixel(target->deviceTexture, 15, 15), 0xFFFF0000u);
+    EXPECT_EQ(TexturePixel(target->deviceTexture, 16, 16), 0xFF0000FFu);
+    EXPECT_EQ(TexturePixel(target->deviceTexture, 4, 4), 0xFF0000FFu);
+    target->refCount = 0;
+}
+
+// Decodes a saved screenshot: width, height and the top-left pixel as the engine's RGBA word.
+struct Shot {
+    int width = 0, height = 0;
+    uint32_t topLeft = 0, bottomRight = 0;
+};
+
+Shot ReadShot(const std::string& name) {
+    Shot shot;
+    const auto file = LoadStoredFile(name);
+    if (!file) return shot;
+    DecodedImage image;
+    if (TryDecodeImage(file->data(), file->size(), image) == 0) return shot;
+    shot = {image.width, image.height, image.pixels[0],
+            image.pixels[static_cast<std::size_t>(image.width) * image.height - 1]};
+    return shot;
+}
+
+class ScreenshotTest : public SoftwareDeviceTest {
+protected:
+    // A green virtual screen with a red top-left corner of 8 x 8 virtual pixels.
+    void DrawScene() {
+        BeginFrame();
+        DrawRectangle(kGreen, 0, 0, 0, static_cast<float>(g_renderer.virtualWidth),
+                      static_cast<float>(g_renderer.virtualHeight), 0, 1, 1);
+        DrawRectangle(kRed, 0, 0, 0, 8, 8, 0, 1, 1);
+        EndScene();
+    }
+};
+
+TEST_F(ScreenshotTest, LetterboxedScreenIsSavedAtItsWindowSize) {
+    Open(1280, 720, 1024, 768);
+    DrawScene();
+    TakeScreenshot(nullptr, nullptr, nullptr);
+    TakeScreenshot(nullptr, nullptr, nullptr);
+    const Shot first = ReadShot("screenshots/screen000.bmp");
+    EXPECT_EQ(first.width, 960);
+    EXPECT_EQ(first.height, 720);
+    EXPECT_EQ(first.topLeft, 0xFF0000FFu);      // red, opaque, the right way up
+    EXPECT_EQ(first.bottomRight, 0xFF00FF00u);  // green up to the picture's edge
+    EXPECT_EQ(ReadShot("screenshots/screen001.bmp").width, 960);
+}
+
+TEST_F(ScreenshotTest, SourceRectangleResampledToTheDestination) {
+    Open(128, 96, 64, 48);
+    DrawScene();
+    const ScreenshotRect corner{0, 0, 16, 16};
+    const ScreenshotSize size{4, 4};
+    TakeScreenshot("corner.png", &corner, &size);
+    const Shot shot = ReadShot("corner.png.bmp");
+    EXPECT_EQ(shot.width, 4);
+    EXPECT_EQ(shot.height, 4);
+    EXPECT_EQ(shot.topLeft, 0xFF0000FFu);
+    EXPECT_EQ(shot.bottomRight, 0xFF00FF00u);
+}
+
+}  // namespace

@@ -204,7 +204,14 @@ TEST_F(TextureTest, DeviceRecreationKeepsRecordsAndReloadsImages) {
     Text("hero.txt", "idle 0 0 8 8 4 4\n@scale 2\n");
     Texture* t = LoadTexture("hero");
     t->refCount = 3;
+    FakeTexture bound(16, 8, D3DFMT_A8R8G8B8, 4);
+    t->deviceTexture = &bound;
+    DrawSprite(t, "idle", 10, 10, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
+    FlushBatch(kAllBatchSlots);
+    ASSERT_EQ(device.texture, &bound);
     ReleaseDeviceTextures();
+    EXPECT_EQ(device.texture, nullptr);  // nothing released stays bound
+    EXPECT_EQ(g_renderer.currentTexture, nullptr);
     EXPECT_EQ(t->deviceTexture, nullptr);
     EXPECT_EQ(t->memoryBytes, 0);
     Png("hero.png", 32, 8);  // what is on disk now is what comes back
@@ -230,6 +237,97 @@ TEST_F(TextureTest, ShutdownReportsTexturesStillReferenced) {
     EXPECT_NE(log.find("Texture is not released: kept.png [ref: 2]"), std::string::npos);
     EXPECT_EQ(log.find("dropped.png"), std::string::npos);
     EXPECT_TRUE(AllTextures().empty());
+}
+
+}  // namespace
+
+#include "software_device_fixture.h"
+
+namespace {
+
+class TextureUploadTest : public SoftwareDeviceTest {
+protected:
+    void SetUp() override { Open(64, 64, 64, 64); }
+};
+
+TEST_F(TextureUploadTest, AlphaFileAndEdgeDuplicationReachTheDevice) {
+    // 3 x 3 grey-blue image, alpha from the alpha file's blue byte; padded to 4 x 4.
+    std::vector<uint8_t> rgb(27), alpha(9);
+    for (int i = 0; i < 9; ++i) rgb[i * 3] = static_cast<uint8_t>(10 * i), rgb[i * 3 + 2] = 200, alpha[i] = static_cast<uint8_t>(20 * i);
+    dir_.Write("tree.png", EncodeImage(FixtureFormat::Png, 3, 3, 3, rgb));
+    dir_.Write("tree_alpha.png", EncodeImage(FixtureFormat::Png, 3, 3, 1, alpha));
+    Texture* t = LoadTexture("tree");
+    ASSERT_NE(t->deviceTexture, nullptr);
+    EXPECT_EQ(t->width, 4);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
+    EXPECT_EQ(g_renderer.statistics.textureBytes, 4 * 4 * 4);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const int i = y * 3 + x;
+            EXPECT_EQ(TexturePixel(t->deviceTexture, x, y), uint32_t(20 * i) << 24 | uint32_t(10 * i) << 16 | 200u)
+                << x << "," << y;
+        }
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 3, 1), TexturePixel(t->deviceTexture, 2, 1));
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 1, 3), TexturePixel(t->deviceTexture, 1, 2));
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 3, 3), TexturePixel(t->deviceTexture, 2, 2));
+    t->refCount = 0;
+    ReleaseUnusedTextures();
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 0);
+    EXPECT_EQ(g_renderer.statistics.textureBytes, 0);
+}
+
+TEST_F(TextureUploadTest, GreyImageKeepsGreyAsAlpha) {
+    dir_.Write("mask.png", EncodeImage(FixtureFormat::Png, 2, 1, 1, {0, 128}));
+    Texture* t = LoadTexture("mask");
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 1, 0), 0x80808080u);
+    EXPECT_EQ(TexturePixel(t->deviceTexture, 0, 0), 0u);
+}
+
+TEST_F(TextureUploadTest, BlankTexturesAndTheirRecreation) {
+    Texture* target = CreateBlankTexture(100, 30, 50, 15, true, false, true, false, false);
+    ASSERT_NE(target, nullptr);
+    EXPECT_NE(target->renderTarget, nullptr);
+    EXPECT_EQ(target->refCount, 1);
+    EXPECT_EQ(target->formatIndex, kFormatNone);
+    EXPECT_EQ(target->imageWidth, 100);
+    ASSERT_NE(FindSprite(target, "main"), nullptr);
+    EXPECT_EQ(FindSprite(target, "main")->pivotX, 50);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
+    ReleaseDeviceTextures();
+    EXPECT_EQ(target->deviceTexture, nullptr);
+    EXPECT_EQ(target->renderTarget, nullptr);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 0);
+    ReloadDeviceTextures();
+    EXPECT_NE(target->deviceTexture, nullptr);
+    EXPECT_NE(target->renderTarget, nullptr);
+    EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
+    EXPECT_EQ(CreateBlankTexture(0, 10, 0, 0, true, false, false, false, false), nullptr);
+    target->refCount = 0;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TextureUploadTest, MemoryCountFollowsTheTextureKeys) {
+    dir_.Write("box.png", EncodeImage(FixtureFormat::Png, 100, 50, 4, PatternPixels(100, 50, 4)));
+    struct Case {
+        const char* label;
+        bool tex16bit, dxt;
+        int bytes;
+    };
+    for (const Case& c : {Case{"32-bit", false, false, 128 * 64 * 4}, Case{"16-bit", true, false, 128 * 64 * 2},
+                          Case{"dxt count", false, true, 128 * 64}}) {
+        SCOPED_TRACE(c.label);
+        g_renderer.tex16bit = g_config.tex_16bit = c.tex16bit;
+        g_renderer.texForceDxt = c.dxt;
+        Texture* t = LoadTexture("box");
+        EXPECT_EQ(t->memoryBytes, c.bytes);
+        EXPECT_EQ(g_renderer.statistics.textureBytes, c.bytes);
+        t->refCount = 0;
+        ReleaseUnusedTextures();
+        EXPECT_EQ(g_renderer.statistics.textureBytes, 0);
+    }
 }
 
 }  // namespace
