@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "script/lua_bound.h"
 
 template <class T>
@@ -116,6 +117,10 @@ private:
 template <class T>
 T* LuaArgChildOrNull(lua_State* L) {
     T* child = dynamic_cast<T*>(LuaArgAnyObjectOrNull(L));
-    if (child) LuaRefuseAttached(L, *child);
+    if (!child) {
+        VELK_WARNING("Attach: argument 2 is not a live %s; nothing attached", T::kClassName);
+        return nullptr;
+    }
+    LuaRefuseAttached(L, *child);
     return child;
 }
