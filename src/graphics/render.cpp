@@ -110,6 +110,9 @@ void UpdateViewportScale() {
         r.workHeight = r.windowHeight;
         return;
     }
+    // Scripts set the virtual size: an empty one would divide by zero.
+    r.virtualWidth = std::max(r.virtualWidth, 1);
+    r.virtualHeight = std::max(r.virtualHeight, 1);
     r.workWidth = r.virtualWidth;
     r.workHeight = r.virtualHeight;
     const float sx = static_cast<float>(r.windowWidth) / static_cast<float>(r.virtualWidth);
