@@ -9,6 +9,7 @@
 #include "platform/d3d9/event_query.h"
 #include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/raster_pool.h"
+#include "platform/d3d9/thread_pool.h"
 
 namespace {
 
@@ -292,6 +293,18 @@ HRESULT DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR 
 }
 
 void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float z) {
+    if (rect.left >= rect.right || rect.top >= rect.bottom) return;
+    const int rows = rect.bottom - rect.top;
+    // Whole targets are cleared in bands on the rasteriser's threads.
+    constexpr int kRowsPerBand = 32;
+    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&](int band) {
+        const LONG top = rect.top + band * kRowsPerBand;
+        ClearRows(RECT{rect.left, top, rect.right, std::min<LONG>(top + kRowsPerBand, rect.bottom)}, flags, color, z);
+    });
+    if (flags & D3DCLEAR_TARGET) target_->RefreshTexels();
+}
+
+void DeviceImpl::ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float z) {
     if (flags & D3DCLEAR_TARGET) {
         SurfaceImpl& target = *target_.Get();
         const int bpp = BytesPerPixel(target.Format());
@@ -301,12 +314,11 @@ void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float 
         for (LONG y = rect.top; y < rect.bottom; ++y) {
             uint8_t* row = target.Bits() + static_cast<size_t>(y) * target.Pitch();
             if (bpp == 4) {
-                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, std::max(0L, static_cast<long>(rect.right - rect.left)), stored);
+                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, rect.right - rect.left, stored);
             } else {
                 for (LONG x = rect.left; x < rect.right; ++x) std::memcpy(row + x * 2, &stored, 2);
             }
         }
-        target.RefreshTexels();
     }
     if (flags & D3DCLEAR_ZBUFFER) {
         SurfaceImpl& depth = *depth_.Get();

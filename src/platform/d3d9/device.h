@@ -78,6 +78,7 @@ private:
     RenderTargetView BuildTargetView() const;
     void RecordTriangles(UINT primitiveCount, const uint16_t* indices, UINT minIndex);
     void ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float z);
+    void ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float z);
     void CopyToWindow(HWND window);
 
     D3DPRESENT_PARAMETERS params_{};

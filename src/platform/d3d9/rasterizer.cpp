@@ -87,12 +87,13 @@ void RasteriseRows(const SpanContext& c, int y0, int y1) {
     }
 }
 
-Plane MakePlane(const double px[3], const double py[3], const double f[3], double det) {
+// inverseArea: 1 / twice the triangle's signed area in pixels.
+Plane MakePlane(const double px[3], const double py[3], const double f[3], double inverseArea) {
     const double d1 = f[1] - f[0], d2 = f[2] - f[0];
     Plane p;
     p.base = static_cast<float>(f[0]);
-    p.dx = static_cast<float>((d1 * (py[2] - py[0]) - d2 * (py[1] - py[0])) / det);
-    p.dy = static_cast<float>((d2 * (px[1] - px[0]) - d1 * (px[2] - px[0])) / det);
+    p.dx = static_cast<float>((d1 * (py[2] - py[0]) - d2 * (py[1] - py[0])) * inverseArea);
+    p.dy = static_cast<float>((d2 * (px[1] - px[0]) - d1 * (px[2] - px[0])) * inverseArea);
     return p;
 }
 
@@ -155,13 +156,17 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         std::swap(X[1], X[2]);
         std::swap(Y[1], Y[2]);
     }
-    Triangle t;
+    // Built in place: the record is large.
+    Triangle& t = triangles_.emplace_back();
     const RECT& sc = target_.scissor;
     t.xmin = static_cast<int>(std::max<int64_t>(sc.left, CeilDiv(std::min({X[0], X[1], X[2]}), kSubPixel)));
     t.xmax = static_cast<int>(std::min<int64_t>(sc.right - 1, FloorDiv(std::max({X[0], X[1], X[2]}), kSubPixel)));
     t.ymin = static_cast<int>(std::max<int64_t>(sc.top, CeilDiv(std::min({Y[0], Y[1], Y[2]}), kSubPixel)));
     t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(std::max({Y[0], Y[1], Y[2]}), kSubPixel)));
-    if (t.xmin > t.xmax || t.ymin > t.ymax) return;
+    if (t.xmin > t.xmax || t.ymin > t.ymax) {
+        triangles_.pop_back();
+        return;
+    }
 
     for (int i = 0; i < 3; ++i) {
         const int j = (i + 1) % 3;
@@ -175,7 +180,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         px[i] = static_cast<double>(X[i]) / kSubPixel;
         py[i] = static_cast<double>(Y[i]) / kSubPixel;
     }
-    const double det = static_cast<double>(area) / (kSubPixel * kSubPixel);
+    const double inverseArea = static_cast<double>(kSubPixel * kSubPixel) / static_cast<double>(area);
     t.ox = static_cast<float>(px[0]);
     t.oy = static_cast<float>(py[0]);
 
@@ -183,7 +188,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     const bool perspective = std::fabs(v[1]->q - q0) > 1e-6f * std::fabs(q0) || std::fabs(v[2]->q - q0) > 1e-6f * std::fabs(q0);
     const auto plane = [&](auto value) {
         const double f[3] = {value(*v[0]), value(*v[1]), value(*v[2])};
-        return MakePlane(px, py, f, det);
+        return MakePlane(px, py, f, inverseArea);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
     const DrawState& st = states_[state];
@@ -211,8 +216,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     t.state = state;
     t.kind = ChooseSpan(t, perspective, st, target_);
 
-    const uint32_t index = static_cast<uint32_t>(triangles_.size());
-    triangles_.push_back(t);
+    const uint32_t index = static_cast<uint32_t>(triangles_.size() - 1);
     for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) bins_[band].push_back(index);
 }
 
