@@ -15,8 +15,8 @@ namespace {
 
 constexpr DWORD kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr UINT kVertexStride = 24;
-// Pending triangles before the device draws them anyway.
-constexpr size_t kMaxPendingTriangles = 1 << 18;
+// Recorded triangles that are handed to the worker threads while recording goes on.
+constexpr size_t kSubmitTriangles = 8192;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -141,10 +141,11 @@ void DeviceImpl::ApplyViewport(const D3DVIEWPORT9& viewport) {
 }
 
 void DeviceImpl::Flush() {
-    if (!raster_.Empty()) {
+    if (!raster_.Empty() || raster_.InFlight()) {
         raster_.Execute(RasterPool());
         target_->RefreshTexels();
     }
+    inFlightBatch_ = 0;
     ++batch_;
     stateDirty_ = true;
 }
@@ -457,7 +458,6 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     }
     if (primitiveCount == 0 || IsLost()) return D3D_OK;
 
-    if (raster_.TriangleCount() + size_t{primitiveCount} * (kMaxClipVertices - 2) > kMaxPendingTriangles) Flush();
     if (raster_.Empty()) raster_.Begin(BuildTargetView(), static_cast<int>(target_->Height()));
     if (stateDirty_) {
         stateIndex_ = raster_.AddState(BuildState());
@@ -481,6 +481,11 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     target_->stamp = batch_;
     if (depth_) depth_->stamp = batch_;
     if (texture_) texture_->Level0().stamp = batch_;
+    if (raster_.TriangleCount() >= kSubmitTriangles) {
+        raster_.Submit(RasterPool());
+        inFlightBatch_ = batch_++;
+        stateDirty_ = true;
+    }
     return D3D_OK;
 }
 

@@ -122,26 +122,29 @@ Rasterizer::Rasterizer() = default;
 Rasterizer::~Rasterizer() = default;
 
 void Rasterizer::Begin(const RenderTargetView& target, int height) {
-    target_ = target;
-    height_ = height;
-    bins_.resize(static_cast<size_t>((height + kBandRows - 1) / kBandRows));
+    Batch& batch = Recording();
+    batch.target = target;
+    batch.height = height;
+    batch.bins.resize(static_cast<size_t>((height + kBandRows - 1) / kBandRows));
 }
 
-bool Rasterizer::Empty() const { return triangles_.empty(); }
+bool Rasterizer::Empty() const { return Recording().triangles.empty(); }
 
-size_t Rasterizer::TriangleCount() const { return triangles_.size(); }
+size_t Rasterizer::TriangleCount() const { return Recording().triangles.size(); }
 
 uint32_t Rasterizer::AddState(const DrawState& state) {
-    states_.push_back(state);
+    std::vector<DrawState>& states = Recording().states;
+    states.push_back(state);
     // ONE, ZERO, ADD writes the source: the same as no blending, which the fast spans know.
-    DrawState& added = states_.back();
+    DrawState& added = states.back();
     if (added.blend && added.srcBlend == D3DBLEND_ONE && added.dstBlend == D3DBLEND_ZERO && added.blendOp == D3DBLENDOP_ADD)
         added.blend = false;
-    return static_cast<uint32_t>(states_.size() - 1);
+    return static_cast<uint32_t>(states.size() - 1);
 }
 
 void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                              DWORD cull) {
+    Batch& batch = Recording();
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
@@ -157,14 +160,14 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         std::swap(Y[1], Y[2]);
     }
     // Built in place: the record is large.
-    Triangle& t = triangles_.emplace_back();
-    const RECT& sc = target_.scissor;
+    Triangle& t = batch.triangles.emplace_back();
+    const RECT& sc = batch.target.scissor;
     t.xmin = static_cast<int>(std::max<int64_t>(sc.left, CeilDiv(std::min({X[0], X[1], X[2]}), kSubPixel)));
     t.xmax = static_cast<int>(std::min<int64_t>(sc.right - 1, FloorDiv(std::max({X[0], X[1], X[2]}), kSubPixel)));
     t.ymin = static_cast<int>(std::max<int64_t>(sc.top, CeilDiv(std::min({Y[0], Y[1], Y[2]}), kSubPixel)));
     t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(std::max({Y[0], Y[1], Y[2]}), kSubPixel)));
     if (t.xmin > t.xmax || t.ymin > t.ymax) {
-        triangles_.pop_back();
+        batch.triangles.pop_back();
         return;
     }
 
@@ -191,7 +194,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         return MakePlane(px, py, f, inverseArea);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
-    const DrawState& st = states_[state];
+    const DrawState& st = batch.states[state];
     // Only the planes the spans will read.
     t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
     if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
@@ -214,23 +217,46 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
-    t.kind = ChooseSpan(t, perspective, st, target_);
+    t.kind = ChooseSpan(t, perspective, st, batch.target);
 
-    const uint32_t index = static_cast<uint32_t>(triangles_.size() - 1);
-    for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) bins_[band].push_back(index);
+    const uint32_t index = static_cast<uint32_t>(batch.triangles.size() - 1);
+    for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) batch.bins[band].push_back(index);
 }
 
-void Rasterizer::RasteriseBand(int band) {
-    const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height_);
-    for (const uint32_t index : bins_[band]) {
-        const Triangle& t = triangles_[index];
-        RasteriseRows(SpanContext{t, states_[t.state], target_}, y0, y1);
+void Rasterizer::Batch::RasteriseBand(int band) const {
+    const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
+    for (const uint32_t index : bins[band]) {
+        const Triangle& t = triangles[index];
+        RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
     }
 }
 
+void Rasterizer::Batch::Clear() {
+    triangles.clear();
+    states.clear();
+    for (auto& bin : bins) bin.clear();
+}
+
+void Rasterizer::FinishInFlight(ThreadPool& pool) {
+    if (!inFlight_) return;
+    pool.Wait();
+    batches_[recording_ ^ 1].Clear();
+    inFlight_ = false;
+}
+
+void Rasterizer::Submit(ThreadPool& pool) {
+    FinishInFlight(pool);
+    const Batch& batch = Recording();
+    if (batch.triangles.empty()) return;
+    pool.Start(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    inFlight_ = true;
+    recording_ ^= 1;
+}
+
 void Rasterizer::Execute(ThreadPool& pool) {
-    if (!triangles_.empty()) pool.Run(static_cast<int>(bins_.size()), [this](int band) { RasteriseBand(band); });
-    triangles_.clear();
-    states_.clear();
-    for (auto& bin : bins_) bin.clear();
+    FinishInFlight(pool);
+    Batch& batch = Recording();
+    if (!batch.triangles.empty())
+        pool.Run(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    batch.Clear();
 }
