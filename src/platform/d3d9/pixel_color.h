@@ -7,41 +7,62 @@
 
 #include "platform/d3d9/rasterizer.h"
 
-inline uint32_t Div255(uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
-inline uint32_t Mul255(uint32_t a, uint32_t b) { return Div255(a * b); }
-inline uint32_t Channel(uint32_t argb, int k) { return (argb >> (8 * k)) & 0xFF; }
+#define VELK_HOT inline __attribute__((always_inline))
 
-// Texel coordinates far outside any texture wrap or clamp the same; this keeps them in range.
-inline float ClampTexelCoord(float v) { return std::fmin(std::fmax(v, -4194304.0f), 4194304.0f); }
+VELK_HOT uint32_t Div255(uint32_t x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
+VELK_HOT uint32_t Mul255(uint32_t a, uint32_t b) { return Div255(a * b); }
+VELK_HOT uint32_t Channel(uint32_t argb, int k) { return (argb >> (8 * k)) & 0xFF; }
 
-inline int AddressTexel(int i, int n, uint8_t mode) {
+// Texel coordinates far outside any texture wrap or clamp the same; this keeps them in
+// range (NaN becomes the low end).
+VELK_HOT float ClampTexelCoord(float v) {
+    constexpr float kLimit = 4194304.0f;
+    return v < kLimit ? (v > -kLimit ? v : -kLimit) : kLimit;
+}
+
+VELK_HOT int AddressTexel(int i, int n, uint8_t mode) {
     if (mode == D3DTADDRESS_CLAMP) return i < 0 ? 0 : (i >= n ? n - 1 : i);
     if ((n & (n - 1)) == 0) return i & (n - 1);
     const int r = i % n;
     return r < 0 ? r + n : r;
 }
 
-inline uint32_t FetchTexel(const SamplerView& s, int i, int j) {
+VELK_HOT uint32_t FetchTexel(const SamplerView& s, int i, int j) {
     const int x = AddressTexel(i, s.width, s.addressU), y = AddressTexel(j, s.height, s.addressV);
     return s.texels[static_cast<size_t>(y) * s.pitch + x] | s.alphaOr;
 }
 
 // w 0..256: the weight of b.
-inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t w) {
+VELK_HOT uint32_t Lerp(uint32_t a, uint32_t b, uint32_t w) {
     const uint32_t rb = (((a & 0xFF00FFu) * (256 - w) + (b & 0xFF00FFu) * w + 0x800080u) >> 8) & 0xFF00FFu;
     const uint32_t ag = (((a >> 8) & 0xFF00FFu) * (256 - w) + ((b >> 8) & 0xFF00FFu) * w + 0x800080u) & 0xFF00FF00u;
     return rb | ag;
 }
 
+// The four texels around a sample: t00, t10 on the upper row, t01, t11 below.
+struct TexelQuad {
+    uint32_t t00, t10, t01, t11;
+};
+
+VELK_HOT TexelQuad FetchQuad(const SamplerView& s, int i, int j) {
+    if (static_cast<unsigned>(i) < static_cast<unsigned>(s.width - 1) &&
+        static_cast<unsigned>(j) < static_cast<unsigned>(s.height - 1)) {
+        const uint32_t* p = s.texels + static_cast<size_t>(j) * s.pitch + i;
+        return {p[0] | s.alphaOr, p[1] | s.alphaOr, p[s.pitch] | s.alphaOr, p[s.pitch + 1] | s.alphaOr};
+    }
+    const int x0 = AddressTexel(i, s.width, s.addressU), x1 = AddressTexel(i + 1, s.width, s.addressU);
+    const uint32_t* r0 = s.texels + static_cast<size_t>(AddressTexel(j, s.height, s.addressV)) * s.pitch;
+    const uint32_t* r1 = s.texels + static_cast<size_t>(AddressTexel(j + 1, s.height, s.addressV)) * s.pitch;
+    return {r0[x0] | s.alphaOr, r0[x1] | s.alphaOr, r1[x0] | s.alphaOr, r1[x1] | s.alphaOr};
+}
+
 // su, sv: texel coordinates minus one half, with 8 fractional bits.
-inline uint32_t SampleBilinear(const SamplerView& s, int su, int sv) {
-    const int i = su >> 8, j = sv >> 8;
+VELK_HOT uint32_t SampleBilinear(const SamplerView& s, int su, int sv) {
     const uint32_t wu = su & 255, wv = sv & 255;
-    const uint32_t t00 = FetchTexel(s, i, j);
+    const auto [t00, t10, t01, t11] = FetchQuad(s, su >> 8, sv >> 8);
     if ((wu | wv) == 0) return t00;
-    const uint32_t top = Lerp(t00, FetchTexel(s, i + 1, j), wu);
-    const uint32_t bottom = Lerp(FetchTexel(s, i, j + 1), FetchTexel(s, i + 1, j + 1), wu);
-    return Lerp(top, bottom, wv);
+    // Down the columns first, then across: the order the vector path uses too.
+    return Lerp(Lerp(t00, t01, wv), Lerp(t10, t11, wv), wu);
 }
 
 // s, t in texels: texel k covers [k, k + 1).
@@ -53,7 +74,7 @@ inline uint32_t Sample(const SamplerView& sampler, float s, float t, bool linear
                           static_cast<int>(std::floor(t * 256 - 127.5f)));
 }
 
-inline uint32_t Modulate(uint32_t a, uint32_t b) {
+VELK_HOT uint32_t Modulate(uint32_t a, uint32_t b) {
     uint32_t out = 0;
     for (int k = 0; k < 4; ++k) out |= Mul255(Channel(a, k), Channel(b, k)) << (8 * k);
     return out;
@@ -84,13 +105,13 @@ bool Compare(uint8_t func, T value, T reference) {
 }
 
 // Divides two 16-bit lanes by 255, rounding.
-inline uint32_t Div255Lanes(uint32_t x) {
+VELK_HOT uint32_t Div255Lanes(uint32_t x) {
     x += 0x00800080u;
     return ((x + ((x >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
 }
 
 // SRCALPHA, INVSRCALPHA, ADD: the same result as Blend, two channels at a time.
-inline uint32_t BlendSrcAlpha(uint32_t src, uint32_t dst) {
+VELK_HOT uint32_t BlendSrcAlpha(uint32_t src, uint32_t dst) {
     const uint32_t a = src >> 24;
     if (a == 255) return src;
     if (a == 0) return dst;
