@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "core/log.h"
 #include "core/scramble.h"
@@ -21,9 +22,35 @@ std::string ToTextMode(const char* data, std::size_t length) {
     return text;
 }
 
-const char* SaveMode(bool overwrite, bool binary) {
-    if (overwrite) return binary ? "wb" : "wt";
-    return binary ? "ab" : "at";
+using SaveStatus = FileSystemContainer::SaveStatus;
+using SaveOutcome = FileSystemContainer::SaveOutcome;
+
+SaveOutcome WriteAndFlush(std::FILE* file, std::string_view bytes) {
+    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (written != bytes.size()) return {SaveStatus::ShortWrite, written, bytes.size()};
+    if (!Storage_FlushFile(file)) return {SaveStatus::FlushFailed, written, bytes.size()};
+    return {SaveStatus::Saved, written, bytes.size()};
+}
+
+// Appends grow the file in place (the log must never lose its earlier lines).
+SaveOutcome Append(const std::string& path, std::string_view bytes, bool binary) {
+    const FileStream file = Storage_OpenFile(path, binary ? "ab" : "at");
+    if (!file) return {SaveStatus::OpenFailed};
+    return WriteAndFlush(file.get(), bytes);
+}
+
+// An overwrite goes to a new file that takes the old one's place only once it is whole
+// on the disk: a save that fails half-way (disk full) leaves the previous content.
+SaveOutcome Replace(const std::string& path, std::string_view bytes) {
+    std::string temporary;
+    FileStream file = Storage_CreateTemporaryFile(path, temporary);
+    if (!file) return {SaveStatus::OpenFailed};
+    SaveOutcome outcome = WriteAndFlush(file.get(), bytes);
+    file.reset();
+    if (outcome.status == SaveStatus::Saved && !Storage_ReplaceFile(temporary, path))
+        outcome.status = SaveStatus::OpenFailed;
+    if (outcome.status != SaveStatus::Saved) Storage_DeleteFile(temporary);
+    return outcome;
 }
 
 }  // namespace
@@ -112,8 +139,6 @@ FileSystemContainer::SaveOutcome FileSystemContainer::TrySave(const std::string&
                                                               bool scramble) const {
     if (!StaysInside(name) || length > INT32_MAX - kScrambleHeaderSize) return {SaveStatus::Refused};
     CreateDirectory(GetDirectory(name));
-    const FileStream file = Storage_OpenFile(root_ + name, SaveMode(overwrite, binary));
-    if (!file) return {SaveStatus::OpenFailed};
     FileData scrambled;
     if (scramble) {
         int32_t scrambledLength = 0;
@@ -122,12 +147,8 @@ FileSystemContainer::SaveOutcome FileSystemContainer::TrySave(const std::string&
         length = static_cast<std::size_t>(scrambledLength);
     }
     const std::string text = binary ? std::string() : ToTextMode(data, length);
-    const char* bytes = binary ? data : text.data();
-    const std::size_t expected = binary ? length : text.size();
-    const std::size_t written = std::fwrite(bytes, 1, expected, file.get());
-    if (written != expected) return {SaveStatus::ShortWrite, written, expected};
-    if (!Storage_FlushFile(file.get())) return {SaveStatus::FlushFailed, written, expected};
-    return {SaveStatus::Saved, written, expected};
+    const std::string_view bytes = binary ? std::string_view(data, length) : std::string_view(text);
+    return overwrite ? Replace(root_ + name, bytes) : Append(root_ + name, bytes, binary);
 }
 
 bool FileSystemContainer::Save(const std::string& name, const char* data, std::size_t length, bool overwrite,

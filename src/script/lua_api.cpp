@@ -2,17 +2,55 @@
 
 #include "core/config.h"
 #include "core/input.h"
+#include "graphics/render.h"
+#include "script/components/box_shape_component.h"
+#include "script/game_object.h"
+#include "script/layer.h"
+#include "script/lua_binder.h"
+#include "script/scene.h"
 #include "script/lua_api_app.h"
+#include "script/lua_api_file.h"
+#include "script/lua_api_input.h"
+#include "script/lua_api_timer.h"
 #include "script/lua_base.h"
 
 namespace {
 
 // The flat functions, in registration order.
 constexpr luaL_Reg kFlatFunctions[] = {
+    // input and timer
+    {"input_reset", Api_input_reset},
+    {"input_enable", Api_input_enable},
+    {"kbd_struck", Api_kbd_struck},
+    {"kbd_repeat", Api_kbd_repeat},
+    {"kbd_down", Api_kbd_down},
+    {"kbd_chars", Api_kbd_chars},
+    {"kbd_show", Api_kbd_show},
+    {"mouse_hardware_cursor", Api_mouse_hardware_cursor},
+    {"mouse_block_out_not_pressed", Api_mouse_block_out_not_pressed},
+    {"mouse_set_offset_xy", Api_mouse_set_offset_xy},
+    {"timer_catchup", Api_timer_catchup},
+    {"timer_time", Api_timer_time},
+    {"timer_systime", Api_timer_systime},
+    {"timer_fps", Api_timer_fps},
     // files and application
+    {"file_add_directory_storage", Api_file_add_directory_storage},
+    {"file_add_pack_storage", Api_file_add_pack_storage},
+    {"file_load_lua", Api_file_load_lua},
+    {"file_load_strings", Api_file_load_strings},
+    {"file_load", Api_file_load},
+    {"file_save", Api_file_save},
+    {"file_remove", Api_file_remove},
+    {"file_rename", Api_file_rename},
+    {"file_exists", Api_file_exists},
+    {"file_search", Api_file_search},
+    {"file_create_directory", Api_file_create_directory},
+    {"file_remove_directory", Api_file_remove_directory},
+    {"app_active", Api_app_active},
     {"sys_exit", Api_sys_exit},
     // log and messages
     {"log", Api_log},
+    {"msg", Api_msg},
 };
 
 void SetString(lua_State* L, const char* field, const char* value) {
@@ -28,6 +66,15 @@ void SetNumber(lua_State* L, const char* field, lua_Number value) {
 void SetBoolean(lua_State* L, const char* field, bool value) {
     lua_pushboolean(L, value);
     lua_setfield(L, -2, field);
+}
+
+// The script classes, in registration order; the other component classes join as
+// they are built.
+void RegisterClasses(lua_State* L) {
+    LuaBinder<Scene>::Register(L);
+    LuaBinder<Layer>::Register(L);
+    LuaBinder<GameObject>::Register(L);
+    LuaBinder<BoxShapeComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {
@@ -88,6 +135,7 @@ void WriteTouchFields(lua_State* L, const TouchState& touch) {
 
 void RegisterLuaApi() {
     lua_State* L = LuaGetState();
+    RegisterClasses(L);
     for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
     lua_newtable(L);
     lua_setglobal(L, "mouse");
@@ -108,6 +156,19 @@ void UpdateMouseTables() {
         WriteTouchFields(L, g_input.touch);
         lua_pop(L, 1);
     }
+}
+
+void UpdateEngineStats() {
+    constexpr double kMebi = 1.0 / 1048576.0;
+    lua_State* L = LuaGetState();
+    if (!PushGlobalTable(L, "velk")) return;
+    const DrawStatistics& stats = g_renderer.statistics;
+    SetNumber(L, "allocated_textures_count", stats.texturesAllocated);
+    SetNumber(L, "allocated_textures_size", stats.textureBytes * kMebi);
+    SetNumber(L, "drawn_polys_count", stats.trianglesDrawn);
+    SetNumber(L, "drawn_polys_size", stats.pixelsDrawn * kMebi);
+    SetNumber(L, "drawn_call_count", stats.drawCalls);
+    lua_pop(L, 1);
 }
 
 const char* ReadStringArgument(lua_State* L, int index) {

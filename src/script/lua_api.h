@@ -7,6 +7,8 @@
 void RegisterLuaApi();
 // Before the script's update: the input state into `mouse` and `touchpad`.
 void UpdateMouseTables();
+// After the script's render: the texture and draw statistics into `velk`.
+void UpdateEngineStats();
 
 // Lenient argument reading shared by the flat functions: a string, or a number as its
 // text; null for anything else or a missing argument.

@@ -250,7 +250,10 @@ void UpdateScriptFrame(float dt) {
     if (g_config.dev_mode) ApplyDeveloperHotKeys(g_input.keys);
 }
 
-void RenderScriptFrame() { LuaRender(); }
+void RenderScriptFrame() {
+    LuaRender();
+    UpdateEngineStats();
+}
 
 const DeveloperOverlay& GetDeveloperOverlay() { return g_overlay; }
 

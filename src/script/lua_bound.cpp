@@ -291,6 +291,11 @@ LuaClass* LuaArgAnyObject(lua_State* L) {
     return box->object;
 }
 
+LuaClass* LuaArgAnyObjectOrNull(lua_State* L) {
+    const ObjectBox* box = ArgumentBox(L);
+    return box ? box->object : nullptr;
+}
+
 void LuaRaiseArgumentClass(lua_State* L, const char* className) {
     char message[256];
     std::snprintf(message, sizeof message, "Argument 2 is not an object of %s type", className);

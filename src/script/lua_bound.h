@@ -103,6 +103,8 @@ float LuaArgNumberOr(lua_State* L, int index, float fallback);
 bool LuaArgBool(lua_State* L);
 // The live object of argument 2; a script error for anything else.
 LuaClass* LuaArgAnyObject(lua_State* L);
+// The live object of argument 2, or null for anything else.
+LuaClass* LuaArgAnyObjectOrNull(lua_State* L);
 [[noreturn]] void LuaRaiseArgumentClass(lua_State* L, const char* className);
 template <class T>
 T* LuaArgObject(lua_State* L) {

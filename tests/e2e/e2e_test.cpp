@@ -102,25 +102,32 @@ TEST_F(GameData, FindsScriptsNamedInAnotherCase) {
 
 TEST(Expectation, ReadsEveryDirective) {
     const GameExpectation e = ParseExpectation(
-        "# comment\n\nexit nonzero\nlog first line  \nlog  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n");
+        "# comment\n\nexit nonzero\nlog first line  \nline  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n"
+        "env A_B=c=d\nenv EMPTY=\n");
     EXPECT_FALSE(e.exitStatus);
-    EXPECT_EQ(e.logLines, (std::vector<std::string>{"first line  ", "second"}));
+    EXPECT_EQ(e.logLines, (std::vector<GameExpectation::LogLine>{{"first line  ", false}, {"second", true}}));
     EXPECT_EQ(e.absentLines, std::vector<std::string>{"never"});
     EXPECT_EQ(e.timeLimit, 5);
     EXPECT_EQ(e.terminateAfter, 1.5);
+    EXPECT_EQ(e.environment, (std::vector<std::pair<std::string, std::string>>{{"A_B", "c=d"}, {"EMPTY", ""}}));
     EXPECT_EQ(ParseExpectation("exit 3").exitStatus, 3);
     EXPECT_THROW(ParseExpectation("exits 0"), std::runtime_error);
     EXPECT_THROW(ParseExpectation("exit maybe"), std::runtime_error);
     EXPECT_THROW(ParseExpectation("time-limit -1"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("env NOVALUE"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("env =x"), std::runtime_error);
 }
 
-TEST(Expectation, LogLinesMatchInOrder) {
+TEST(Expectation, LogLinesMatchInOrderOnePerLine) {
     GameExpectation e;
-    e.logLines = {"b", "a"};
+    e.logLines = {{"b", false}, {"a", false}};
     e.absentLines = {"z"};
-    EXPECT_EQ(CheckLog(e, "a\nb\na\n").size(), 0u);
+    EXPECT_EQ(CheckLog(e, "a\nb\na\n"), std::vector<std::string>{});
     EXPECT_EQ(CheckLog(e, "a\nb\n"), std::vector<std::string>{"missing (in order): a"});
-    EXPECT_EQ(CheckLog(e, "b a z"), std::vector<std::string>{"present: z"});
+    EXPECT_EQ(CheckLog(e, "b a z"), (std::vector<std::string>{"missing (in order): a", "present: z"}));
+    e.logLines = {{"42", true}};
+    EXPECT_EQ(CheckLog(e, "x42\n"), std::vector<std::string>{"missing (in order): 42"});
+    EXPECT_EQ(CheckLog(e, "x42\r\n42\r\n"), std::vector<std::string>{});
 }
 
 }  // namespace

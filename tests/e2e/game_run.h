@@ -4,20 +4,29 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What a game's "expect.txt" asks for, one directive a line ("#" starts a comment):
 //   exit N              the exit status (default 0); "exit nonzero" for any failure
 //   log TEXT            "log.txt" has a line containing TEXT, after the previous match
+//   line TEXT           the same for a line that is exactly TEXT
 //   no-log TEXT         no line of "log.txt" contains TEXT
 //   time-limit SECONDS  the run is killed and fails after this long (default 20)
 //   terminate-after S   SIGTERM is sent after S seconds (a game that never ends itself)
+//   env NAME=VALUE      the engine runs with this environment variable
 struct GameExpectation {
     std::optional<int> exitStatus = 0;  // empty: any non-zero status
-    std::vector<std::string> logLines;
+    struct LogLine {
+        std::string text;
+        bool whole = false;  // the line must be exactly the text
+        bool operator==(const LogLine&) const = default;
+    };
+    std::vector<LogLine> logLines;
     std::vector<std::string> absentLines;
     double timeLimit = 20;
     std::optional<double> terminateAfter;
+    std::vector<std::pair<std::string, std::string>> environment;
 };
 
 // Throws std::runtime_error naming the line it cannot read.

@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kLargestCharacter = 255;
 
+bool g_close_posted = false;
+
 void Add(TranslatedEvent& out, int type, int value, int x = 0, int y = 0, bool repeat = false) {
     if (out.input_count < static_cast<int>(out.inputs.size())) out.inputs[out.input_count++] = {type, value, x, y, repeat};
 }
@@ -126,7 +128,13 @@ TranslatedEvent TranslateSdlEvent(const SDL_Event& event) {
     return out;
 }
 
+void PostCloseRequest() { g_close_posted = true; }
+
 PumpResult PumpOneEvent() {
+    if (g_close_posted) {
+        g_close_posted = false;
+        return CloseRequestQuits() ? PumpResult::Quit : PumpResult::Handled;
+    }
     TranslatedEvent effects;
     if (ConsumeCloseSignal()) {
         effects.close_origin = kCloseOriginSession;

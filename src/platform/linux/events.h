@@ -28,6 +28,10 @@ TranslatedEvent TranslateSdlEvent(const SDL_Event& event);
 
 enum class PumpResult { Idle, Handled, Quit };
 
+// A close request from inside the engine: the next pump handles it as the window's close
+// message, with the close origin left as it was.
+void PostCloseRequest();
+
 // Takes at most one pending event (a close signal first) and applies its effects; never
 // waits.
 PumpResult PumpOneEvent();

@@ -8,9 +8,19 @@
 #include <iterator>
 #include <mutex>
 
+#include "core/string_utils.h"
+
 namespace {
 
+bool EnvironmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
 struct Scripted {
+    Scripted() {
+        if (EnvironmentSet("VELK_MESSAGE_BOX_ANSWERS")) answers = ParseMessageBoxAnswers(std::getenv("VELK_MESSAGE_BOX_ANSWERS"));
+    }
     std::mutex mutex;
     std::deque<MessageBoxAnswer> answers;
 };
@@ -43,7 +53,8 @@ Uint32 BoxFlags(MessageBoxKind kind) {
     return SDL_MESSAGEBOX_INFORMATION;
 }
 
-MessageBoxAnswer ShowSdlBox(const std::string& text, const std::string& caption, MessageBoxKind kind) {
+MessageBoxAnswer ShowSdlBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
+                            SDL_Window* owner) {
     static const SDL_MessageBoxButtonData kOk[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
          static_cast<int>(MessageBoxAnswer::Ok), "OK"}};
@@ -52,17 +63,12 @@ MessageBoxAnswer ShowSdlBox(const std::string& text, const std::string& caption,
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, static_cast<int>(MessageBoxAnswer::Retry), "Retry"},
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, static_cast<int>(MessageBoxAnswer::Ignore), "Ignore"}};
     const bool choice = kind == MessageBoxKind::AbortRetryIgnore;
-    const SDL_MessageBoxData box{BoxFlags(kind), nullptr, caption.c_str(), text.c_str(),
+    const SDL_MessageBoxData box{BoxFlags(kind), owner, caption.c_str(), text.c_str(),
                                  choice ? static_cast<int>(std::size(kAbortRetryIgnore)) : 1,
                                  choice ? kAbortRetryIgnore : kOk, nullptr};
     int pressed = -1;
     if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0) return DefaultAnswer(kind);
     return static_cast<MessageBoxAnswer>(pressed);
-}
-
-bool EnvironmentSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
 }
 
 }  // namespace
@@ -80,11 +86,29 @@ void ScriptMessageBoxAnswers(std::deque<MessageBoxAnswer> answers) {
     scripted.answers = std::move(answers);
 }
 
-MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind) {
+std::deque<MessageBoxAnswer> ParseMessageBoxAnswers(const std::string& text) {
+    static constexpr struct {
+        const char* word;
+        MessageBoxAnswer answer;
+    } kWords[] = {{"ok", MessageBoxAnswer::Ok},
+                  {"abort", MessageBoxAnswer::Abort},
+                  {"retry", MessageBoxAnswer::Retry},
+                  {"ignore", MessageBoxAnswer::Ignore}};
+    std::deque<MessageBoxAnswer> answers;
+    for (const std::string& word : SplitString(text, ", ")) {
+        const std::string lower = ToLower(word);
+        for (const auto& known : kWords)
+            if (lower == known.word) answers.push_back(known.answer);
+    }
+    return answers;
+}
+
+MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
+                                SDL_Window* owner) {
     MessageBoxAnswer answer = DefaultAnswer(kind);
     if (TakeScriptedAnswer(answer) || IsHeadless()) {
         std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
         return answer;
     }
-    return ShowSdlBox(text, caption, kind);
+    return ShowSdlBox(text, caption, kind, owner);
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -173,6 +174,9 @@ bool RemoveTreeAt(int parentFd, const char* name) {
     return fd >= 0 && RemoveEntries(fd);
 }
 
+// Special files (pipes, terminals) cannot be synchronised and need not be.
+bool SyncDescriptor(int fd) { return fsync(fd) == 0 || errno == EINVAL || errno == EROFS; }
+
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     const passwd* user = getpwuid(getuid());
@@ -277,8 +281,42 @@ bool Storage_Rename(const std::string& oldPath, const std::string& newPath) {
 
 bool Storage_FlushFile(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
-    // Special files (pipes, terminals) cannot be synchronised and need not be.
-    return fdatasync(fileno(file)) == 0 || errno == EINVAL || errno == EROFS;
+    return SyncDescriptor(fileno(file));
+}
+
+FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& temporaryPath) {
+    static std::atomic<unsigned> counter{0};
+    const std::string target = Storage_ResolvePath(path);
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string base = "." + target.substr(slash == std::string::npos ? 0 : slash + 1);
+    struct stat old;
+    const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = folder + base + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
+        const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) break;
+        if (replacing) fchmod(fd, old.st_mode & 07777);
+        if (std::FILE* file = fdopen(fd, "wb")) return FileStream(file);
+        close(fd);
+        unlink(temporaryPath.c_str());
+        break;
+    }
+    temporaryPath.clear();
+    return nullptr;
+}
+
+bool Storage_ReplaceFile(const std::string& temporaryPath, const std::string& path) {
+    const std::string target = Storage_ResolvePath(path);
+    if (std::rename(temporaryPath.c_str(), target.c_str()) != 0) return false;
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = SyncDescriptor(fd);
+    close(fd);
+    return synced;
 }
 
 std::size_t Storage_ReadAt(std::FILE* file, void* buffer, std::size_t size, uint64_t offset) {

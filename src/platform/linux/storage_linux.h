@@ -32,6 +32,12 @@ bool Storage_RemoveTree(const std::string& path);
 bool Storage_Rename(const std::string& oldPath, const std::string& newPath);
 // Flushes the stream and waits until its data are on the disk.
 bool Storage_FlushFile(std::FILE* file);
+// A new, empty file beside the path (same folder, so a rename can put it in the path's
+// place), with the mode of the file it will replace; its name goes to temporaryPath.
+FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& temporaryPath);
+// Puts the file in the path's place in one step, replacing the old file there, and waits
+// until the folder's change is on the disk. Fails on a directory in the way.
+bool Storage_ReplaceFile(const std::string& temporaryPath, const std::string& path);
 // Reads at an absolute offset without moving the stream (safe from several threads).
 std::size_t Storage_ReadAt(std::FILE* file, void* buffer, std::size_t size, uint64_t offset);
 int64_t Storage_FileSize(std::FILE* file);

@@ -151,6 +151,8 @@ void SetMouseCapture(bool captured) {
 }
 
 void SetHardwareCursor(bool visible) {
-    State().hardware_cursor = visible;
+    WindowState& state = State();
+    if (state.hardware_cursor == visible) return;
+    state.hardware_cursor = visible;
     if (GetAppWindow()) ApplyCursor();
 }

@@ -25,5 +25,6 @@ WindowSize GetAppWindowSize();
 bool IsMouseInWindow();
 void WarpMouseInWindow(int x, int y);
 void SetMouseCapture(bool captured);
-// Arrow when set, else a transparent cursor.
+// Arrow when set, else a transparent cursor; nothing happens when the flag is unchanged.
+// The flag outlives the window and chooses the cursor of the next one.
 void SetHardwareCursor(bool visible);

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,11 +22,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A game that runs until it is told to stop.
+// A game that runs until it is told to stop; files a test wrote itself are kept.
 void WriteMinimalGame(const TempDir& dir) {
-    dir.Write("game/config.cfg", "");
-    dir.Write("game/data/init.lua",
-              "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+    if (!std::filesystem::exists(dir / "game/config.cfg")) dir.Write("game/config.cfg", "");
+    if (!std::filesystem::exists(dir / "game/data/init.lua"))
+        dir.Write("game/data/init.lua",
+                  "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
 }
 
 class VelkProcess {
@@ -123,14 +125,29 @@ TEST(VelkProcess, VersionPrintsTheVersionTextAndStartsNothing) {
 TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
-        dir.Write("game/config.cfg", "");
+        dir.Write("game/config.cfg", "create_log = true\nportable = true\nconfirm_exit = true\n");
+        dir.Write("game/data/init.lua",
+                  "function boot() end function init() end function update() end function render() end\n"
+                  "function exit() log('exit asked') end function destroy() log('destroyed') end");
         VelkProcess velk(dir, {});
         ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
         std::this_thread::sleep_for(100ms);
         velk.Signal(signal);
         const int status = velk.Wait();
         EXPECT_TRUE(ExitedWith(status, 0)) << "signal " << signal << ", status " << status << "\n" << velk.Stderr();
+        const std::string log = dir.Read("game/user/log.txt");
+        EXPECT_THAT(log, ::testing::HasSubstr("destroyed")) << "the script's destroy ran in the shutdown";
+        EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("exit asked"))) << "the session end is not put to the script";
     }
+}
+
+TEST(VelkProcess, MissingConfigurationFileIsFatal) {
+    TempDir dir;
+    VelkProcess velk(dir, {"CONFIG=missing.cfg"});
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status;
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT config.cpp, LINE "));
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(":\nCan't load config file (missing.cfg).\n"));
 }
 
 TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
@@ -182,6 +199,45 @@ TEST(VelkProcess, ConfigurationNamedOnTheCommandLineIsRead) {
     EXPECT_TRUE(named) << "the single-instance lock is named after product_name";
     velk.Signal(SIGTERM);
     EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+}
+
+// The mount lines of the log, in the order they were written.
+std::vector<std::string> MountLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("Adding ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(VelkProcess, CustomDataSourcesAreTheOnlyDataMountedInKeyOrder) {
+    TempDir dir;
+    std::string sources;
+    for (int i = 0; i < 12; ++i) {
+        sources += " src" + std::to_string(i);
+        std::filesystem::create_directories(dir / ("game/src" + std::to_string(i)));
+    }
+    dir.Write("game/config.cfg", "portable true create_log true custom_data_sources [" + sources + " ]");
+    dir.Write("game/src5/init.lua", "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+    dir.Write("game/data/init.lua", "error('the data folder must not be mounted')");
+    dir.Write("game/data.pak", "");
+    VelkProcess velk(dir, {}, "dummy", false);
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    std::string log;
+    for (int i = 0; i < 500 && log.find("VelkInit done") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        log = dir.Read("game/user/log.txt");
+    }
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+
+    // The writable container is mounted before the log starts, so the log begins at the language.
+    std::vector<testing::Matcher<std::string>> expected = {testing::EndsWith("path:lang/en")};
+    for (const char* source : {"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"})
+        expected.push_back(testing::EndsWith(std::string("path:src") + source));
+    EXPECT_THAT(MountLines(log), testing::ElementsAreArray(expected)) << log;
 }
 
 }  // namespace

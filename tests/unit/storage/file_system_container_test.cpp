@@ -1,7 +1,12 @@
 #include "core/file_system_container.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <vector>
 
 #include <filesystem>
 #include <string>
@@ -15,6 +20,21 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Text(const FileData& data, int32_t size) { return std::string(data.get(), static_cast<std::size_t>(size)); }
+
+std::vector<std::string> Entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The file-size limit makes writes fail as a full disk would (EFBIG instead of ENOSPC).
+// It holds for every file, the death test's captured output included: keep it above that.
+void LimitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, bytes};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 class FileSystemContainerTest : public testing::Test {
 protected:
@@ -155,6 +175,44 @@ TEST_F(FileSystemContainerTest, SaveToANameThatCanNotBeOpenedIsFatal) {
         },
         testing::ExitedWithCode(kExitFatal),
                 "Storage:File: Save - can't open .*taken");
+    EXPECT_TRUE(fs::is_directory(dir / "taken"));
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"taken"}) << "no temporary file is left";
+}
+
+TEST_F(FileSystemContainerTest, SaveThatFailsHalfWayKeepsThePreviousContent) {
+    const struct {
+        const char* failure;
+        std::size_t size;
+        rlim_t limit;
+        const char* message;
+    } cases[] = {
+        {"a write cut short", 1 << 16, 1000, "Storage:File: Saving .*save.dat - [0-9]+ bytes written, expected 65536"},
+        {"a flush that fails", 3000, 1000, "Storage:File: Saving .*save.dat - can't flush to disk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        dir.Write("saves/save.dat", "previous content");
+        const std::string data(c.size, 'n');
+        EXPECT_EXIT(
+            {
+                g_config.create_log = true;
+                LimitFileSize(c.limit);
+                container.Save("saves/save.dat", data.data(), data.size(), true, true, false);
+            },
+            testing::ExitedWithCode(kExitFatal), c.message);
+        EXPECT_EQ(dir.Read("saves/save.dat"), "previous content");
+        EXPECT_EQ(Entries(dir / "saves"), std::vector<std::string>{"save.dat"}) << "no temporary file is left";
+    }
+}
+
+TEST_F(FileSystemContainerTest, OverwriteReplacesTheFileAsItIsOnDisk) {
+    dir.Write("Slot.SAV", "old");
+    fs::permissions(dir / "Slot.SAV", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(container.Save("slot.sav", "one\ntwo\n", 8, true, false, false));
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"Slot.SAV"}) << "the same file to a case-blind game";
+    EXPECT_EQ(dir.Read("Slot.SAV"), "one\r\ntwo\r\n") << "text mode ends lines with carriage returns";
+    EXPECT_EQ(fs::status(dir / "Slot.SAV").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(FileSystemContainerTest, DirectoriesAreCreatedOnceAndRemovedWithTheirContents) {
