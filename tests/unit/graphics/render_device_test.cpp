@@ -285,6 +285,8 @@ TEST_F(RenderDeviceTest, FailedWindowedDeviceFallsBackToFullScreen) {
 }
 
 TEST_F(RenderDeviceTest, DeviceRefusedEverywhereIsFatalAfterBothFallbacks) {
+    // Earlier devices left worker threads running: the child starts afresh.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             g_config.create_log = true;
