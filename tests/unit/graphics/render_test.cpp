@@ -120,6 +120,7 @@ TEST(ColourTextTest, MakeColorClampsAlphaIntoTheTopByte) {
     EXPECT_EQ(MakeColorARGB(nullptr, 0x123456, -1.0f), 0x00123456u);
     EXPECT_EQ(MakeColorARGB("ff8000", 0x123456, 0.5f), 0x80FF8000u);
     EXPECT_EQ(MakeColorARGB(nullptr, 0xAB123456, 1.0f), 0xFF123456u);
+    EXPECT_EQ(MakeColorARGB(nullptr, 0x123456, std::nanf("")), 0x00123456u);
 }
 
 struct SetterCase {
