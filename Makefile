@@ -50,6 +50,7 @@ build-sanitize: deps $(BUILD_SAN)/build.ninja
 
 test-sanitize: build-sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --test-dir $(BUILD_SAN) -j $(JOBS) --output-on-failure --timeout 600
 
 # Each data-file reader under libFuzzer for FUZZ_SECONDS; the corpus grows across runs.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/config.h"
+#include "core/storage.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/crash_report.h"
 #include "platform/linux/process_spawn.h"
@@ -59,14 +60,14 @@ std::vector<std::string> CrashSenderArguments(const CrashSenderInput& input) {
     return {input.product_code, input.log_path};
 }
 
-void SetCrashPaths(const std::string& dumpPath, const std::string& logPath) {
-    State().dump_path = dumpPath;
-    State().log_path = logPath;
-}
+void SetCrashDumpPath(const std::string& dumpPath) { State().dump_path = dumpPath; }
 
 void RefreshCrashSender() {
     CrashState& state = State();
     state.sender_program = SenderProgram();
+    // Read now: a fatal error in start-up (a script error, say) comes after the writable
+    // container is there but before the dump path is set.
+    state.log_path = GetWritableContainer() ? GetWritablePath("log.txt") : std::string();
     CrashSenderInput input{g_config.create_log, g_config.send_errors, true, g_config.product_code, state.log_path,
                            state.dump_path};
     state.with_dump.Set(state.sender_program, CrashSenderArguments(input));

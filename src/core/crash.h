@@ -29,10 +29,11 @@ struct CrashSenderInput {
 // The sender's arguments after its program name, one vector element per argument.
 std::vector<std::string> CrashSenderArguments(const CrashSenderInput& input);
 
-// Full paths of "crash.dmp" and "log.txt" in the writable container (empty until known).
-void SetCrashPaths(const std::string& dumpPath, const std::string& logPath);
-// Builds the sender's argument vectors now, from the configuration and the paths, so the
-// crash path itself needs no memory.
+// The full path of "crash.dmp" in the writable container, once start-up is done (until
+// then no report is written).
+void SetCrashDumpPath(const std::string& dumpPath);
+// Builds the sender's argument vectors now, from the configuration, the dump path and
+// "log.txt" of the writable container, so the crash path itself needs no memory.
 void RefreshCrashSender();
 // 1: run the handler (a report was written or none was wanted); 0: a second crash while
 // the first is handled, pass it on.

@@ -81,8 +81,8 @@ void StartLog() {
     LogPrintf("Velk engine version: %s (%s, %s)", kEngineVersion, BuildDate(), RevisionId());
     LogPrintf("Platform: %s", kPlatformName);
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
-    if (const FileSystemContainer* writable = GetWritableContainer())
-        LogPrintf("Storage: Writable container at %s", writable->Root().c_str());
+    const FileSystemContainer* writable = GetWritableContainer();
+    LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
 }
 
 void StartFrameTimer() {
@@ -233,7 +233,7 @@ void ToggleFullScreen() {
 
 // The report and the log live in the writable container; without one there is no report.
 void SetCrashPathsFromStorage() {
-    if (GetWritableContainer()) SetCrashPaths(GetWritablePath("crash.dmp"), GetWritablePath("log.txt"));
+    if (GetWritableContainer()) SetCrashDumpPath(GetWritablePath("crash.dmp"));
     RefreshCrashSender();
 }
 
@@ -282,9 +282,9 @@ bool VelkInit() {
     InitStorageStep();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
-    RefreshCrashSender();
     MountWritableStorage();
     StartLog();
+    RefreshCrashSender();
     MountLanguageStorage();
     MountDataStorage();
     StartFrameTimer();
@@ -371,8 +371,8 @@ void MainUpdate(float dt) {
 }
 
 void MainRender() {
-    PrerenderScene();
     CloseLeftoverRenderTarget();
+    PrerenderScene();
     ClearScreen();
     if (!BeginScene()) return;
     ResetFrameStatistics();

@@ -59,6 +59,11 @@ int32_t TruncatedArea(float area) {
     return static_cast<int32_t>(area);
 }
 
+// Scripts hand in colours and alphas: anything not a number counts as 0.
+float Unit(float value) {
+    return value > 0.0f ? std::min(value, 1.0f) : 0.0f;
+}
+
 // Clamp when every coordinate lies in 0 .. just above 1, else wrap.
 bool ClampsCoordinate(float t) {
     const float scaled = t * 4095.0f;
@@ -118,7 +123,7 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
                       Texture* texture, float angle, float alpha, float scaleX, float scaleY, const float* rgb,
                       float pivotX, float pivotY, float uScroll, float vScroll, float xTilt, float yTilt) {
     if (width == 0.0f || height == 0.0f || scaleX == 0.0f || scaleY == 0.0f || alpha == 0.0f) return;
-    alpha = std::clamp(alpha, 0.0f, 1.0f);
+    alpha = Unit(alpha);
     if (scaleX < 0.0f) {
         scaleX = -scaleX;
         std::swap(u0, u1);
@@ -140,9 +145,8 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
     }
     const float us[4] = {u0, u1, u1, u0};
     const float vs[4] = {v0, v0, v1, v1};
-    const float white[3] = {1.0f, 1.0f, 1.0f};
-    const float* colour = rgb ? rgb : white;
-    const uint32_t packed = PackARGB(colour[0], colour[1], colour[2], alpha);
+    const uint32_t packed = rgb ? PackARGB(Unit(rgb[0]), Unit(rgb[1]), Unit(rgb[2]), alpha)
+                                : PackARGB(1.0f, 1.0f, 1.0f, alpha);
     RenderVertex v[4];
     for (int i = 0; i < 4; ++i) {
         const float dx = corners[i][0], dy = corners[i][1];

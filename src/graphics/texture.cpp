@@ -72,12 +72,14 @@ void CountAllocated(Texture* t) {
     g_renderer.statistics.textureBytes += t->memoryBytes;
 }
 
+void ForgetBoundTexture() {
+    if (IDirect3DDevice9* device = D3D_Device()) device->SetTexture(0, nullptr);
+    g_renderer.currentTexture = nullptr;
+}
+
 // Unbinds the texture first so the device never samples a released one.
 void ReleaseDeviceObjects(Texture* t) {
-    if (g_renderer.currentTexture == t) {
-        if (IDirect3DDevice9* device = D3D_Device()) device->SetTexture(0, nullptr);
-        g_renderer.currentTexture = nullptr;
-    }
+    if (g_renderer.currentTexture == t) ForgetBoundTexture();
     if (t->deviceTexture) {
         g_renderer.statistics.texturesAllocated -= 1;
         g_renderer.statistics.textureBytes -= t->memoryBytes;
@@ -151,14 +153,13 @@ std::string ResolveTextureName(const std::string& name) {
 bool CreateBlankDeviceObjects(Texture* t, int width, int height) {
     t->deviceTexture = D3D_CreateBlankTexture(width, height, t->hasAlpha, t->dynamic, t->fullColour, t->isRenderTarget);
     if (!t->deviceTexture) return false;
-    if (t->isRenderTarget) {
-        const D3DFORMAT depth = !t->hasDepth ? D3DFMT_UNKNOWN : g_renderer.depth24 ? D3DFMT_D24X8 : D3DFMT_D16;
-        t->renderTarget = D3D_CreateRenderTarget(t->deviceTexture, depth);
-        if (!t->renderTarget) return false;
-    }
+    // Counted at once, so releasing after a failed render target balances the statistics.
     TakeDeviceSize(t);
     CountAllocated(t);
-    return true;
+    if (!t->isRenderTarget) return true;
+    const D3DFORMAT depth = !t->hasDepth ? D3DFMT_UNKNOWN : g_renderer.depth24 ? D3DFMT_D24X8 : D3DFMT_D16;
+    t->renderTarget = D3D_CreateRenderTarget(t->deviceTexture, depth);
+    return t->renderTarget != nullptr;
 }
 
 Texture* Register(TexturePtr texture) {
@@ -326,7 +327,7 @@ void ReleaseAllTextures() {
 }
 
 void ReleaseDeviceTextures() {
-    g_renderer.currentTexture = nullptr;
+    ForgetBoundTexture();
     for (const auto& t : TheRegistry().textures) ReleaseDeviceObjects(t.get());
 }
 

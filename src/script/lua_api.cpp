@@ -9,8 +9,6 @@
 #include "script/components/box_shape_component.h"
 #include "script/game_object.h"
 #include "script/layer.h"
-#include "script/lua_binder.h"
-#include "script/scene.h"
 #include "script/lua_api_app.h"
 #include "script/lua_api_bitmap.h"
 #include "script/lua_api_file.h"
@@ -18,6 +16,8 @@
 #include "script/lua_api_input.h"
 #include "script/lua_api_timer.h"
 #include "script/lua_base.h"
+#include "script/lua_binder.h"
+#include "script/scene.h"
 
 namespace {
 
@@ -84,6 +84,7 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"sys_exit", Api_sys_exit},
     // log and messages
     {"log", Api_log},
+    // Console: {"print", Api_print} over Console_Print, once the developer console lands.
     {"msg", Api_msg},
 };
 

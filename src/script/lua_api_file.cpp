@@ -116,7 +116,7 @@ int Api_file_save(lua_State* L) {
     if (IsEmpty(name)) return LuaErrorf(L, "Can't save - file name is empty!");
     const FileSystemContainer* writable = GetWritableContainer();
     if (!writable) return LuaErrorf(L, "Can't save %s - there is no writable folder!", name);
-    if (!StaysInside(name)) return LuaErrorf(L, "Can't save %s - the name leaves the writable folder!", name);
+    if (!StaysInside(name)) return LuaErrorf(L, "Can't save %s - not a file name inside the writable folder!", name);
     std::size_t length = 0;
     const char* data = ReadBytesArgument(L, 2, length);
     writable->Save(name, data, length, true, true, ReadBooleanArgument(L, 3, false));

@@ -11,6 +11,7 @@
 #include "core/input.h"
 #include "core/random.h"
 #include "core/storage.h"
+#include "graphics/sprite_batch.h"
 #include "script/lua_api.h"
 
 namespace {
@@ -223,13 +224,10 @@ int LuaErrorf(lua_State* L, const char* format, ...) {
 void LuaBoot() { CallEntryPoint("boot", "LuaBoot", true); }
 void LuaInit() { CallEntryPoint("init", "LuaInit", true); }
 void LuaRender() { CallEntryPoint("render", "LuaRender", true); }
+void LuaDestroy() { CallEntryPoint("destroy", "LuaDestroy", false); }
 void LuaRecreate() { CallEntryPoint("recreate", "LuaRecreate", false); }
 void LuaOnLostFocus() { CallEntryPoint("on_lost_focus", "LuaOnLostFocus", false); }
 void LuaOnRegainedFocus() { CallEntryPoint("on_regained_focus", "LuaOnRegainedFocus", false); }
-
-void LuaDestroy() {
-    if (g_lua) CallEntryPoint("destroy", "LuaDestroy", false);
-}
 
 void LuaUpdate(float dt) {
     lua_getglobal(g_lua, "update");

@@ -47,7 +47,8 @@ bool LuaOnExit();
 // Per frame, before drawing: the input tables, the script's update (then the music
 // notice) and, in dev_mode, the developer hot keys.
 void UpdateScriptFrame(float dt);
-// Per frame, inside the scene: the script's render.
+// Per frame, inside the scene: the script's render, the statistics into `velk`, and
+// whatever the script left in the batch is drawn.
 void RenderScriptFrame();
 
 // Toggled by the developer hot keys: F2 the statistics overlay, Shift+F8 the font

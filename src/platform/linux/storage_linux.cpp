@@ -174,6 +174,25 @@ bool RemoveTreeAt(int parentFd, const char* name) {
     return fd >= 0 && RemoveEntries(fd);
 }
 
+constexpr std::size_t kTemporaryBaseLength = 200;
+
+// The part up to and including the last '/'; empty without one.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A new file named base + a suffix no other file has; its descriptor, or -1.
+int CreateUniqueFile(const std::string& base, std::string& createdPath) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        createdPath = base + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
+        const int fd = open(createdPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 // Special files (pipes, terminals) cannot be synchronised and need not be.
 bool SyncDescriptor(int fd) { return fsync(fd) == 0 || errno == EINVAL || errno == EROFS; }
 
@@ -285,23 +304,20 @@ bool Storage_FlushFile(std::FILE* file) {
 }
 
 FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& temporaryPath) {
-    static std::atomic<unsigned> counter{0};
     const std::string target = Storage_ResolvePath(path);
-    const std::size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = "." + target.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string folder = FolderOf(target);
+    // Cut so the temporary name stays within the folder's name limit whatever the name's length.
+    const std::string base = folder + "." + target.substr(folder.size(), kTemporaryBaseLength);
     struct stat old;
     const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = folder + base + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
-        const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) break;
-        if (replacing) fchmod(fd, old.st_mode & 07777);
-        if (std::FILE* file = fdopen(fd, "wb")) return FileStream(file);
+    // A file that could not be opened for writing is not replaced either.
+    if (replacing && access(target.c_str(), W_OK) != 0) return nullptr;
+    const int fd = CreateUniqueFile(base, temporaryPath);
+    if (fd >= 0 && replacing) fchmod(fd, old.st_mode & 07777);
+    if (std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr) return FileStream(file);
+    if (fd >= 0) {
         close(fd);
         unlink(temporaryPath.c_str());
-        break;
     }
     temporaryPath.clear();
     return nullptr;
@@ -310,9 +326,8 @@ FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& tem
 bool Storage_ReplaceFile(const std::string& temporaryPath, const std::string& path) {
     const std::string target = Storage_ResolvePath(path);
     if (std::rename(temporaryPath.c_str(), target.c_str()) != 0) return false;
-    const std::size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string folder = FolderOf(target);
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     const bool synced = SyncDescriptor(fd);
     close(fd);

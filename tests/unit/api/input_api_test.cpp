@@ -12,6 +12,10 @@ namespace {
 
 class InputApi : public ApiTest {
 protected:
+    void TearDown() override {
+        CloseAppWindow();
+        ApiTest::TearDown();
+    }
     // One frame: the events queued since the last one are applied.
     void Frame() {
         SwapInputQueues();
@@ -122,6 +126,30 @@ TEST_F(InputApi, BlockOutIsTheOppositeOfTheValuesTruth) {
     }
 }
 
+TEST_F(InputApi, BlockedOutPointerIsWarpedInsideTheWindowUntilTheLeftButtonIsHeld) {
+    ASSERT_NE(CreateAppWindow(), nullptr);
+    g_input.viewport = InputViewport{2.0f, 2.0f, 10.0f, 20.0f, 100, 50};
+    ASSERT_EQ(Run("mouse_block_out_not_pressed()"), "");
+    QueueInputEvent(kInputMouseMove, 0, 300, 300, false);
+    Frame();
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 100);
+    EXPECT_FLOAT_EQ(g_input.mouse.y, 50);
+    int x = 0, y = 0;
+    SDL_PumpEvents();
+    SDL_GetMouseState(&x, &y);
+    EXPECT_EQ(x, 210);
+    EXPECT_EQ(y, 120);
+
+    QueueInputEvent(kInputButtonDown, 1, 40, 60, false);
+    Frame();
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 15) << "a held button is never parked";
+    ASSERT_EQ(Run("mouse_block_out_not_pressed(true)"), "");
+    QueueInputEvent(kInputButtonUp, 1, 40, 60, false);
+    Frame();
+    Frame();
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 15) << "block-out off";
+}
+
 TEST_F(InputApi, OffsetReplacesTheOldOneInPositionAndLaterEvents) {
     QueueInputEvent(kInputMouseMove, 0, 10, 20, false);
     Frame();
@@ -148,7 +176,6 @@ protected:
     }
     void TearDown() override {
         SetHardwareCursor(true);
-        CloseAppWindow();
         InputApi::TearDown();
     }
 };

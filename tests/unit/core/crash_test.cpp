@@ -11,6 +11,7 @@
 
 #include "core/config.h"
 #include "core/log.h"
+#include "core/storage.h"
 #include "fixtures/temp_dir.h"
 #include "platform/linux/crash_guard.h"
 
@@ -42,7 +43,7 @@ protected:
     void SetUp() override {
         InitConfigDefaults();
         dump = (dir / "saved games/crash.dmp").string();
-        log = (dir / "saved games/log.txt").string();
+        log = (dir / "saved games/log.txt").string();  // as the writable container names it
         recorded = dir / "sender.args";
         std::filesystem::create_directories(dir / "saved games");
         const auto sender = dir.Write("bugpost", "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" +
@@ -58,7 +59,9 @@ protected:
         g_config.send_errors = sendErrors;
         g_config.product_code = "game code";
         ResetCrashStateForTests();
-        SetCrashPaths(dump, log);
+        InitStorage();
+        AddDirectoryStorage((dir / "saved games").string(), true, false);
+        SetCrashDumpPath(dump);
         SetCrashSenderProgram((dir / "bugpost").string());
         InstallCrashGuard();
     }
@@ -120,6 +123,18 @@ TEST_F(CrashPathTest, FatalErrorWithSendErrorsOffGivesLocalAndTheLog) {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wterminate"
+TEST_F(CrashPathTest, FatalErrorBeforeTheDumpPathIsSetStillGivesTheSenderTheLog) {
+    EXPECT_EXIT(
+        {
+            Arm(true, true);
+            SetCrashDumpPath("");
+            VELK_ERROR("script error in init.lua");
+        },
+        testing::ExitedWithCode(kExitFatal), "");
+    EXPECT_EQ(SenderArguments(), "game code\n" + log + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dump));
+}
+
 TEST_F(CrashPathTest, UncaughtExceptionRunsTheCrashPath) {
     EXPECT_EXIT(
         {

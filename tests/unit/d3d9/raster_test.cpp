@@ -328,6 +328,21 @@ TEST_F(DeviceTest, HugeAndInvalidCoordinatesAreClippedOrDropped) {
     for (uint32_t p : Pixels()) ASSERT_EQ(p, 0u);
 }
 
+TEST_F(DeviceTest, AbsurdTextureCoordinatesStillSampleInsideTheTexture) {
+    auto texture = MakeTexture(2, 2, {0xFF112233, 0xFF112233, 0xFF112233, 0xFF112233});
+    ASSERT_EQ(dev_->SetTexture(0, texture.Get()), D3D_OK);
+    for (DWORD filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+        Sampler(D3DSAMP_MAGFILTER, filter);
+        Sampler(D3DSAMP_MINFILTER, filter);
+        for (DWORD address : {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP}) {
+            Sampler(D3DSAMP_ADDRESSU, address);
+            ClearTo(0);
+            Quad(0, 0, 64, 64, 0xFFFFFFFF, -3e9f, 0, 3e9f, 1e30f);
+            EXPECT_EQ(Pixel(40, 20), 0xFF112233u) << filter << " " << address;
+        }
+    }
+}
+
 class DepthTest : public DeviceTest {
 protected:
     void SetUp() override {

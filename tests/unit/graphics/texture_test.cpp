@@ -204,7 +204,14 @@ TEST_F(TextureTest, DeviceRecreationKeepsRecordsAndReloadsImages) {
     Text("hero.txt", "idle 0 0 8 8 4 4\n@scale 2\n");
     Texture* t = LoadTexture("hero");
     t->refCount = 3;
+    FakeTexture bound(16, 8, D3DFMT_A8R8G8B8, 4);
+    t->deviceTexture = &bound;
+    DrawSprite(t, "idle", 10, 10, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
+    FlushBatch(kAllBatchSlots);
+    ASSERT_EQ(device.texture, &bound);
     ReleaseDeviceTextures();
+    EXPECT_EQ(device.texture, nullptr);  // nothing released stays bound
+    EXPECT_EQ(g_renderer.currentTexture, nullptr);
     EXPECT_EQ(t->deviceTexture, nullptr);
     EXPECT_EQ(t->memoryBytes, 0);
     Png("hero.png", 32, 8);  // what is on disk now is what comes back
@@ -296,6 +303,31 @@ TEST_F(TextureUploadTest, BlankTexturesAndTheirRecreation) {
     EXPECT_EQ(g_renderer.statistics.texturesAllocated, 1);
     EXPECT_EQ(CreateBlankTexture(0, 10, 0, 0, true, false, false, false, false), nullptr);
     target->refCount = 0;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TextureUploadTest, MemoryCountFollowsTheTextureKeys) {
+    dir_.Write("box.png", EncodeImage(FixtureFormat::Png, 100, 50, 4, PatternPixels(100, 50, 4)));
+    struct Case {
+        const char* label;
+        bool tex16bit, dxt;
+        int bytes;
+    };
+    for (const Case& c : {Case{"32-bit", false, false, 128 * 64 * 4}, Case{"16-bit", true, false, 128 * 64 * 2},
+                          Case{"dxt count", false, true, 128 * 64}}) {
+        SCOPED_TRACE(c.label);
+        g_renderer.tex16bit = g_config.tex_16bit = c.tex16bit;
+        g_renderer.texForceDxt = c.dxt;
+        Texture* t = LoadTexture("box");
+        EXPECT_EQ(t->memoryBytes, c.bytes);
+        EXPECT_EQ(g_renderer.statistics.textureBytes, c.bytes);
+        t->refCount = 0;
+        ReleaseUnusedTextures();
+        EXPECT_EQ(g_renderer.statistics.textureBytes, 0);
+    }
 }
 
 }  // namespace

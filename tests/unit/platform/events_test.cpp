@@ -10,6 +10,8 @@
 #include "core/velk_main.h"
 #include "platform/linux/signals.h"
 #include "platform/linux/window.h"
+#include "fixtures/engine_frame.h"
+#include "script/lua_base.h"
 
 namespace {
 
@@ -223,10 +225,15 @@ protected:
         CloseAppWindow();
         InitConfigDefaults();
     }
+    // SDL's poll sentinel makes a poll report "nothing" once per sweep of the queue, so
+    // idle counts only when the queue is empty too.
     static PumpResult DrainPending() {
-        PumpResult result = PumpResult::Handled;
-        for (int i = 0; i < 1000 && result == PumpResult::Handled; ++i) result = PumpOneEvent();
-        return result;
+        for (int i = 0; i < 1000; ++i) {
+            const PumpResult result = PumpOneEvent();
+            if (result == PumpResult::Quit) return result;
+            if (result == PumpResult::Idle && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return result;
+        }
+        return PumpResult::Handled;
     }
     static void Push(SDL_Event event) {
         event.window.windowID = SDL_GetWindowID(GetAppWindow());
@@ -249,6 +256,21 @@ TEST_F(EventPumpOnWindow, CloseButtonQuitsUnlessTheScriptTakesIt) {
     Push(Window(SDL_WINDOWEVENT_CLOSE));
     EXPECT_EQ(DrainPending(), PumpResult::Quit);
     EXPECT_EQ(g_app.close_origin, kCloseOriginWindow);
+
+    StartEngineFrameTest();
+    g_config.confirm_exit = true;
+    ASSERT_EQ(luaL_dostring(LuaGetState(), "asked = 0 function exit() asked = asked + 1 end"), 0);
+    Push(Window(SDL_WINDOWEVENT_CLOSE));
+    EXPECT_EQ(DrainPending(), PumpResult::Idle) << "the window stays open";
+    EXPECT_EQ(g_app.close_origin, kCloseOriginWindow);
+    lua_getglobal(LuaGetState(), "asked");
+    EXPECT_EQ(lua_tointeger(LuaGetState(), -1), 1);
+    lua_pop(LuaGetState(), 1);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;  // the session ends: no question
+    Push(quit);
+    EXPECT_EQ(DrainPending(), PumpResult::Quit);
+    EndEngineFrameTest();
 }
 
 }  // namespace

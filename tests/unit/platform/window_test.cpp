@@ -6,6 +6,8 @@
 #include "core/config.h"
 #include "core/input.h"
 #include "core/velk_main.h"
+#include "fixtures/engine_frame.h"
+#include "script/lua_base.h"
 
 namespace {
 
@@ -109,8 +111,15 @@ TEST_F(AppWindowTest, BlockedOutCursorIsParkedAtTheDrawingAreaCornerInWindowPixe
 
 namespace {
 
-TEST_F(AppWindowTest, FullScreenToggleRecreatesTheWindowOnce) {
-    g_engine = EngineState{};
+TEST_F(AppWindowTest, FullScreenToggleRecreatesTheWindowAndTellsTheScriptOnce) {
+    StartEngineFrameTest();
+    ASSERT_EQ(luaL_dostring(LuaGetState(), "recreated = 0 function recreate() recreated = recreated + 1 end"), 0);
+    const auto recreated = [] {
+        lua_getglobal(LuaGetState(), "recreated");
+        const auto count = lua_tointeger(LuaGetState(), -1);
+        lua_pop(LuaGetState(), 1);
+        return count;
+    };
     CreateMainWindow();
     g_engine.full_screen_toggle_requested = true;
     RecreateIfNeeded();
@@ -118,8 +127,11 @@ TEST_F(AppWindowTest, FullScreenToggleRecreatesTheWindowOnce) {
     EXPECT_TRUE(g_config.full_screen);
     ASSERT_NE(GetAppWindow(), nullptr);
     EXPECT_TRUE(SDL_GetWindowFlags(GetAppWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+    EXPECT_EQ(recreated(), 1);
     RecreateIfNeeded();  // nothing requested: nothing happens
     EXPECT_TRUE(g_config.full_screen);
+    EXPECT_EQ(recreated(), 1);
+    EndEngineFrameTest();
     g_engine = EngineState{};
 }
 

@@ -22,11 +22,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A game that runs until it is told to stop.
+// A game that runs until it is told to stop; files a test wrote itself are kept.
 void WriteMinimalGame(const TempDir& dir) {
-    dir.Write("game/config.cfg", "");
-    dir.Write("game/data/init.lua",
-              "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+    if (!std::filesystem::exists(dir / "game/config.cfg")) dir.Write("game/config.cfg", "");
+    if (!std::filesystem::exists(dir / "game/data/init.lua"))
+        dir.Write("game/data/init.lua",
+                  "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
 }
 
 class VelkProcess {
@@ -124,14 +125,29 @@ TEST(VelkProcess, VersionPrintsTheVersionTextAndStartsNothing) {
 TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         TempDir dir;
-        dir.Write("game/config.cfg", "");
+        dir.Write("game/config.cfg", "create_log = true\nportable = true\nconfirm_exit = true\n");
+        dir.Write("game/data/init.lua",
+                  "function boot() end function init() end function update() end function render() end\n"
+                  "function exit() log('exit asked') end function destroy() log('destroyed') end");
         VelkProcess velk(dir, {});
         ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
         std::this_thread::sleep_for(100ms);
         velk.Signal(signal);
         const int status = velk.Wait();
         EXPECT_TRUE(ExitedWith(status, 0)) << "signal " << signal << ", status " << status << "\n" << velk.Stderr();
+        const std::string log = dir.Read("game/user/log.txt");
+        EXPECT_THAT(log, ::testing::HasSubstr("destroyed")) << "the script's destroy ran in the shutdown";
+        EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("exit asked"))) << "the session end is not put to the script";
     }
+}
+
+TEST(VelkProcess, MissingConfigurationFileIsFatal) {
+    TempDir dir;
+    VelkProcess velk(dir, {"CONFIG=missing.cfg"});
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status;
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT config.cpp, LINE "));
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(":\nCan't load config file (missing.cfg).\n"));
 }
 
 TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {

@@ -296,4 +296,11 @@ TEST(Random, MatchesTheWindowsRuntime) {
     }
 }
 
+TEST(NoScriptState, ShutdownCallsAreSkipped) {
+    LuaCloseState();
+    LuaDestroy();
+    EXPECT_FALSE(LuaOnExit());
+    EXPECT_EQ(LuaGetState(), nullptr);
+}
+
 }  // namespace

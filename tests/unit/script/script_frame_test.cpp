@@ -9,6 +9,7 @@
 #include "core/velk_main.h"
 #include "fixtures/engine_frame.h"
 #include "fixtures/fake_clock.h"
+#include "graphics/render.h"
 #include "script/lua_api.h"
 #include "script/lua_base.h"
 
@@ -76,10 +77,31 @@ TEST_F(ScriptFrame, ScriptReplacingTheRefreshedTablesIsLeftAlone) {
     EXPECT_EQ(Eval("touchpad.is_pinching"), "false");
     EXPECT_EQ(Eval("touchpad.pinch_x1"), "nil");
 
-    ASSERT_EQ(luaL_dostring(L, "mouse = 5 touchpad = 'pad' velk = nil"), 0);
+    ASSERT_EQ(luaL_dostring(L, "mouse = 5 touchpad = 'pad' velk = 'v'"), 0);
     Frames(3);  // the first pass regains focus, the next two run the script's frame
-    EXPECT_EQ(Eval("mouse .. touchpad .. tostring(velk)"), "5padnil");
+    EXPECT_EQ(Eval("mouse .. touchpad .. velk"), "5padv");
     EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(ScriptFrame, StatisticsAppearAfterTheFirstRender) {
+    Start("seen = '' local function note() seen = seen .. type(velk.allocated_textures_count) .. ' ' end "
+          "function boot() note() end function init() note() end function update() note() end "
+          "function render() note() end");
+    LuaBoot();
+    LuaInit();
+    Frames(3);  // the first pass only regains focus
+    EXPECT_EQ(Eval("seen"), "nil nil nil nil number number ");
+
+    g_renderer.statistics.texturesAllocated = 3;
+    g_renderer.statistics.textureBytes = 3 * 1048576 / 2;
+    g_renderer.statistics.pixelsDrawn = 1048576 / 4;
+    g_renderer.statistics.trianglesDrawn = 12;
+    g_renderer.statistics.drawCalls = 2;
+    UpdateEngineStats();
+    EXPECT_EQ(Eval("velk.allocated_textures_count .. ' ' .. velk.allocated_textures_size .. ' ' .. "
+                   "velk.drawn_polys_count .. ' ' .. velk.drawn_polys_size .. ' ' .. velk.drawn_call_count"),
+              "3 1.5 12 0.25 2");
+    g_renderer.statistics = DrawStatistics{};
 }
 
 TEST_F(ScriptFrame, PinchFieldsAreWrittenOnlyWhilePinching) {

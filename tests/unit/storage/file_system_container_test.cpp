@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <vector>
 
 #include <filesystem>
@@ -203,6 +205,24 @@ TEST_F(FileSystemContainerTest, SaveThatFailsHalfWayKeepsThePreviousContent) {
         EXPECT_EQ(dir.Read("saves/save.dat"), "previous content");
         EXPECT_EQ(Entries(dir / "saves"), std::vector<std::string>{"save.dat"}) << "no temporary file is left";
     }
+}
+
+TEST_F(FileSystemContainerTest, TheLongestNameASystemAllowsCanBeSavedAgain) {
+    const std::string name(255, 'n');
+    for (const char* content : {"first", "second"}) {
+        ASSERT_TRUE(container.Save(name, content, std::strlen(content), true, true, false));
+        EXPECT_EQ(dir.Read(name), content);
+    }
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{name});
+}
+
+TEST_F(FileSystemContainerTest, AReadOnlyFileIsNotReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    dir.Write("locked.sav", "kept");
+    fs::permissions(dir / "locked.sav", fs::perms::owner_read);
+    const FileSystemContainer::SaveOutcome outcome = container.TrySave("locked.sav", "new", 3, true, true, false);
+    EXPECT_EQ(outcome.status, FileSystemContainer::SaveStatus::OpenFailed);
+    EXPECT_EQ(dir.Read("locked.sav"), "kept");
 }
 
 TEST_F(FileSystemContainerTest, OverwriteReplacesTheFileAsItIsOnDisk) {

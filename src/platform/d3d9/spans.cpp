@@ -1,0 +1,190 @@
+#include <algorithm>
+#include <cmath>
+
+#include "platform/d3d9/pixel_color.h"
+#include "platform/d3d9/pixel_format.h"
+#include "platform/d3d9/pixel_vector.h"
+#include "platform/d3d9/triangle.h"
+
+namespace {
+
+uint32_t TargetAlpha(const RenderTargetView& target) {
+    return target.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
+}
+
+uint32_t* TargetRow32(const RenderTargetView& target, int y) {
+    return reinterpret_cast<uint32_t*>(target.bits + static_cast<size_t>(y) * target.pitch);
+}
+
+void SolidSpan(const SpanContext& c, int y, int xl, int xr) {
+    uint32_t* row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    const uint32_t colour = c.tri.flat;
+    if (c.state.blend) {
+        for (int x = xl; x <= xr; ++x) row[x] = BlendSrcAlpha(colour, row[x]) | alpha;
+    } else {
+        std::fill(row + xl, row + xr + 1, colour | alpha);
+    }
+}
+
+// 32.32 fixed point of a texel coordinate, as the bits of a signed value.
+uint64_t ToFix32(float v) {
+    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(ClampTexelCoord(v)) * 4294967296.0));
+}
+
+// The fast spans: affine, one colour, a 32-bit target and at most source-alpha blending,
+// stepped in 32.32 fixed point.
+// Unsigned, so absurd texture coordinates wrap instead of overflowing; the low 32 bits of
+// the shifted value are the same as with signed arithmetic.
+struct FastStepper {
+    uint64_t s, u, ds, du;
+
+    // Texel coordinates minus one half with 8 fractional bits, then one pixel on.
+    int NextS() { return Take(s, ds); }
+    int NextU() { return Take(u, du); }
+
+private:
+    static int Take(uint64_t& v, uint64_t step) {
+        const uint64_t now = v;
+        v += step;
+        return static_cast<int>(static_cast<uint32_t>((now + (1u << 23)) >> 24));
+    }
+};
+
+template <bool Blend, bool White>
+VELK_HOT __m128i ShadeLanes(__m128i src, __m128i colour, __m128i dst) {
+    if constexpr (!White) src = ModulateLanes(src, colour);
+    if constexpr (Blend) src = BlendSrcAlphaLanes(src, dst);
+    return src;
+}
+
+// Filtered texels, two pixels at a time; all-transparent samples leave their pixels.
+template <bool Blend, bool White>
+void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;  // a copy the target's stores cannot alias
+    uint32_t* const row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    const __m128i colour = WidenTwice(t.flat);
+    FastStepper step{ToFix32(t.At(t.s, xl, y) - 0.5f), ToFix32(t.At(t.t, xl, y) - 0.5f), ToFix32(t.s.dx),
+                     ToFix32(t.t.dx)};
+    int x = xl;
+    for (; x < xr; x += 2) {
+        const int sa = step.NextS(), va = step.NextU(), sb = step.NextS(), vb = step.NextU();
+        const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8), b = FetchRows(sampler, sb >> 8, vb >> 8);
+        if (Blend && Transparent(a) && Transparent(b)) continue;
+        const __m128i src = BilinearPair(a, b, sa & 255, va & 255, sb & 255, vb & 255);
+        StorePair(row + x, ShadeLanes<Blend, White>(src, colour, Blend ? LoadPair(row + x) : src), alpha);
+    }
+    if (x == xr) {
+        const int sa = step.NextS(), va = step.NextU();
+        const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8);
+        if (Blend && Transparent(a)) return;
+        const __m128i src = BilinearLanes(a, sa & 255, va & 255);
+        row[x] = Narrow(ShadeLanes<Blend, White>(src, colour, Blend ? Widen(row[x]) : src)) | alpha;
+    }
+}
+
+// Texels 1:1.
+template <bool Blend, bool White>
+void FastPointSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;
+    uint32_t* const row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    const __m128i colour = WidenTwice(t.flat);
+    uint64_t s = ToFix32(t.At(t.s, xl, y)), u = ToFix32(t.At(t.t, xl, y));
+    const uint64_t ds = ToFix32(t.s.dx), du = ToFix32(t.t.dx);
+    for (int x = xl; x <= xr; ++x, s += ds, u += du) {
+        const uint32_t texel = FetchTexel(sampler, static_cast<int>(static_cast<uint32_t>(s >> 32)),
+                                          static_cast<int>(static_cast<uint32_t>(u >> 32)));
+        if (Blend && (texel >> 24) == 0) continue;
+        row[x] = Narrow(ShadeLanes<Blend, White>(Widen(texel), colour, Blend ? Widen(row[x]) : colour)) | alpha;
+    }
+}
+
+template <bool Linear, bool Blend, bool White>
+void FastSpan(const SpanContext& c, int y, int xl, int xr) {
+    if constexpr (Linear)
+        FastLinearSpan<Blend, White>(c, y, xl, xr);
+    else
+        FastPointSpan<Blend, White>(c, y, xl, xr);
+}
+
+template <bool Linear>
+void FastSpan(const SpanContext& c, int y, int xl, int xr) {
+    const bool white = c.tri.flat == 0xFFFFFFFFu;
+    if (c.state.blend)
+        white ? FastSpan<Linear, true, true>(c, y, xl, xr) : FastSpan<Linear, true, false>(c, y, xl, xr);
+    else
+        white ? FastSpan<Linear, false, true>(c, y, xl, xr) : FastSpan<Linear, false, false>(c, y, xl, xr);
+}
+
+template <bool Perspective>
+void GenericSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const DrawState& st = c.state;
+    const RenderTargetView& target = c.target;
+    const int bpp = BytesPerPixel(target.format);
+    uint8_t* row = target.bits + static_cast<size_t>(y) * target.pitch;
+    float* depthRow = st.depthTest && target.depth ? target.depth + static_cast<size_t>(y) * target.depthPitch : nullptr;
+    float q = t.At(t.q, xl, y), s = t.At(t.s, xl, y), tc = t.At(t.t, xl, y), z = t.At(t.z, xl, y);
+    float col[4];
+    for (int k = 0; k < 4; ++k) col[k] = t.At(t.colour[k], xl, y);
+    for (int x = xl; x <= xr; ++x) {
+        const float w = Perspective ? 1.0f / q : 1.0f;
+        const uint32_t colour = t.flatColour ? t.flat : PackColour(col, w);
+        const uint32_t texel = st.textured ? Sample(st.sampler, s * w, tc * w, t.linear) : 0xFFFFFFFFu;
+        const uint32_t src = Modulate(texel, colour);
+        bool visible = !st.alphaTest || Compare(st.alphaFunc, src >> 24, uint32_t{st.alphaRef});
+        if (visible && depthRow) {
+            visible = Compare(st.depthFunc, z, depthRow[x]);
+            if (visible && st.depthWrite) depthRow[x] = z;
+        }
+        if (visible) {
+            uint8_t* p = row + static_cast<size_t>(x) * bpp;
+            const uint32_t dst = LoadPixel(p, target.format);
+            const uint32_t out = st.blend ? Blend(src, dst, st.srcBlend, st.dstBlend, st.blendOp) : src;
+            StorePixel(p, target.format, WriteMask(out, dst, st.writeMask));
+        }
+        if constexpr (Perspective) q += t.q.dx;
+        s += t.s.dx;
+        tc += t.t.dx;
+        z += t.z.dx;
+        for (int k = 0; k < 4; ++k) col[k] += t.colour[k].dx;
+    }
+}
+
+// The fast spans blend with SRCALPHA, INVSRCALPHA, ADD or not at all.
+bool FastBlendState(const DrawState& st) {
+    return !st.blend ||
+           (st.blendOp == D3DBLENDOP_ADD && st.srcBlend == D3DBLEND_SRCALPHA && st.dstBlend == D3DBLEND_INVSRCALPHA);
+}
+
+}  // namespace
+
+SpanKind ChooseSpan(const Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target) {
+    if (perspective) return SpanKind::GenericPerspective;
+    const bool fast = t.flatColour && BytesPerPixel(target.format) == 4 && !st.alphaTest && !st.depthTest &&
+                      st.writeMask == 0xF && FastBlendState(st);
+    if (!fast) return SpanKind::Generic;
+    if (!st.textured) return SpanKind::Solid;
+    return t.linear ? SpanKind::FastLinear : SpanKind::FastPoint;
+}
+
+
+void DrawSpan(const SpanContext& c, int y, int xl, int xr) {
+    switch (c.tri.kind) {
+        case SpanKind::Solid:
+            return SolidSpan(c, y, xl, xr);
+        case SpanKind::FastPoint:
+            return FastSpan<false>(c, y, xl, xr);
+        case SpanKind::FastLinear:
+            return FastSpan<true>(c, y, xl, xr);
+        case SpanKind::Generic:
+            return GenericSpan<false>(c, y, xl, xr);
+        case SpanKind::GenericPerspective:
+            return GenericSpan<true>(c, y, xl, xr);
+    }
+}
+
