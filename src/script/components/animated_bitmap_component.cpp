@@ -13,9 +13,9 @@ namespace {
 
 // Definition keys that belong to the base classes; every other string key names an animation.
 constexpr const char* kReservedKeys[] = {
-    "type",    "id",           "mouse_highlight", "alpha",  "color", "blending", "blending_src", "blending_dst",
+    "type", "id", "mouse_highlight", "alpha", "color", "blending", "blending_src", "blending_dst",
     "alpha_test_function", "alpha_test_value", "exclude_from_shape", "relative_to", "enabled", "on_kill",
-    "x",       "y",            "z",               "angle",  "scale", "scale_x",  "scale_y",
+    "x", "y", "z", "angle", "scale", "scale_x", "scale_y",
 };
 
 bool IsReservedKey(const char* key) {

@@ -93,6 +93,7 @@ void BitmapComponent::changeBitmap(const char* name, const char* sprite) {
 
 void BitmapComponent::render() {
     updateAbsoluteValues();
+    if (!texture) return;  // attached before its setup
     beginRender();
     const Transform t = effectiveTransform();
     const float alpha = effectiveAlpha();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,15 @@ TEST_F(ComponentTest, BitmapDrawsItsSpriteAtTheObject) {
     EXPECT_EQ(Pixel("target", 11, 11), kClear);
 }
 
+TEST_F(ComponentTest, ComponentsAttachedBeforeTheirSetupDrawNothing) {
+    MakeScene();
+    ASSERT_EQ(Run("for _, class in ipairs{BitmapComponent, AnimatedBitmapComponent, AnimatedGridComponent} do "
+                  "obj:attach_component(class()) end"),
+              "");
+    DrawInto("target", "scene:render()");
+    EXPECT_EQ(Pixel("target", 16, 16), kClear);
+}
+
 TEST_F(ComponentTest, BitmapWithoutTextureIsFatal) {
     EXPECT_EXIT(Fatal([&] { Run("BitmapComponent():setup{sprite = 'main'}"); }), testing::ExitedWithCode(kExitFatal),
                 "BitmapComponent is missing texture definition");
@@ -124,6 +134,11 @@ protected:
         ComponentTest::SetUp();
         WriteHeroSheet();
     }
+    // The component gives its textures back before the renderer's textures go.
+    void TearDown() override {
+        holder_.reset();
+        ComponentTest::TearDown();
+    }
     std::string Frame() const { return animation_.currentFrame() ? animation_.currentFrame()->sprite : "none"; }
     // The frame shown after each step of dt.
     std::string Steps(int count, float dt) {
@@ -134,7 +149,8 @@ protected:
         }
         return shown;
     }
-    AnimatedBitmapComponent animation_;
+    std::optional<AnimatedBitmapComponent> holder_{std::in_place};
+    AnimatedBitmapComponent& animation_ = *holder_;
 };
 
 TEST_F(AnimationTest, DefaultRateIsFifteenFramesASecond) {
