@@ -186,7 +186,8 @@ TEST_F(GfxScriptTest, BitmapsLoadedCreatedAndChecked) {
     WriteImage("red.png", 8, 8, 0xFF0000);
     for (const char* call : {"gfx_load_bitmap()", "gfx_load_bitmap({})", "gfx_load_bitmap('')"})
         EXPECT_NE(Run(call).find("File name must not be empty"), std::string::npos) << call;
-    EXPECT_EQ(Eval("gfx_create_bitmap(0, 5)"), "nil");
+    for (const char* size : {"0, 5", "-5, 8", "1e9, 8", "8, 3e10", "0/0, 8"})
+        EXPECT_EQ(Eval(std::string("gfx_create_bitmap(") + size + ")"), "nil") << size;
     EXPECT_EQ(Eval("gfx_sprite_params(gfx_create_bitmap(16.9, 8), 'main')"), "16 8 8 4");
     EXPECT_EQ(Eval("gfx_sprite_params(gfx_create_bitmap(16, 8), 'other')"), "");
     EXPECT_EQ(Eval("gfx_is_bitmap_valid('red.png'), gfx_is_bitmap_valid('missing.png'), gfx_is_bitmap_valid()"),
