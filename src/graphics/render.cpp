@@ -110,6 +110,9 @@ void UpdateViewportScale() {
         r.workHeight = r.windowHeight;
         return;
     }
+    // Scripts set the virtual size: an empty one would divide by zero.
+    r.virtualWidth = std::max(r.virtualWidth, 1);
+    r.virtualHeight = std::max(r.virtualHeight, 1);
     r.workWidth = r.virtualWidth;
     r.workHeight = r.virtualHeight;
     const float sx = static_cast<float>(r.windowWidth) / static_cast<float>(r.virtualWidth);
@@ -275,7 +278,7 @@ int ParseHexColor(const char* text) {
 
 uint32_t MakeColorARGB(const char* text, uint32_t rgb, float alpha) {
     const uint32_t low = text ? static_cast<uint32_t>(ParseHexColor(text)) : rgb;
-    const float clamped = alpha < 0.0f ? 0.0f : alpha > 1.0f ? 1.0f : alpha;
+    const float clamped = alpha > 0.0f ? std::min(alpha, 1.0f) : 0.0f;  // not a number: 0
     const uint32_t top = static_cast<uint32_t>(std::lround(clamped * 255.001f));
     return (top << 24) | (low & 0x00FFFFFFu);
 }

@@ -59,6 +59,11 @@ int32_t TruncatedArea(float area) {
     return static_cast<int32_t>(area);
 }
 
+// Scripts hand in colours and alphas: anything not a number counts as 0.
+float Unit(float value) {
+    return value > 0.0f ? std::min(value, 1.0f) : 0.0f;
+}
+
 // Clamp when every coordinate lies in 0 .. just above 1, else wrap.
 bool ClampsCoordinate(float t) {
     const float scaled = t * 4095.0f;
@@ -97,15 +102,6 @@ void RecordSlot(BatchSlot& slot, Texture* texture, IDirect3DTexture9* device, in
     slot.mode = mode;
 }
 
-void LetterboxQuad(RenderVertex v[4]) {
-    const RendererState& r = g_renderer;
-    if (!r.aspectCorrection || r.renderTargetActive) return;
-    for (int i = 0; i < 4; ++i) {
-        v[i].x = v[i].x * r.scaleX + r.offsetX;
-        v[i].y = v[i].y * r.scaleY + r.offsetY;
-    }
-}
-
 void TiltQuad(RenderVertex v[4], float x, float y, float z, float xTilt, float yTilt) {
     float* ys[4] = {&v[0].y, &v[1].y, &v[2].y, &v[3].y};
     float* xs[4] = {&v[0].x, &v[1].x, &v[2].x, &v[3].x};
@@ -127,7 +123,7 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
                       Texture* texture, float angle, float alpha, float scaleX, float scaleY, const float* rgb,
                       float pivotX, float pivotY, float uScroll, float vScroll, float xTilt, float yTilt) {
     if (width == 0.0f || height == 0.0f || scaleX == 0.0f || scaleY == 0.0f || alpha == 0.0f) return;
-    alpha = std::clamp(alpha, 0.0f, 1.0f);
+    alpha = Unit(alpha);
     if (scaleX < 0.0f) {
         scaleX = -scaleX;
         std::swap(u0, u1);
@@ -149,9 +145,8 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
     }
     const float us[4] = {u0, u1, u1, u0};
     const float vs[4] = {v0, v0, v1, v1};
-    const float white[3] = {1.0f, 1.0f, 1.0f};
-    const float* colour = rgb ? rgb : white;
-    const uint32_t packed = PackARGB(colour[0], colour[1], colour[2], alpha);
+    const uint32_t packed = rgb ? PackARGB(Unit(rgb[0]), Unit(rgb[1]), Unit(rgb[2]), alpha)
+                                : PackARGB(1.0f, 1.0f, 1.0f, alpha);
     RenderVertex v[4];
     for (int i = 0; i < 4; ++i) {
         const float dx = corners[i][0], dy = corners[i][1];
@@ -160,7 +155,7 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
     // Tilt about the quad's own position in game units, then map into the window,
     // so a tilted quad lands in the same place at every window size.
     TiltQuad(v, x, y, z, xTilt, yTilt);
-    LetterboxQuad(v);
+    LetterboxVertices(v, 4);
     DrawImage(v, texture, AddressModeFor(u0, v0, u1, v1));
     AddCount(g_renderer.statistics.pixelsDrawn, TruncatedArea(width * height * scaleX * scaleY));
 }
@@ -168,6 +163,15 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
 void DrawRectangle(const float* rgb, float x, float y, float z, float width, float height, float angle, float alpha,
                    float scale) {
     DrawTexturedQuad(x, y, z, width, height, 0, 0, 0, 0, nullptr, angle, alpha, scale, scale, rgb, 0, 0, 0, 0, 0, 0);
+}
+
+void LetterboxVertices(RenderVertex* vertices, int count) {
+    const RendererState& r = g_renderer;
+    if (!r.aspectCorrection || r.renderTargetActive) return;
+    for (int i = 0; i < count; ++i) {
+        vertices[i].x = vertices[i].x * r.scaleX + r.offsetX;
+        vertices[i].y = vertices[i].y * r.scaleY + r.offsetY;
+    }
 }
 
 void RotateQuad(float* first[4], float* second[4], float angleDegrees, float centre1, float centre2) {

@@ -11,32 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "script/lua_bound.h"
 
 template <class T>
 class ChildList {
 public:
-    class Walk {
-    public:
-        explicit Walk(ChildList& list) : list_(list) { ++list_.walking_; }
-        ~Walk() {
-            if (--list_.walking_ == 0) list_.compact();
-        }
-        Walk(const Walk&) = delete;
-        Walk& operator=(const Walk&) = delete;
-
-    private:
-        ChildList& list_;
-    };
-
-    // Slots, holes (null) included while a walk is open.
-    std::size_t slots() const { return items_.size(); }
-    T* at(std::size_t index) const { return items_[index]; }
-    bool empty() const { return liveCount() == 0; }
-    std::size_t liveCount() const {
-        return static_cast<std::size_t>(std::count_if(items_.begin(), items_.end(), [](T* c) { return c != nullptr; }));
-    }
-
     void append(T* child) { items_.push_back(child); }
 
     // Unlinks, in list order, every child the predicate picks, and returns them.
@@ -73,8 +53,6 @@ public:
             if (T* child = items_[i]; child && !visit(child)) return;
     }
 
-    bool contains(const T* child) const { return child && std::find(items_.begin(), items_.end(), child) != items_.end(); }
-
     // The first child whose id equals the text; null when none or the id is null.
     T* findById(const char* id) const {
         if (!id) return nullptr;
@@ -110,6 +88,19 @@ public:
     }
 
 private:
+    class Walk {
+    public:
+        explicit Walk(ChildList& list) : list_(list) { ++list_.walking_; }
+        ~Walk() {
+            if (--list_.walking_ == 0) list_.compact();
+        }
+        Walk(const Walk&) = delete;
+        Walk& operator=(const Walk&) = delete;
+
+    private:
+        ChildList& list_;
+    };
+
     void compact() {
         if (!holes_) return;
         std::erase(items_, nullptr);
@@ -126,6 +117,10 @@ private:
 template <class T>
 T* LuaArgChildOrNull(lua_State* L) {
     T* child = dynamic_cast<T*>(LuaArgAnyObjectOrNull(L));
-    if (child) LuaRefuseAttached(L, *child);
+    if (!child) {
+        VELK_WARNING("Attach: argument 2 is not a live %s; nothing attached", T::kClassName);
+        return nullptr;
+    }
+    LuaRefuseAttached(L, *child);
     return child;
 }

@@ -96,6 +96,7 @@ void GameObject::update(float dt) {
     if (followMouse) followTheMouse();
     updateHighlight(dt);
     if (onUpdateBound) callLuaFunction("on_update", dt);
+    if (!layer) return;  // taken out of its layer by a callback
     updateKillTimer(dt);
     updateComponents(dt);
     removeDeadComponents();
@@ -166,7 +167,6 @@ bool GameObject::computeBounds(Bounds& bounds) {
 }
 
 void GameObject::beforeDestroy() {
-    detachFromLayer();
     if (onDestroy.bound) {
         const SceneWalk walk;
         callLuaFunction("on_destroy");

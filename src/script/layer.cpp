@@ -20,9 +20,8 @@ int PushBool(lua_State* L, bool value) {
 
 bool Hittable(const GameObject* object) { return object->enabled && object->shape && object->shape->enabled; }
 
-bool FiresClick(int type) {
-    return type == kInputButtonDown || (type == kInputButtonUp && g_config.ios_simulation);
-}
+// Touch screens click on release.
+bool FiresClick(int type) { return type == (g_config.ios_simulation ? kInputButtonUp : kInputButtonDown); }
 
 }  // namespace
 
@@ -127,8 +126,9 @@ void Layer::update(float dt) {
     const SceneWalk walk;
     updateScheduledCalls(dt);
     if (onUpdateBound) callLuaFunction("on_update", dt);
-    objects.forEach([dt](GameObject* object) {
-        if (!object->enabled || object->dead) return;
+    // A layer taken out of its scene by a callback stops updating its objects.
+    objects.forEach([dt, this](GameObject* object) {
+        if (!scene || !object->enabled || object->dead) return;
         object->updateInterpolators(dt);
         object->update(dt);
     });
@@ -178,7 +178,6 @@ bool Layer::switchToPrerendered() {
 }
 
 void Layer::beforeDestroy() {
-    detachFromScene();
     if (onDestroy.bound) {
         const SceneWalk walk;
         callLuaFunction("on_destroy");

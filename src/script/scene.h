@@ -26,7 +26,6 @@ public:
     void removeAllLayers();
     // A layer leaving the scene takes the solo setting and the cursor object with it.
     void forgetLayer(const Layer* layer);
-    bool isEligible(const Layer* layer) const;
 
     ChildList<Layer> layers;
     GameObject* objectUnderCursor = nullptr;
@@ -35,6 +34,8 @@ public:
     bool ignoreNextClick = false;
 
 private:
+    // Enabled, alive, not update-locked, and the solo layer when one is set.
+    bool isEligible(const Layer* layer) const;
     // For each eligible layer, last to first, until `visit` returns false.
     template <class F>
     void forEligibleLayers(F&& visit);

@@ -9,13 +9,14 @@
 #include "platform/d3d9/event_query.h"
 #include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/raster_pool.h"
+#include "platform/d3d9/thread_pool.h"
 
 namespace {
 
 constexpr DWORD kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr UINT kVertexStride = 24;
-// Pending triangles before the device draws them anyway.
-constexpr size_t kMaxPendingTriangles = 1 << 18;
+// Recorded triangles that are handed to the worker threads while recording goes on.
+constexpr size_t kSubmitTriangles = 8192;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -140,10 +141,11 @@ void DeviceImpl::ApplyViewport(const D3DVIEWPORT9& viewport) {
 }
 
 void DeviceImpl::Flush() {
-    if (!raster_.Empty()) {
+    if (!raster_.Empty() || raster_.InFlight()) {
         raster_.Execute(RasterPool());
         target_->RefreshTexels();
     }
+    inFlightBatch_ = 0;
     ++batch_;
     stateDirty_ = true;
 }
@@ -292,6 +294,18 @@ HRESULT DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR 
 }
 
 void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float z) {
+    if (rect.left >= rect.right || rect.top >= rect.bottom) return;
+    const int rows = rect.bottom - rect.top;
+    // Whole targets are cleared in bands on the rasteriser's threads.
+    constexpr int kRowsPerBand = 32;
+    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&](int band) {
+        const LONG top = rect.top + band * kRowsPerBand;
+        ClearRows(RECT{rect.left, top, rect.right, std::min<LONG>(top + kRowsPerBand, rect.bottom)}, flags, color, z);
+    });
+    if (flags & D3DCLEAR_TARGET) target_->RefreshTexels();
+}
+
+void DeviceImpl::ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float z) {
     if (flags & D3DCLEAR_TARGET) {
         SurfaceImpl& target = *target_.Get();
         const int bpp = BytesPerPixel(target.Format());
@@ -301,12 +315,11 @@ void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float 
         for (LONG y = rect.top; y < rect.bottom; ++y) {
             uint8_t* row = target.Bits() + static_cast<size_t>(y) * target.Pitch();
             if (bpp == 4) {
-                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, std::max(0L, static_cast<long>(rect.right - rect.left)), stored);
+                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, rect.right - rect.left, stored);
             } else {
                 for (LONG x = rect.left; x < rect.right; ++x) std::memcpy(row + x * 2, &stored, 2);
             }
         }
-        target.RefreshTexels();
     }
     if (flags & D3DCLEAR_ZBUFFER) {
         SurfaceImpl& depth = *depth_.Get();
@@ -445,7 +458,6 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     }
     if (primitiveCount == 0 || IsLost()) return D3D_OK;
 
-    if (raster_.TriangleCount() + size_t{primitiveCount} * (kMaxClipVertices - 2) > kMaxPendingTriangles) Flush();
     if (raster_.Empty()) raster_.Begin(BuildTargetView(), static_cast<int>(target_->Height()));
     if (stateDirty_) {
         stateIndex_ = raster_.AddState(BuildState());
@@ -469,6 +481,11 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     target_->stamp = batch_;
     if (depth_) depth_->stamp = batch_;
     if (texture_) texture_->Level0().stamp = batch_;
+    if (raster_.TriangleCount() >= kSubmitTriangles) {
+        raster_.Submit(RasterPool());
+        inFlightBatch_ = batch_++;
+        stateDirty_ = true;
+    }
     return D3D_OK;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The software device. Draw calls are transformed and set up at once and rasterised later
-// in parallel; the pending work is finished before anything reads or replaces what it
-// touches (locks, target switches, Present, a texture being freed) or when it grows large.
+// in parallel: a batch that has grown large is drawn on the worker threads while the next
+// one is recorded, and all pending work is finished before anything reads or replaces what
+// it touches (locks, target switches, clears, Present, a texture being freed).
 #include <cstdint>
 #include <vector>
 
@@ -57,12 +58,16 @@ public:
                                    const void* indices, D3DFORMAT indexFormat, const void* vertices,
                                    UINT stride) override;
 
-    // Finishes the pending drawing when it uses something stamped with this batch.
+    // Finishes the pending drawing when something stamped with this batch is part of it.
     void FlushIfUses(uint64_t stamp) {
-        if (stamp == batch_ && !raster_.Empty()) Flush();
+        if ((stamp == batch_ && !raster_.Empty()) || (stamp == inFlightBatch_ && raster_.InFlight())) Flush();
     }
     void Flush();
-    bool HasPendingWork() const { return !raster_.Empty(); }
+    // Whether drawing recorded in the given batch or before it is still to be done.
+    bool HasPendingWork(uint64_t upToBatch) const {
+        return (batch_ <= upToBatch && !raster_.Empty()) || (inFlightBatch_ <= upToBatch && raster_.InFlight());
+    }
+    // Stamp of the batch being recorded.
     uint64_t Batch() const { return batch_; }
     bool IsLost() const { return lost_ || loseRequested_; }
     void RequestLoss() { loseRequested_ = true; }
@@ -78,6 +83,7 @@ private:
     RenderTargetView BuildTargetView() const;
     void RecordTriangles(UINT primitiveCount, const uint16_t* indices, UINT minIndex);
     void ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float z);
+    void ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float z);
     void CopyToWindow(HWND window);
 
     D3DPRESENT_PARAMETERS params_{};
@@ -95,6 +101,7 @@ private:
     VertexPipeline pipeline_;
     Rasterizer raster_;
     uint64_t batch_ = 1;
+    uint64_t inFlightBatch_ = 0;
     bool stateDirty_ = true;
     uint32_t stateIndex_ = 0;
     std::vector<ClipVertex> clipVertices_;

@@ -23,7 +23,7 @@ HRESULT EventQuery::Issue(DWORD flags) {
 HRESULT EventQuery::GetData(void* data, DWORD size, DWORD flags) {
     DeviceImpl* device = Device();
     if (device->IsLost()) return D3DERR_DEVICELOST;
-    if (batch_ == device->Batch() && device->HasPendingWork()) {
+    if (device->HasPendingWork(batch_)) {
         if (!(flags & D3DGETDATA_FLUSH)) return S_FALSE;
         device->Flush();
     }

@@ -87,12 +87,13 @@ void RasteriseRows(const SpanContext& c, int y0, int y1) {
     }
 }
 
-Plane MakePlane(const double px[3], const double py[3], const double f[3], double det) {
+// inverseArea: 1 / twice the triangle's signed area in pixels.
+Plane MakePlane(const double px[3], const double py[3], const double f[3], double inverseArea) {
     const double d1 = f[1] - f[0], d2 = f[2] - f[0];
     Plane p;
     p.base = static_cast<float>(f[0]);
-    p.dx = static_cast<float>((d1 * (py[2] - py[0]) - d2 * (py[1] - py[0])) / det);
-    p.dy = static_cast<float>((d2 * (px[1] - px[0]) - d1 * (px[2] - px[0])) / det);
+    p.dx = static_cast<float>((d1 * (py[2] - py[0]) - d2 * (py[1] - py[0])) * inverseArea);
+    p.dy = static_cast<float>((d2 * (px[1] - px[0]) - d1 * (px[2] - px[0])) * inverseArea);
     return p;
 }
 
@@ -121,26 +122,29 @@ Rasterizer::Rasterizer() = default;
 Rasterizer::~Rasterizer() = default;
 
 void Rasterizer::Begin(const RenderTargetView& target, int height) {
-    target_ = target;
-    height_ = height;
-    bins_.resize(static_cast<size_t>((height + kBandRows - 1) / kBandRows));
+    Batch& batch = Recording();
+    batch.target = target;
+    batch.height = height;
+    batch.bins.resize(static_cast<size_t>((height + kBandRows - 1) / kBandRows));
 }
 
-bool Rasterizer::Empty() const { return triangles_.empty(); }
+bool Rasterizer::Empty() const { return Recording().triangles.empty(); }
 
-size_t Rasterizer::TriangleCount() const { return triangles_.size(); }
+size_t Rasterizer::TriangleCount() const { return Recording().triangles.size(); }
 
 uint32_t Rasterizer::AddState(const DrawState& state) {
-    states_.push_back(state);
+    std::vector<DrawState>& states = Recording().states;
+    states.push_back(state);
     // ONE, ZERO, ADD writes the source: the same as no blending, which the fast spans know.
-    DrawState& added = states_.back();
+    DrawState& added = states.back();
     if (added.blend && added.srcBlend == D3DBLEND_ONE && added.dstBlend == D3DBLEND_ZERO && added.blendOp == D3DBLENDOP_ADD)
         added.blend = false;
-    return static_cast<uint32_t>(states_.size() - 1);
+    return static_cast<uint32_t>(states.size() - 1);
 }
 
 void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                              DWORD cull) {
+    Batch& batch = Recording();
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
@@ -155,13 +159,17 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         std::swap(X[1], X[2]);
         std::swap(Y[1], Y[2]);
     }
-    Triangle t;
-    const RECT& sc = target_.scissor;
+    // Built in place: the record is large.
+    Triangle& t = batch.triangles.emplace_back();
+    const RECT& sc = batch.target.scissor;
     t.xmin = static_cast<int>(std::max<int64_t>(sc.left, CeilDiv(std::min({X[0], X[1], X[2]}), kSubPixel)));
     t.xmax = static_cast<int>(std::min<int64_t>(sc.right - 1, FloorDiv(std::max({X[0], X[1], X[2]}), kSubPixel)));
     t.ymin = static_cast<int>(std::max<int64_t>(sc.top, CeilDiv(std::min({Y[0], Y[1], Y[2]}), kSubPixel)));
     t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(std::max({Y[0], Y[1], Y[2]}), kSubPixel)));
-    if (t.xmin > t.xmax || t.ymin > t.ymax) return;
+    if (t.xmin > t.xmax || t.ymin > t.ymax) {
+        batch.triangles.pop_back();
+        return;
+    }
 
     for (int i = 0; i < 3; ++i) {
         const int j = (i + 1) % 3;
@@ -175,7 +183,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         px[i] = static_cast<double>(X[i]) / kSubPixel;
         py[i] = static_cast<double>(Y[i]) / kSubPixel;
     }
-    const double det = static_cast<double>(area) / (kSubPixel * kSubPixel);
+    const double inverseArea = static_cast<double>(kSubPixel * kSubPixel) / static_cast<double>(area);
     t.ox = static_cast<float>(px[0]);
     t.oy = static_cast<float>(py[0]);
 
@@ -183,10 +191,10 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     const bool perspective = std::fabs(v[1]->q - q0) > 1e-6f * std::fabs(q0) || std::fabs(v[2]->q - q0) > 1e-6f * std::fabs(q0);
     const auto plane = [&](auto value) {
         const double f[3] = {value(*v[0]), value(*v[1]), value(*v[2])};
-        return MakePlane(px, py, f, det);
+        return MakePlane(px, py, f, inverseArea);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
-    const DrawState& st = states_[state];
+    const DrawState& st = batch.states[state];
     // Only the planes the spans will read.
     t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
     if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
@@ -209,24 +217,46 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
-    t.kind = ChooseSpan(t, perspective, st, target_);
+    t.kind = ChooseSpan(t, perspective, st, batch.target);
 
-    const uint32_t index = static_cast<uint32_t>(triangles_.size());
-    triangles_.push_back(t);
-    for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) bins_[band].push_back(index);
+    const uint32_t index = static_cast<uint32_t>(batch.triangles.size() - 1);
+    for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) batch.bins[band].push_back(index);
 }
 
-void Rasterizer::RasteriseBand(int band) {
-    const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height_);
-    for (const uint32_t index : bins_[band]) {
-        const Triangle& t = triangles_[index];
-        RasteriseRows(SpanContext{t, states_[t.state], target_}, y0, y1);
+void Rasterizer::Batch::RasteriseBand(int band) const {
+    const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
+    for (const uint32_t index : bins[band]) {
+        const Triangle& t = triangles[index];
+        RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
     }
 }
 
+void Rasterizer::Batch::Clear() {
+    triangles.clear();
+    states.clear();
+    for (auto& bin : bins) bin.clear();
+}
+
+void Rasterizer::FinishInFlight(ThreadPool& pool) {
+    if (!inFlight_) return;
+    pool.Wait();
+    batches_[recording_ ^ 1].Clear();
+    inFlight_ = false;
+}
+
+void Rasterizer::Submit(ThreadPool& pool) {
+    FinishInFlight(pool);
+    const Batch& batch = Recording();
+    if (batch.triangles.empty()) return;
+    pool.Start(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    inFlight_ = true;
+    recording_ ^= 1;
+}
+
 void Rasterizer::Execute(ThreadPool& pool) {
-    if (!triangles_.empty()) pool.Run(static_cast<int>(bins_.size()), [this](int band) { RasteriseBand(band); });
-    triangles_.clear();
-    states_.clear();
-    for (auto& bin : bins_) bin.clear();
+    FinishInFlight(pool);
+    Batch& batch = Recording();
+    if (!batch.triangles.empty())
+        pool.Run(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    batch.Clear();
 }

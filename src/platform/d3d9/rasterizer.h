@@ -57,24 +57,41 @@ public:
     Rasterizer();
     ~Rasterizer();
 
-    // Starts a batch for a target of the given height; the batch must be empty.
+    // Starts recording a batch for a target of the given height; the batch must be empty.
     void Begin(const RenderTargetView& target, int height);
-    // The state index refers to the states added so far.
+    // The state index refers to the states added to the batch so far.
     uint32_t AddState(const DrawState& state);
     // Culls (D3DCULL_*), sets up and bins one triangle.
     void AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                      DWORD cull);
+    // Nothing recorded since the last Begin.
     bool Empty() const;
     size_t TriangleCount() const;
-    // Draws everything recorded and empties the batch.
+    // A submitted batch is being drawn.
+    bool InFlight() const { return inFlight_; }
+    // Starts drawing the recorded batch on the pool's workers (after the one in flight) and
+    // records the next into the other buffers, which Begin must set up.
+    void Submit(ThreadPool& pool);
+    // Draws everything submitted and recorded, and empties both batches.
     void Execute(ThreadPool& pool);
 
 private:
-    void RasteriseBand(int band);
+    struct Batch {
+        RenderTargetView target;
+        int height = 0;
+        std::vector<DrawState> states;
+        std::vector<Triangle> triangles;
+        std::vector<std::vector<uint32_t>> bins;
 
-    RenderTargetView target_;
-    int height_ = 0;
-    std::vector<DrawState> states_;
-    std::vector<Triangle> triangles_;
-    std::vector<std::vector<uint32_t>> bins_;
+        void RasteriseBand(int band) const;
+        void Clear();
+    };
+
+    Batch& Recording() { return batches_[recording_]; }
+    const Batch& Recording() const { return batches_[recording_]; }
+    void FinishInFlight(ThreadPool& pool);
+
+    Batch batches_[2];
+    int recording_ = 0;
+    bool inFlight_ = false;
 };

@@ -8,6 +8,7 @@ ThreadPool::ThreadPool(unsigned threads) {
 }
 
 ThreadPool::~ThreadPool() {
+    Wait();
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -17,27 +18,39 @@ ThreadPool::~ThreadPool() {
 }
 
 void ThreadPool::RunItems() {
-    for (int i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) (*item_)(i);
+    for (int i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) item_(i);
 }
 
-void ThreadPool::Run(int count, const std::function<void(int)>& item) {
+void ThreadPool::Run(int count, std::function<void(int)> item) {
+    Start(count, std::move(item));
+    Wait();
+}
+
+void ThreadPool::Start(int count, std::function<void(int)> item) {
+    Wait();
     if (count <= 0) return;
-    if (workers_.empty() || count == 1) {
+    if (workers_.empty()) {
         for (int i = 0; i < count; ++i) item(i);
         return;
     }
     {
         std::lock_guard lock(mutex_);
-        item_ = &item;
+        item_ = std::move(item);
         count_ = count;
         next_.store(0);
         busy_ = static_cast<int>(workers_.size());
+        started_ = true;
         ++generation_;
     }
     wake_.notify_all();
+}
+
+void ThreadPool::Wait() {
+    if (!started_) return;
     RunItems();
     std::unique_lock lock(mutex_);
     done_.wait(lock, [this] { return busy_ == 0; });
+    started_ = false;
     item_ = nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// A fixed set of worker threads that, together with the caller, run the items of one
-// job at a time; the caller returns when every item is done.
+// A fixed set of worker threads that run the items of one job at a time. A job either runs
+// to its end with the caller helping (Run), or starts on the workers alone while the caller
+// goes on with other work (Start) until it waits for it (Wait).
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -17,7 +18,12 @@ public:
     ThreadPool& operator=(const ThreadPool&) = delete;
 
     // Calls item(i) for every i in [0, count), in any order and on any thread.
-    void Run(int count, const std::function<void(int)>& item);
+    void Run(int count, std::function<void(int)> item);
+    // The same without waiting; without workers it runs at once. One job at a time: a
+    // started job must be waited for before the next one.
+    void Start(int count, std::function<void(int)> item);
+    // Helps with the started job, if any, until it is done.
+    void Wait();
     unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
 
 private:
@@ -28,10 +34,11 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    const std::function<void(int)>* item_ = nullptr;
+    std::function<void(int)> item_;
     int count_ = 0;
     std::atomic<int> next_{0};
     int busy_ = 0;
+    bool started_ = false;
     unsigned generation_ = 0;
     bool stop_ = false;
 };

@@ -52,10 +52,10 @@ void BoxShapeComponent::setup(lua_State* L) {
     const float cx = LuaTableIsNumber(L, "cx") ? number("cx") : 0;
     const float cy = LuaTableIsNumber(L, "cy") ? number("cy") : 0;
     if (LuaTableIsNumber(L, "w") && LuaTableIsNumber(L, "h")) {
-        x0 = -cx;
-        y0 = -cy;
-        x1 = -cx + number("w");
-        y1 = -cy + number("h");
+        x0 = 0 - cx;  // not -cx: a zero centre gives 0, never -0
+        y0 = 0 - cy;
+        x1 = x0 + number("w");
+        y1 = y0 + number("h");
         autoFit = false;
     }
     if (LuaTableIsNumber(L, "x0") && LuaTableIsNumber(L, "y0") && LuaTableIsNumber(L, "x1") &&

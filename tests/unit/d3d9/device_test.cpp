@@ -114,6 +114,28 @@ TEST_F(DeviceTest, ManyDrawsAcrossBandsKeepTheirOrder) {
     for (int y = 0; y < 64; ++y) ASSERT_EQ(Pixel(63, y), 0xFF0000FFu) << y;
 }
 
+TEST_F(DeviceTest, DrawingHandedToTheWorkersKeepsItsOrderAndWaitsForLocks) {
+    // Enough triangles that earlier ones are drawn on the worker threads while later ones
+    // are recorded; locking a texture they use waits for them.
+    auto texture = MakeTexture(1, 1, {0xFF00FF00});
+    ASSERT_EQ(dev_->SetTexture(0, texture.Get()), D3D_OK);
+    for (int i = 0; i < 6000; ++i) Quad(static_cast<float>(i % 5), 0, 32, 64, (i % 2) ? 0xFFFFFFFF : 0xFF000000);
+    ComPtr<IDirect3DQuery9> query;
+    ASSERT_EQ(dev_->CreateQuery(D3DQUERYTYPE_EVENT, query.ReleaseAndGetAddressOf()), D3D_OK);
+    ASSERT_EQ(query->Issue(D3DISSUE_END), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    const uint32_t red = 0xFFFF0000;
+    std::memcpy(locked.pBits, &red, 4);
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    EXPECT_EQ(query->GetData(nullptr, 0, 0), S_OK) << "the lock finished everything before the marker";
+    Quad(32, 0, 64, 64, 0xFFFFFFFF);
+    for (int y = 0; y < 64; y += 7) {
+        EXPECT_EQ(Pixel(20, y), 0xFF00FF00u) << y;
+        EXPECT_EQ(Pixel(40, y), red) << y;
+    }
+}
+
 TEST_F(DeviceTest, LostDeviceReportsUntilResetThenStartsFromDefaults) {
     State(D3DRS_CULLMODE, D3DCULL_NONE);
     EXPECT_EQ(dev_->TestCooperativeLevel(), D3D_OK);

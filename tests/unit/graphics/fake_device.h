@@ -79,6 +79,8 @@ public:
     float lastClearZ = -1.0f;
     D3DMATRIX projection{};
     HRESULT cooperative = D3D_OK;
+    bool recording = true;  // off: draws are only counted (benchmarks)
+    int drawCount = 0;
     int scenesBegun = 0, scenesEnded = 0;
 
     unsigned long AddRef() override { return ++refs_; }
@@ -150,6 +152,8 @@ public:
     HRESULT SetFVF(DWORD) override { return D3D_OK; }
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT numVertices, UINT primitiveCount, const void* indices,
                                    D3DFORMAT, const void* vertices, UINT) override {
+        ++drawCount;
+        if (!recording) return D3D_OK;
         const auto* v = static_cast<const RenderVertex*>(vertices);
         const auto* i = static_cast<const uint16_t*>(indices);
         draws.push_back({texture, samplers[D3DSAMP_ADDRESSU], samplers[D3DSAMP_ADDRESSV], numVertices, primitiveCount,

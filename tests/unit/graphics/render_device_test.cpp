@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/config.h"
+#include "core/crash.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
@@ -281,6 +282,22 @@ TEST_F(RenderDeviceTest, FailedWindowedDeviceFallsBackToFullScreen) {
     EXPECT_NE(D3D_Device(), nullptr);
     EXPECT_TRUE(g_renderer.fullScreen);
     EXPECT_TRUE(g_config.full_screen);
+}
+
+TEST_F(RenderDeviceTest, DeviceRefusedEverywhereIsFatalAfterBothFallbacks) {
+    // Earlier devices left worker threads running: the child starts afresh.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            g_config.create_log = true;
+            D3D9Test_FailCreateDevice(3);
+            Open(64, 64);
+        },
+        testing::ExitedWithCode(kExitFatal),
+        // '.' also matches the line breaks of the messages.
+        R"(CreateDevice failed: D3DERR_NOTAVAILABLE.Trying full screen now.*)"
+        R"(CreateDevice failed in full screen: D3DERR_NOTAVAILABLE.Trying different full screen format now.*)"
+        R"(Direct3D: Can't create D3D device \(D3DERR_NOTAVAILABLE\))");
 }
 
 TEST_F(RenderDeviceTest, TextureFormatsFollowTheSixteenBitKey) {

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(Windows, LetterboxTest,
                                          LetterboxCase{1536, 768, 1024, 768, true, 1, 256, 0, 1024, 768},
                                          LetterboxCase{1024, 1024, 1024, 768, true, 1, 0, 128, 1024, 768},
                                          LetterboxCase{800, 700, 1024, 768, true, 0.78125f, 0, 50, 1024, 768},
-                                         LetterboxCase{1280, 720, 1024, 768, false, 1, 0, 0, 1280, 720}));
+                                         LetterboxCase{1280, 720, 1024, 768, false, 1, 0, 0, 1280, 720},
+                                         LetterboxCase{1280, 720, 0, -5, true, 720, 280, 0, 1, 1}));
 
 // Where a point of the drawing plane lands in a target of width x height pixels.
 void Project(const float m[16], float x, float y, float z, float width, float height, float& sx, float& sy,
@@ -119,6 +120,7 @@ TEST(ColourTextTest, MakeColorClampsAlphaIntoTheTopByte) {
     EXPECT_EQ(MakeColorARGB(nullptr, 0x123456, -1.0f), 0x00123456u);
     EXPECT_EQ(MakeColorARGB("ff8000", 0x123456, 0.5f), 0x80FF8000u);
     EXPECT_EQ(MakeColorARGB(nullptr, 0xAB123456, 1.0f), 0xFF123456u);
+    EXPECT_EQ(MakeColorARGB(nullptr, 0x123456, std::nanf("")), 0x00123456u);
 }
 
 struct SetterCase {

@@ -147,11 +147,26 @@ TEST_F(SpriteBatchTest, NegativeScaleMirrorsAboutThePivotAndSwapsTheTexture) {
     EXPECT_FLOAT_EQ(v[1].u, 0.25f);
 }
 
-TEST_F(SpriteBatchTest, AlphaAboveOneDrawsOpaque) {
-    DrawTexturedQuad(0, 0, 0, 8, 8, 0, 0, 1, 1, nullptr, 0, 1.5f, 1, 1, nullptr, 0, 0, 0, 0, 0, 0);
-    FlushBatch(kAllBatchSlots);
-    ASSERT_EQ(device.draws.size(), 1u);
-    EXPECT_EQ(device.draws[0].vertices[0].color, 0xFFFFFFFFu);
+TEST_F(SpriteBatchTest, ColoursAndAlphaAreClampedIntoTheVertexColour) {
+    const float nan = std::nanf("");
+    struct Case {
+        float rgb[3];
+        bool white;
+        float alpha;
+        uint32_t color;
+    };
+    const Case cases[] = {{{0, 0, 0}, true, 1.5f, 0xFFFFFFFFu},        {{1, 0.5f, 0}, false, 1, 0xFFFF7F00u},
+                          {{2, -1, 0.2f}, false, -0.5f, 0x00FF0033u},  {{nan, 1, nan}, false, nan, 0x0000FF00u},
+                          {{0, 0, 0}, true, 0.25f, 0x3FFFFFFFu}};
+    for (const Case& c : cases) {
+        device.draws.clear();
+        DrawTexturedQuad(0, 0, 0, 8, 8, 0, 0, 1, 1, nullptr, 0, c.alpha, 1, 1, c.white ? nullptr : c.rgb, 0, 0, 0, 0,
+                         0, 0);
+        FlushBatch(kAllBatchSlots);
+        ASSERT_EQ(device.draws.size(), 1u);
+        EXPECT_EQ(device.draws[0].vertices[0].color, c.color) << std::hex << c.color;
+        EXPECT_EQ(device.draws[0].vertices[3].color, c.color) << std::hex << c.color;
+    }
 }
 
 TEST_F(SpriteBatchTest, LetterboxMapsQuadsOnlyOutsideRenderTargets) {
