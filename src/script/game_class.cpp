@@ -135,10 +135,12 @@ GameClass::~GameClass() {
 void GameClass::registerMethods(lua_State* L) { LuaBinder<GameClass>::registerMethods(L); }
 
 void GameClass::setup(lua_State* L) {
-    if (LuaTableHasValue(L, "id")) id = LuaTableGetString(L, "id");
+    // Texts are read once: a definition with a metatable may answer a check and the read
+    // after it differently, and a null text must never reach a string.
+    if (const char* text = LuaTableGetString(L, "id")) id = text;
     if (LuaTableIsBoolean(L, "enabled")) enabled = LuaTableGetBool(L, "enabled");
-    if (LuaTableHasValue(L, "on_kill")) {
-        onKill.method = LuaTableGetString(L, "on_kill");
+    if (const char* method = LuaTableGetString(L, "on_kill")) {
+        onKill.method = method;
         onKill.forward = true;
     }
     if (LuaTableIsNumber(L, "z")) z = static_cast<float>(LuaTableGetNumber(L, "z"));
