@@ -37,4 +37,36 @@ TEST_F(DefinitionMetatablesTest, TextsThatVanishOnTheSecondReadAreTakenFromTheFi
     EXPECT_EQ(Native<RootComponent>("c")->relativeTo, "x");
 }
 
+// An object on a layer of `scene`, and definitions that tear the scene down or fail.
+constexpr const char* kTeardown = R"(
+layer = make_layer(scene, 'l')
+o = make_object(layer, 'o', 0, 0, 10, 10)
+wrecking = setmetatable({}, {__index = function() scene:remove_everything() collectgarbage() end})
+failing = setmetatable({}, {__index = function(_, key) error('no ' .. key) end})
+function deleted(t) return type(rawget(t, 0)) ~= 'userdata' end
+)";
+
+TEST_F(DefinitionMetatablesTest, ObjectRemovedByItsOwnDefinitionIsDeletedOnceSetupIsDone) {
+    Run(kTeardown);
+    Run("o:setup(wrecking)");
+    EXPECT_EQ(Text("tostring(deleted(o))"), "true");
+    EXPECT_EQ(Text("#scene:layers()"), "0");
+    EXPECT_FALSE(SceneWalk::active());
+
+    Run("layer = make_layer(scene, 'l') o = make_object(layer, 'o', 0, 0, 10, 10)\n"
+        "setmetatable(o, {__index = function() scene:remove_everything() end}) o:finalize_setup()");
+    EXPECT_EQ(Text("tostring(deleted(o))"), "true");
+}
+
+TEST_F(DefinitionMetatablesTest, ErrorInsideSetupReachesTheScriptAndLeavesDeletionWorking) {
+    Run(kTeardown);
+    Run("ok, message = pcall(o.setup, o, failing)");
+    EXPECT_EQ(Text("tostring(ok)"), "false");
+    EXPECT_NE(Global("message").find("no id"), std::string::npos) << Global("message");
+    EXPECT_FALSE(SceneWalk::active());
+    Run("scene:remove_everything()");
+    EXPECT_EQ(Text("tostring(deleted(o))"), "true") << "removal deletes at once again";
+    EXPECT_EQ(SceneWalk::pendingCount(), 0u);
+}
+
 }  // namespace
