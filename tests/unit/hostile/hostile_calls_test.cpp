@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,7 @@
 #include "core/crash.h"
 #include "core/storage.h"
 #include "fixtures/engine_frame.h"
+#include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "hostile_calls.lua.h"
 #include "script/lua_api.h"
@@ -38,8 +40,8 @@ namespace {
 constexpr int kEndMarker = -1;
 constexpr int kChildHangSeconds = 20;
 constexpr int kExitLeak = 23;
-// Targets are swept by this many processes side by side.
-constexpr int kWorkers = 4;
+// The targets of a group are swept by this many processes side by side.
+constexpr int kWorkers = 2;
 
 struct Fault {
     std::string call;
@@ -68,6 +70,7 @@ protected:
         for (int worker = 0; worker < kWorkers; ++worker)
             std::filesystem::create_directories(sandbox / ("worker_" + std::to_string(worker)) / "user");
         data.Write("script.lua", "hostile_loaded = true\n");
+        data.Write("b.png", EncodeImage(FixtureFormat::Png, 8, 8, 4, PatternPixels(8, 8, 4)));
         L = LuaGetState();
         const std::set<std::string> before = GlobalNames(L);
         RegisterLuaApi();
@@ -247,8 +250,8 @@ protected:
         results.calls += count;
     }
 
-    // Worker w of n sweeps the targets w+1, w+1+n, ... and writes what it found.
-    [[noreturn]] void RunWorker(int worker, int workers, int targets, const std::string& resultPath) {
+    // Worker w of n sweeps the targets w, w + n, ... of the list and writes what it found.
+    [[noreturn]] void RunWorker(int worker, int workers, const std::vector<int>& targets, const std::string& resultPath) {
         Results results;
         // Files the calls save stay in the worker's own folders.
         ShutdownStorage();
@@ -256,7 +259,8 @@ protected:
         AddDirectoryStorage(folder + "/user", true, false);
         AddDirectoryStorage(data.path().string(), false, false);
         const std::string outputPath = folder + "/child_output.txt";
-        for (int target = worker + 1; target <= targets; target += workers) SweepTarget(target, results, outputPath);
+        for (std::size_t i = static_cast<std::size_t>(worker); i < targets.size(); i += static_cast<std::size_t>(workers))
+            SweepTarget(targets[i], results, outputPath);
         std::ofstream out(resultPath, std::ios::binary);
         out << results.calls << '\n';
         for (const auto& [text, times] : results.fatal) WriteRecord(out, 'T', std::to_string(times), text, "");
@@ -293,7 +297,7 @@ protected:
         return true;
     }
 
-    Results Sweep(int targets, int workers) {
+    Results Sweep(const std::vector<int>& targets, int workers) {
         std::vector<pid_t> pids;
         for (int worker = 0; worker < workers; ++worker) {
             std::fflush(nullptr);
@@ -319,14 +323,54 @@ protected:
     std::vector<std::string> engineGlobals;
 };
 
-TEST_F(HostileCalls, NoCallCrashesLeaksOrHangs) {
-    const int targets = CallInt("hostile_target_count", {});
-    ASSERT_GT(targets, 0);
+// The target indices of a group ("functions" or a class name).
+std::vector<int> GroupTargets(lua_State* L, const std::string& group) {
+    std::vector<int> targets;
+    lua_getglobal(L, "hostile_group_targets");
+    lua_pushstring(L, group.c_str());
+    if (lua_pcall(L, 1, 1, 0) != 0) return targets;
+    for (int i = 1; i <= static_cast<int>(lua_objlen(L, -1)); ++i) {
+        lua_rawgeti(L, -1, i);
+        targets.push_back(static_cast<int>(lua_tointeger(L, -1)));
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    return targets;
+}
+
+// The global functions, then every script class the engine can have; a class that is
+// not registered yet is skipped.
+const char* const kGroups[] = {
+    "functions", "Scene", "Layer", "GameObject", "AnimatedBitmapComponent", "AnimatedGridComponent",
+    "BitmapComponent", "BoxShapeComponent", "CircleShapeComponent", "FluidBoxComponent", "MaskShapeComponent",
+    "ParticleComponent", "RectangleComponent", "ScriptComponent", "TextComponent", "VideoPlayerComponent",
+};
+
+class HostileGroup : public HostileCalls, public testing::WithParamInterface<const char*> {};
+
+TEST_P(HostileGroup, NoCallCrashesLeaksOrHangs) {
+    const std::vector<int> targets = GroupTargets(L, GetParam());
+    if (targets.empty()) GTEST_SKIP() << GetParam() << " is not registered";
     const Results results = Sweep(targets, kWorkers);
-    std::printf("hostile calls: %d targets, %d calls, %zu faults; fatal errors by design:\n", targets, results.calls,
-                results.faults.size());
+    std::printf("hostile calls to %s: %zu targets, %d calls, %zu faults; fatal errors by design:\n", GetParam(),
+                targets.size(), results.calls, results.faults.size());
     for (const auto& [text, times] : results.fatal) std::printf("  %6d  %s\n", times, text.c_str());
     for (const Fault& fault : results.faults) ADD_FAILURE() << fault.call << ": " << fault.how << "\n" << fault.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, HostileGroup, testing::ValuesIn(kGroups),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+// A class registered later joins the sweep only through the list above.
+TEST_F(HostileCalls, EveryRegisteredClassIsSwept) {
+    lua_getglobal(L, "hostile_classes");
+    for (int i = 1; i <= static_cast<int>(lua_objlen(L, -1)); ++i) {
+        lua_rawgeti(L, -1, i);
+        const std::string name = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        EXPECT_NE(std::find(std::begin(kGroups), std::end(kGroups), name), std::end(kGroups)) << name;
+    }
+    lua_pop(L, 1);
 }
 
 }  // namespace
