@@ -90,6 +90,9 @@ local function attached(class)
   if class == "GameObject" then return object, {scene} end
   local component = _G[class]()
   object:attach_component(component)
+  -- Something to draw for the classes that can be set up without further data.
+  local drawable = {BitmapComponent = true, AnimatedGridComponent = true}
+  if drawable[class] then component:setup({bitmap = "b.png", rows = 2, columns = 2, fx = "bend"}) end
   return component, {scene}
 end
 
@@ -116,7 +119,7 @@ for _, class in ipairs(constructors) do
     table.sort(names)
     for _, method in ipairs(names) do
       targets[#targets + 1] = {name = class .. ":" .. method .. " (" .. where .. ")", fn = object[method], self = object,
-                               group = class}
+                               group = class, scenes = anchors}
     end
   end
 end
@@ -196,7 +199,15 @@ function hostile_call(t, i)
     return pcall(f, patterns[p][2])
   end
   local args = arguments(shape, p)
-  if self then return pcall(f, self, unpack(args, 1, args.n)) end
-  return pcall(f, unpack(args, 1, args.n))
+  if self then
+    pcall(f, self, unpack(args, 1, args.n))
+  else
+    pcall(f, unpack(args, 1, args.n))
+  end
+  -- Whatever state the call left is then updated and drawn.
+  for _, scene in ipairs(target.scenes or {}) do
+    pcall(scene.update, scene, 1 / 60)
+    pcall(scene.render, scene)
+  end
 end
 )lua";
