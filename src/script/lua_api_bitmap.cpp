@@ -178,7 +178,7 @@ int Api_gfx_sprite_params(lua_State* L) {
 }
 
 int Api_gfx_crop_sprite(lua_State* L) {
-    int x = 0, y = 0, width = 0, height = 0;
+    int x = -1, y = 0, width = 0, height = 0;
     if (lua_isnumber(L, 1)) {
         if (lua_isboolean(L, 5)) return LuaErrorf(L, "Permanent crop is no longer supported!");
         x = Truncated(L, 1);
@@ -186,7 +186,6 @@ int Api_gfx_crop_sprite(lua_State* L) {
         width = Truncated(L, 3);
         height = Truncated(L, 4);
     }
-    // A crop never starts before the sprite: it would show the neighbouring pixels.
-    CropNextSprite(x < 0 ? 0 : x, y < 0 ? 0 : y, width, height);
+    CropNextSprite(x, y, width, height);
     return 0;
 }

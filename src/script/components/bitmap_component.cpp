@@ -1,6 +1,5 @@
 #include "script/components/bitmap_component.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "core/frame_timer.h"
@@ -98,8 +97,7 @@ void BitmapComponent::render() {
     const Transform t = effectiveTransform();
     const float alpha = effectiveAlpha();
     if (cropOn) {
-        CropNextSprite(CropInteger(crop[0]), std::max(CropInteger(crop[1]), 0), CropInteger(crop[2]),
-                       CropInteger(crop[3]));
+        CropNextSprite(CropInteger(crop[0]), CropInteger(crop[1]), CropInteger(crop[2]), CropInteger(crop[3]));
         DrawSprite(texture, spriteName.c_str(), t.x, t.y, 0, t.angle, alpha, t.scale_x, t.scale_y, color, 0, 0, 0, 0);
     } else {
         DrawComponentSprite(texture, drawnSprite(), t, alpha, color);

@@ -110,12 +110,16 @@ TEST_F(ComponentTest, CropCutsTheDrawnSpriteOnly) {
     WriteHeroSheet();
     MakeScene();
     ASSERT_EQ(Run("b = BitmapComponent() b:setup{bitmap = 'hero.png', sprite = 'f1'} obj:attach_component(b) "
-                  "b:set_crop(0, -3, 4, 0)"),
+                  "b:set_crop(-2, -3, 4, 0)"),
               "");
     DrawInto("target", "scene:render()");
     EXPECT_EQ(Pixel("target", 12, 12), kRed);
     EXPECT_EQ(Pixel("target", 15, 19), kRed);
     EXPECT_EQ(Pixel("target", 16, 12), kClear) << "right half cropped away";
+    ASSERT_EQ(Run("b:set_crop(-2, 0, 0, 0)"), "");
+    DrawInto("target", "scene:render()");
+    EXPECT_EQ(Pixel("target", 19, 12), kRed);
+    EXPECT_EQ(Pixel("target", 20, 12), kClear) << "a crop starting before the sprite adds nothing";
     ASSERT_EQ(Run("b:disable_crop()"), "");
     DrawInto("target", "scene:render()");
     EXPECT_EQ(Pixel("target", 18, 12), kRed);
