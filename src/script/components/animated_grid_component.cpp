@@ -130,17 +130,23 @@ void AnimatedGridComponent::render() {
     const uint32_t colour = PackARGB(color[0], color[1], color[2], effectiveAlpha());
     const float angle = t.angle * kDegreesToRadians;
     const float c = std::cos(angle), s = std::sin(angle);
+    // The grid's 0..1 coordinates land on the sprite's rectangle of the texture.
+    const SpriteRect& sprite = drawnSprite();
+    const float du = sprite.u1 - sprite.u0, dv = sprite.v1 - sprite.v0;
     for (std::size_t k = 0; k < currentVertices.size(); ++k) {
-        const float x = t.scale_x * currentVertices[k].x, y = t.scale_y * currentVertices[k].y;
+        const RenderVertex& in = currentVertices[k];
+        const float x = t.scale_x * in.x, y = t.scale_y * in.y;
         RenderVertex& out = renderVertices[k];
         out.x = x * c - y * s + t.x;
         out.y = x * s + y * c + t.y;
         out.color = colour;
+        out.u = sprite.u0 + in.u * du;
+        out.v = sprite.v0 + in.v * dv;
     }
     LetterboxVertices(renderVertices.data(), static_cast<int>(renderVertices.size()));
     FlushBatch(kAllBatchSlots);
     beginRender();
     DrawTriangles(renderVertices.data(), static_cast<int>(renderVertices.size()), indices.data(),
-                  static_cast<int>(indices.size()), texture, kAddressWrap, spriteName.c_str());
+                  static_cast<int>(indices.size()), texture, kAddressWrap, nullptr);
     endRender();
 }

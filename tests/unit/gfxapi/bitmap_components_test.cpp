@@ -333,6 +333,19 @@ TEST_F(GridTest, WaterRipplesAllButTheTopRow) {
     EXPECT_NEAR(g->currentVertices[5].y, g->baseVertices[5].y + 4 * std::sin(d + 1.0f) / 5, 1e-5);
 }
 
+TEST_F(GridTest, SpansOnlyItsSpriteOfASheet) {
+    WriteHeroSheet();
+    MakeScene();
+    ASSERT_EQ(Run("g = AnimatedGridComponent() g:setup{bitmap = 'hero.png', sprite = 'f3', rows = 1, columns = 2} "
+                  "obj:attach_component(g) gfx_crop_sprite(0, 0, 1, 1)"),
+              "");
+    DrawInto("target", "scene:render()");
+    for (const int x : {12, 16, 19}) EXPECT_EQ(Pixel("target", x, 15), kBlue) << x;
+    EXPECT_EQ(Pixel("target", 20, 15), kClear);
+    EXPECT_EQ(Eval("gfx_sprite_params(gfx_load_bitmap('hero.png'), 'f1')"), "1 1 4 4")
+        << "the script's crop is left for its own lookup";
+}
+
 TEST_F(GridTest, DrawsTheSpriteAndGoesThroughTheLetterbox) {
     AnimatedGridComponent* g = MakeGrid("rows = 2, columns = 2");
     ASSERT_NE(g, nullptr);
