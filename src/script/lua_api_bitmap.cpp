@@ -1,11 +1,8 @@
 #include "script/lua_api_bitmap.h"
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
-
 #include "core/config.h"
 #include "core/log.h"
+#include "core/saturate.h"
 #include "core/string_utils.h"
 #include "graphics/image_loader.h"
 #include "graphics/render_target.h"
@@ -47,11 +44,7 @@ float Number(lua_State* L, int index, double fallback = 0.0) {
     return static_cast<float>(ReadNumberArgument(L, index, fallback));
 }
 
-// Toward zero, and within what an int holds (NaN reads 0).
-int Truncated(lua_State* L, int index) {
-    const double value = std::trunc(ReadNumberArgument(L, index, 0.0));
-    return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, double{INT_MIN}, double{INT_MAX}));
-}
+int Truncated(lua_State* L, int index) { return TruncateToInt(ReadNumberArgument(L, index, 0.0)); }
 
 // The vertex table on the stack top: x, y, z, u, v and a colour from r, g, b, alpha.
 RenderVertex ReadVertex(lua_State* L) {

@@ -1,11 +1,10 @@
 #include "script/components/animated_grid_component.h"
 
-#include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "core/log.h"
+#include "core/saturate.h"
 #include "core/string_utils.h"
 #include "script/lua_base.h"
 
@@ -14,11 +13,8 @@ namespace {
 constexpr float kPi = 3.14159265f;
 constexpr float kDegreesToRadians = 0.017453292f;
 
-// A count field truncated toward zero and limited to what an int holds; NaN reads 0.
 int CountField(lua_State* L, const char* key, int fallback) {
-    if (!LuaTableIsNumber(L, key)) return fallback;
-    const double value = std::trunc(LuaTableGetNumber(L, key));
-    return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, double{INT_MIN}, double{INT_MAX}));
+    return LuaTableIsNumber(L, key) ? TruncateToInt(LuaTableGetNumber(L, key)) : fallback;
 }
 
 }  // namespace
