@@ -27,7 +27,7 @@ struct EdgeWalker {
     int64_t q, e, d, sq, sr;
 
     void Init(const Edge& edge, int y) {
-        const int64_t row = edge.b * y + edge.c;
+        const int64_t row = int64_t{edge.b} * y + edge.c;
         if (edge.a == 0) {
             kind = 0;
             q = row;
@@ -35,27 +35,23 @@ struct EdgeWalker {
             return;
         }
         kind = edge.a > 0 ? 1 : -1;
-        d = edge.a > 0 ? edge.a : -edge.a;
+        d = edge.a > 0 ? edge.a : -int64_t{edge.a};
         const int64_t n = edge.a > 0 ? -row : row;  // x >= n / d (lower) or x <= n / d (upper)
-        const int64_t step = edge.a > 0 ? -edge.b : edge.b;
         q = kind > 0 ? CeilDiv(n, d) : FloorDiv(n, d);
         e = kind > 0 ? q * d - n : n - q * d;
-        sq = FloorDiv(step, d);
-        sr = step - sq * d;
+        sq = edge.stepQuotient;
+        sr = edge.stepRemainder;
     }
 
     void Step() {
-        if (kind == 0) {
-            q += sq;
-        } else if (kind > 0) {
-            q += sq;
+        q += sq;
+        if (kind > 0) {
             e -= sr;
             if (e < 0) {
                 e += d;
                 ++q;
             }
-        } else {
-            q += sq;
+        } else if (kind < 0) {
             e += sr;
             if (e >= d) {
                 e -= d;
@@ -65,6 +61,16 @@ struct EdgeWalker {
     }
 };
 
+Edge MakeEdge(int64_t a, int64_t b, int64_t c) {
+    Edge edge{c, static_cast<int32_t>(a), static_cast<int32_t>(b), 0, 0};
+    if (a != 0) {
+        const int64_t d = a > 0 ? a : -a, step = a > 0 ? -b : b;
+        const int64_t q = FloorDiv(step, d);
+        edge.stepQuotient = static_cast<int32_t>(q);
+        edge.stepRemainder = static_cast<uint32_t>(step - q * d);
+    }
+    return edge;
+}
 
 void RasteriseRows(const SpanContext& c, int y0, int y1) {
     const Triangle& t = c.tri;
@@ -83,7 +89,7 @@ void RasteriseRows(const SpanContext& c, int y0, int y1) {
                 xr = xl - 1;
             w.Step();
         }
-        if (xl <= xr) DrawSpan(c, y, static_cast<int>(xl), static_cast<int>(xr));
+        if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
     }
 }
 
@@ -175,7 +181,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         const int j = (i + 1) % 3;
         const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
         const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
-        t.edge[i] = {ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1)};
+        t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
     }
 
     double px[3], py[3];
@@ -217,7 +223,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
-    t.kind = ChooseSpan(t, perspective, st, batch.target);
+    ChooseSpan(t, perspective, st, batch.target);
 
     const uint32_t index = static_cast<uint32_t>(batch.triangles.size() - 1);
     for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) batch.bins[band].push_back(index);
@@ -225,8 +231,15 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
 
 void Rasterizer::Batch::RasteriseBand(int band) const {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
-    for (const uint32_t index : bins[band]) {
-        const Triangle& t = triangles[index];
+    const std::vector<uint32_t>& bin = bins[band];
+    // The band's triangles lie scattered through the batch: ask for them ahead.
+    constexpr size_t kAhead = 4;
+    for (size_t i = 0; i < bin.size(); ++i) {
+        if (i + kAhead < bin.size()) {
+            const char* next = reinterpret_cast<const char*>(&triangles[bin[i + kAhead]]);
+            for (size_t line = 0; line < sizeof(Triangle); line += 64) __builtin_prefetch(next + line);
+        }
+        const Triangle& t = triangles[bin[i]];
         RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
     }
 }
