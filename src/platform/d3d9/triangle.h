@@ -32,8 +32,10 @@ struct SpanContext;
 // Draws the pixels xl..xr of row y.
 using SpanFunction = void (*)(const SpanContext& c, int y, int xl, int xr);
 
+// A triangle, or a convex quad that stands for two triangles.
 struct Triangle {
-    Edge edge[3];
+    Edge edge[4];
+    uint8_t edgeCount;
     int xmin, xmax, ymin, ymax;
     float ox, oy;
     Plane q, s, t, z, colour[4];
