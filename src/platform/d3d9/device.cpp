@@ -298,9 +298,18 @@ void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float 
     const int rows = rect.bottom - rect.top;
     // Whole targets are cleared in bands on the rasteriser's threads.
     constexpr int kRowsPerBand = 32;
-    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&](int band) {
-        const LONG top = rect.top + band * kRowsPerBand;
-        ClearRows(RECT{rect.left, top, rect.right, std::min<LONG>(top + kRowsPerBand, rect.bottom)}, flags, color, z);
+    struct Job {
+        DeviceImpl* device;
+        RECT rect;
+        DWORD flags;
+        D3DCOLOR color;
+        float z;
+    } const job{this, rect, flags, color, z};
+    // One reference captured: the job function needs no allocation.
+    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&job](int band) {
+        const LONG top = job.rect.top + band * kRowsPerBand;
+        const RECT rows{job.rect.left, top, job.rect.right, std::min<LONG>(top + kRowsPerBand, job.rect.bottom)};
+        job.device->ClearRows(rows, job.flags, job.color, job.z);
     });
     if (flags & D3DCLEAR_TARGET) target_->RefreshTexels();
 }
