@@ -44,12 +44,6 @@ VELK_HOT TexelRows FetchRows(const SamplerView& s, int i, int j) {
             _mm_set_epi32(0, 0, static_cast<int>(q.t11), static_cast<int>(q.t01))};
 }
 
-// All four texels fully transparent.
-VELK_HOT bool Transparent(const TexelRows& rows) {
-    const __m128i either = _mm_or_si128(rows.upper, rows.lower);
-    return (_mm_movemask_epi8(_mm_cmpeq_epi8(either, _mm_setzero_si128())) & 0x88) == 0x88;
-}
-
 VELK_HOT __m128i BilinearLanes(const TexelRows& rows, uint32_t wu, uint32_t wv) {
     const __m128i zero = _mm_setzero_si128();
     // Left column in the low half, right in the high.
