@@ -43,20 +43,19 @@ struct EdgeWalker {
         sr = edge.stepRemainder;
     }
 
+    // The carries follow the edge's slope in patterns branches predict badly: masks instead.
     void Step() {
         q += sq;
         if (kind > 0) {
             e -= sr;
-            if (e < 0) {
-                e += d;
-                ++q;
-            }
+            const int64_t carry = e >> 63;  // all ones when e went below 0
+            e += d & carry;
+            q -= carry;
         } else if (kind < 0) {
             e += sr;
-            if (e >= d) {
-                e -= d;
-                ++q;
-            }
+            const int64_t carry = ~((e - d) >> 63);  // all ones when e reached d
+            e -= d & carry;
+            q -= carry;
         }
     }
 };
