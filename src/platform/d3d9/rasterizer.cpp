@@ -21,37 +21,31 @@ int64_t FloorDiv(int64_t n, int64_t d) {
 
 int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
-// Steps one edge's bound on the covered x from row to row without dividing.
-struct EdgeWalker {
-    int kind;  // +1: lower bound on x, -1: upper bound, 0: horizontal (whole row in or out)
+// The bound one edge sets on the covered x, stepped from row to row without dividing:
+// x >= q for an edge with the inside to its right (Lower), x <= q for the others. The
+// carries follow the edge's slope in patterns branches predict badly: masks instead.
+template <bool Lower>
+struct EdgeBound {
     int64_t q, e, d, sq, sr;
 
     void Init(const Edge& edge, int y) {
         const int64_t row = int64_t{edge.b} * y + edge.c;
-        if (edge.a == 0) {
-            kind = 0;
-            q = row;
-            sq = edge.b;
-            return;
-        }
-        kind = edge.a > 0 ? 1 : -1;
-        d = edge.a > 0 ? edge.a : -int64_t{edge.a};
-        const int64_t n = edge.a > 0 ? -row : row;  // x >= n / d (lower) or x <= n / d (upper)
-        q = kind > 0 ? CeilDiv(n, d) : FloorDiv(n, d);
-        e = kind > 0 ? q * d - n : n - q * d;
+        d = Lower ? edge.a : -int64_t{edge.a};
+        const int64_t n = Lower ? -row : row;  // x >= n / d or x <= n / d
+        q = Lower ? CeilDiv(n, d) : FloorDiv(n, d);
+        e = Lower ? q * d - n : n - q * d;
         sq = edge.stepQuotient;
         sr = edge.stepRemainder;
     }
 
-    // The carries follow the edge's slope in patterns branches predict badly: masks instead.
     void Step() {
         q += sq;
-        if (kind > 0) {
+        if constexpr (Lower) {
             e -= sr;
             const int64_t carry = e >> 63;  // all ones when e went below 0
             e += d & carry;
             q -= carry;
-        } else if (kind < 0) {
+        } else {
             e += sr;
             const int64_t carry = ~((e - d) >> 63);  // all ones when e reached d
             e -= d & carry;
@@ -71,24 +65,30 @@ Edge MakeEdge(int64_t a, int64_t b, int64_t c) {
     return edge;
 }
 
+// Horizontal edges were folded into the row range when the triangle was set up.
 void RasteriseRows(const SpanContext& c, int y0, int y1) {
     const Triangle& t = c.tri;
     const int ya = std::max(t.ymin, y0), yb = std::min(t.ymax, y1 - 1);
     if (ya > yb) return;
-    EdgeWalker walkers[4];
-    const int edges = t.edgeCount;
-    for (int i = 0; i < edges; ++i) walkers[i].Init(t.edge[i], ya);
+    EdgeBound<true> lower[4];
+    EdgeBound<false> upper[4];
+    int lowerCount = 0, upperCount = 0;
+    for (int i = 0; i < t.edgeCount; ++i) {
+        const Edge& edge = t.edge[i];
+        if (edge.a > 0)
+            lower[lowerCount++].Init(edge, ya);
+        else if (edge.a < 0)
+            upper[upperCount++].Init(edge, ya);
+    }
     for (int y = ya; y <= yb; ++y) {
         int64_t xl = t.xmin, xr = t.xmax;
-        for (int i = 0; i < edges; ++i) {
-            EdgeWalker& w = walkers[i];
-            if (w.kind > 0)
-                xl = std::max(xl, w.q);
-            else if (w.kind < 0)
-                xr = std::min(xr, w.q);
-            else if (w.q < 0)
-                xr = xl - 1;
-            w.Step();
+        for (int i = 0; i < lowerCount; ++i) {
+            xl = std::max(xl, lower[i].q);
+            lower[i].Step();
+        }
+        for (int i = 0; i < upperCount; ++i) {
+            xr = std::min(xr, upper[i].q);
+            upper[i].Step();
         }
         if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
     }
@@ -232,7 +232,14 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
         const int j = (i + 1) % n;
         const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
         const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
-        t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
+        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
+        // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
+        if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
+        if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
+    }
+    if (t.ymin > t.ymax) {
+        batch.triangles.pop_back();
+        return true;
     }
 
     double px[3], py[3];
