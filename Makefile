@@ -3,6 +3,9 @@
 
 BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
+BUILD_FUZZ  ?= build-fuzz
+FUZZ_SECONDS ?= 25
+FUZZ_TARGETS = vstore parcon stringsloader
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 ifeq ($(CI),true)
@@ -17,7 +20,7 @@ PACKAGES = cmake ninja-build g++ pkg-config \
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test test-sanitize deps build build-sanitize clean
+.PHONY: run test test-sanitize fuzz deps build build-sanitize clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -47,7 +50,23 @@ build-sanitize: deps $(BUILD_SAN)/build.ninja
 
 test-sanitize: build-sanitize
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --test-dir $(BUILD_SAN) -j $(JOBS) --output-on-failure --timeout 600
 
+# Each data-file reader under libFuzzer for FUZZ_SECONDS; the corpus grows across runs.
+$(BUILD_FUZZ)/build.ninja: | deps
+	cmake -S tests/fuzz -B $(BUILD_FUZZ) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14
+
+fuzz: deps $(BUILD_FUZZ)/build.ninja
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(BUILD_FUZZ)/corpus/$$t && \
+	  echo "fuzz_$$t: $(FUZZ_SECONDS) s" && \
+	  $(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=20000 -timeout=10 \
+	    -print_final_stats=1 $(BUILD_FUZZ)/corpus/$$t 2>$(BUILD_FUZZ)/fuzz_$$t.log || \
+	    { tail -n 60 $(BUILD_FUZZ)/fuzz_$$t.log; exit 1; }; \
+	  grep -E '^stat::number_of_executed_units' $(BUILD_FUZZ)/fuzz_$$t.log; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)

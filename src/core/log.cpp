@@ -34,6 +34,7 @@ void WriteLine(std::string text) {
     const std::lock_guard lock(LogMutex());
     AppendToLogFile(text.data(), text.size());
     std::fwrite(text.data(), 1, text.size(), stderr);
+    // Console: Console_Print(text, 3) (the log echo), under the same lock.
 }
 
 std::string BaseName(const char* path) {

@@ -1,8 +1,114 @@
 #include "platform/linux/message_box.h"
 
-#include <cstdio>
+#include <SDL.h>
 
-MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind) {
-    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <mutex>
+
+#include "core/string_utils.h"
+
+namespace {
+
+bool EnvironmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+struct Scripted {
+    Scripted() {
+        if (EnvironmentSet("VELK_MESSAGE_BOX_ANSWERS")) answers = ParseMessageBoxAnswers(std::getenv("VELK_MESSAGE_BOX_ANSWERS"));
+    }
+    std::mutex mutex;
+    std::deque<MessageBoxAnswer> answers;
+};
+
+Scripted& ScriptedAnswers() {
+    static Scripted scripted;
+    return scripted;
+}
+
+bool TakeScriptedAnswer(MessageBoxAnswer& answer) {
+    Scripted& scripted = ScriptedAnswers();
+    const std::lock_guard lock(scripted.mutex);
+    if (scripted.answers.empty()) return false;
+    answer = scripted.answers.front();
+    scripted.answers.pop_front();
+    return true;
+}
+
+MessageBoxAnswer DefaultAnswer(MessageBoxKind kind) {
     return kind == MessageBoxKind::AbortRetryIgnore ? MessageBoxAnswer::Retry : MessageBoxAnswer::Ok;
+}
+
+Uint32 BoxFlags(MessageBoxKind kind) {
+    switch (kind) {
+        case MessageBoxKind::Information: return SDL_MESSAGEBOX_INFORMATION;
+        case MessageBoxKind::Warning:
+        case MessageBoxKind::AbortRetryIgnore: return SDL_MESSAGEBOX_WARNING;
+        case MessageBoxKind::Error: return SDL_MESSAGEBOX_ERROR;
+    }
+    return SDL_MESSAGEBOX_INFORMATION;
+}
+
+MessageBoxAnswer ShowSdlBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
+                            SDL_Window* owner) {
+    static const SDL_MessageBoxButtonData kOk[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+         static_cast<int>(MessageBoxAnswer::Ok), "OK"}};
+    static const SDL_MessageBoxButtonData kAbortRetryIgnore[] = {
+        {0, static_cast<int>(MessageBoxAnswer::Abort), "Abort"},
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, static_cast<int>(MessageBoxAnswer::Retry), "Retry"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, static_cast<int>(MessageBoxAnswer::Ignore), "Ignore"}};
+    const bool choice = kind == MessageBoxKind::AbortRetryIgnore;
+    const SDL_MessageBoxData box{BoxFlags(kind), owner, caption.c_str(), text.c_str(),
+                                 choice ? static_cast<int>(std::size(kAbortRetryIgnore)) : 1,
+                                 choice ? kAbortRetryIgnore : kOk, nullptr};
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0) return DefaultAnswer(kind);
+    return static_cast<MessageBoxAnswer>(pressed);
+}
+
+}  // namespace
+
+bool IsHeadless() {
+    if (EnvironmentSet("VELK_HEADLESS")) return true;
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0)) return true;
+    return !EnvironmentSet("DISPLAY") && !EnvironmentSet("WAYLAND_DISPLAY");
+}
+
+void ScriptMessageBoxAnswers(std::deque<MessageBoxAnswer> answers) {
+    Scripted& scripted = ScriptedAnswers();
+    const std::lock_guard lock(scripted.mutex);
+    scripted.answers = std::move(answers);
+}
+
+std::deque<MessageBoxAnswer> ParseMessageBoxAnswers(const std::string& text) {
+    static constexpr struct {
+        const char* word;
+        MessageBoxAnswer answer;
+    } kWords[] = {{"ok", MessageBoxAnswer::Ok},
+                  {"abort", MessageBoxAnswer::Abort},
+                  {"retry", MessageBoxAnswer::Retry},
+                  {"ignore", MessageBoxAnswer::Ignore}};
+    std::deque<MessageBoxAnswer> answers;
+    for (const std::string& word : SplitString(text, ", ")) {
+        const std::string lower = ToLower(word);
+        for (const auto& known : kWords)
+            if (lower == known.word) answers.push_back(known.answer);
+    }
+    return answers;
+}
+
+MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
+                                SDL_Window* owner) {
+    MessageBoxAnswer answer = DefaultAnswer(kind);
+    if (TakeScriptedAnswer(answer) || IsHeadless()) {
+        std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
+        return answer;
+    }
+    return ShowSdlBox(text, caption, kind, owner);
 }

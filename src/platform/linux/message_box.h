@@ -1,9 +1,24 @@
 #pragma once
-// Modal message boxes. Headless (no display, or a dummy video driver) the text goes
-// to standard error and the default answer is returned.
+// Modal message boxes. Headless (no display, SDL_VIDEODRIVER dummy or offscreen, or
+// VELK_HEADLESS set) the text goes to standard error and the default answer is returned.
+// The default answer of Abort/Retry/Ignore is Retry.
+#include <deque>
 #include <string>
 
 enum class MessageBoxKind { Information, Warning, Error, AbortRetryIgnore };
 enum class MessageBoxAnswer { Ok, Abort, Retry, Ignore };
 
-MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind);
+struct SDL_Window;
+
+// Modal to the owner when one is given.
+MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
+                                SDL_Window* owner = nullptr);
+
+bool IsHeadless();
+
+// Tests: the next boxes answer these, in order, instead of asking anyone. A process
+// started with VELK_MESSAGE_BOX_ANSWERS (words "ok", "abort", "retry", "ignore"
+// separated by commas) begins with those.
+void ScriptMessageBoxAnswers(std::deque<MessageBoxAnswer> answers);
+// The answers that VELK_MESSAGE_BOX_ANSWERS's text stands for; unknown words are skipped.
+std::deque<MessageBoxAnswer> ParseMessageBoxAnswers(const std::string& text);

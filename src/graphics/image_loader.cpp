@@ -1,0 +1,122 @@
+#include "graphics/image_loader.h"
+
+#include <stb_image.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/log.h"
+#include "graphics/dds_decoder.h"
+#include "graphics/image_files.h"
+#include "graphics/surface.h"
+
+namespace {
+
+// Larger claims are garbage headers, refused before the decoder allocates for them.
+constexpr long long kMaxPixels = 1LL << 26;
+
+// Feeds stb from memory and notes whether it ever asked for bytes past the end: stb
+// reads zeros there, so a truncated file would otherwise decode "successfully".
+struct MemoryReader {
+    const uint8_t* data;
+    std::size_t size;
+    std::size_t position = 0;
+    bool overran = false;
+
+    static int Read(void* user, char* out, int count) {
+        auto& self = *static_cast<MemoryReader*>(user);
+        if (self.position >= self.size) {
+            self.overran = self.overran || count > 0;
+            return 0;
+        }
+        const std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), self.size - self.position);
+        std::memcpy(out, self.data + self.position, n);
+        self.position += n;
+        return static_cast<int>(n);
+    }
+    static void Skip(void* user, int count) {
+        auto& self = *static_cast<MemoryReader*>(user);
+        if (count < 0) {
+            self.position -= std::min(self.position, static_cast<std::size_t>(-static_cast<long long>(count)));
+            return;
+        }
+        if (static_cast<std::size_t>(count) > self.size - std::min(self.position, self.size)) self.overran = true;
+        self.position = std::min(self.size, self.position + static_cast<std::size_t>(count));
+    }
+    static int AtEnd(void* user) {
+        const auto& self = *static_cast<MemoryReader*>(user);
+        return self.position >= self.size ? 1 : 0;
+    }
+};
+
+constexpr stbi_io_callbacks kCallbacks{&MemoryReader::Read, &MemoryReader::Skip, &MemoryReader::AtEnd};
+
+bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
+    MemoryReader reader{buffer, size};
+    int w = 0, h = 0, channels = 0;
+    if (!stbi_info_from_callbacks(&kCallbacks, &reader, &w, &h, &channels)) return false;
+    return w > 0 && h > 0 && static_cast<long long>(w) * h <= kMaxPixels;
+}
+
+// The engine's RGBA pixels from 1, 3 or 4 decoded channels; grey also becomes the alpha.
+void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
+    const std::size_t count = static_cast<std::size_t>(output.width) * static_cast<std::size_t>(output.height);
+    output.pixels = std::make_unique<uint32_t[]>(count);
+    output.hasAlpha = channels == 4;
+    if (channels == 4) {
+        std::memcpy(output.pixels.get(), decoded, count * 4);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const stbi_uc* p = decoded + i * static_cast<std::size_t>(channels);
+        output.pixels[i] = channels == 3 ? (p[0] | p[1] << 8 | p[2] << 16 | 0xFF000000u) : p[0] * 0x01010101u;
+    }
+}
+
+int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
+    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX) || !PlausibleSize(buffer, size)) return 0;
+    MemoryReader reader{buffer, size};
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* decoded = stbi_load_from_callbacks(&kCallbacks, &reader, &w, &h, &channels, 0);
+    if (!decoded) return 0;
+    int result = 0;
+    if (!reader.overran) {
+        result = channels;
+        output.width = w;
+        output.height = h;
+        if (channels == 1 || channels == 3 || channels == 4) ToPixels(decoded, channels, output);
+    }
+    stbi_image_free(decoded);
+    return result;
+}
+
+}  // namespace
+
+int TryDecodeImage(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
+    if (IsDdsFile(buffer, size)) return DecodeDds(buffer, size, output);
+    return DecodeWithStb(buffer, size, output);
+}
+
+void STBParser::Parse(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
+    const int channels = TryDecodeImage(buffer, size, output);
+    if (channels == 0) VELK_ERROR("Problems loading image.\nIf this is a progressive JPEG, then they're not supported.");
+    if (channels != 1 && channels != 3 && channels != 4)
+        VELK_ERROR("Invalid image - must be 8 bit, 24 bit or 24 bit + alpha.");
+}
+
+void LoadSurfaceFromFile(Surface& surface, const std::string& name) {
+    surface.Clear();
+    const auto file = LoadStoredFile(name);
+    if (!file) VELK_ERROR("Storage: LoadFile - file not found: %s", name.c_str());
+    DecodedImage image;
+    STBParser().Parse(file->data(), file->size(), image);
+    surface.Adopt(std::move(image.pixels), image.width, image.height, image.hasAlpha);
+}
+
+bool IsImageFileValid(const std::string& name) {
+    const auto file = LoadStoredFile(name);
+    if (!file) return false;
+    DecodedImage image;
+    const int channels = TryDecodeImage(file->data(), file->size(), image);
+    return channels == 1 || channels == 3 || channels == 4;
+}

@@ -1,0 +1,334 @@
+#include "graphics/texture.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <sstream>
+
+#include "core/config.h"
+#include "core/log.h"
+#include "core/string_utils.h"
+#include "core/storage_path.h"
+#include "graphics/image_files.h"
+#include "graphics/image_loader.h"
+#include "graphics/render.h"
+#include "graphics/render_d3d.h"
+#include "graphics/render_target.h"
+#include "graphics/sprite_batch.h"
+#include "graphics/surface.h"
+#include "platform/linux/message_box.h"
+
+namespace {
+
+constexpr const char* kExtensionsInOrder[] = {"dds", "png", "jpg", "tga", "bmp"};
+
+struct Registry {
+    std::vector<TexturePtr> textures;                  // creation order
+    std::unordered_map<std::string, Texture*> byName;  // image textures
+};
+
+Registry& TheRegistry() {
+    static Registry registry;
+    return registry;
+}
+
+struct PendingCrop {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool pending = false;
+} g_crop;
+
+void SetMainSprite(Texture* texture, int pivotX, int pivotY) {
+    texture->sprites.clear();
+    texture->spriteIndex.clear();
+    texture->sprites.push_back({"main", 0, 0, texture->imageWidth, texture->imageHeight, pivotX, pivotY});
+}
+
+void RebuildSpriteIndex(const Texture* texture) {
+    texture->spriteIndex.clear();
+    // A repeated name keeps its first entry, as a front-to-back search would.
+    for (std::size_t i = 0; i < texture->sprites.size(); ++i) texture->spriteIndex.try_emplace(texture->sprites[i].name, i);
+}
+
+// Direct3D's count: one level, 16-bit textures 2 bytes a pixel, else 4 with alpha and 3 without.
+int CountMemory(const Texture* t) {
+    if (g_renderer.texForceDxt) {
+        const int64_t w = (t->width + 3) / 4 * 4, h = (t->height + 3) / 4 * 4;
+        return static_cast<int>(t->hasAlpha ? w * h : w * h / 2);
+    }
+    const int64_t bytes = g_renderer.tex16bit ? 2 : (t->hasAlpha ? 4 : 3);
+    return static_cast<int>(int64_t{t->width} * t->height * bytes);
+}
+
+void TakeDeviceSize(Texture* t) {
+    D3DSURFACE_DESC desc{};
+    if (t->deviceTexture && SUCCEEDED(t->deviceTexture->GetLevelDesc(0, &desc))) {
+        t->width = static_cast<int>(desc.Width);
+        t->height = static_cast<int>(desc.Height);
+    }
+}
+
+void CountAllocated(Texture* t) {
+    t->memoryBytes = CountMemory(t);
+    g_renderer.statistics.texturesAllocated += 1;
+    g_renderer.statistics.textureBytes += t->memoryBytes;
+}
+
+void ForgetBoundTexture() {
+    if (IDirect3DDevice9* device = D3D_Device()) device->SetTexture(0, nullptr);
+    g_renderer.currentTexture = nullptr;
+}
+
+// Unbinds the texture first so the device never samples a released one.
+void ReleaseDeviceObjects(Texture* t) {
+    if (g_renderer.currentTexture == t) ForgetBoundTexture();
+    if (t->deviceTexture) {
+        g_renderer.statistics.texturesAllocated -= 1;
+        g_renderer.statistics.textureBytes -= t->memoryBytes;
+        t->deviceTexture->Release();
+        t->deviceTexture = nullptr;
+    }
+    if (t->renderTarget) {
+        t->renderTarget->Release();
+        t->renderTarget = nullptr;
+    }
+    t->memoryBytes = 0;
+}
+
+void LoadAlphaFile(Surface& image, const std::string& fileName) {
+    const std::string alphaName = RemoveExtension(fileName) + "_alpha.png";
+    if (StoredFileExists(alphaName)) {
+        Surface alpha;
+        LoadSurfaceFromFile(alpha, alphaName);
+        if (alpha.width != image.width || alpha.height != image.height)
+            VELK_ERROR("Sizes of bitmap <%s> and its alpha file <%s> must be the same.", fileName.c_str(),
+                       alphaName.c_str());
+        CopyAlphaFrom(image, alpha);
+    }
+    // Without an alpha file the alpha bytes already say opaque (or carry a grey image's grey).
+    image.hasAlpha = true;
+}
+
+// Pads to powers of two when asked; the texture's size becomes what was requested, then
+// what the device reports.
+IDirect3DTexture9* CreateDeviceTexture(Texture* t, const Surface& image) {
+    t->width = image.width;
+    t->height = image.height;
+    if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(t->width, t->height)) {
+        const auto padded = NewPaddedCopy(image, t->width, t->height);
+        ExtendEdges(image.width, padded->pixels, t->width, image.height, t->height);
+        return D3D_CreateTextureFromSurface(*padded);
+    }
+    return D3D_CreateTextureFromSurface(image);
+}
+
+void LoadTextureImage(Texture* t, const std::string& fileName) {
+    t->formatIndex = ImageFormatFromExtension(GetExtension(fileName));
+    if (t->formatIndex == kFormatNone) VELK_ERROR("Unknown texture format in <%s>", fileName.c_str());
+    Surface image;
+    LoadSurfaceFromFile(image, fileName);
+    if (!image.hasAlpha) LoadAlphaFile(image, fileName);
+    t->hasAlpha = image.hasAlpha;
+    t->imageWidth = image.width;
+    t->imageHeight = image.height;
+    t->isRenderTarget = false;
+    t->name = fileName;
+    t->deviceTexture = CreateDeviceTexture(t, image);
+    if (!t->deviceTexture) {
+        VELK_WARNING("Texture <%s>: the device refused the texture", fileName.c_str());
+        return;
+    }
+    TakeDeviceSize(t);
+    CountAllocated(t);
+}
+
+std::string ResolveTextureName(const std::string& name) {
+    if (!GetExtension(name).empty()) return name;
+    for (const char* extension : kExtensionsInOrder) {
+        const std::string candidate = name + "." + extension;
+        if (StoredFileExists(candidate)) return candidate;
+    }
+    VELK_ERROR("Can't find texture '%s'", name.c_str());
+}
+
+// The device objects of a blank texture from its recorded flags and size.
+bool CreateBlankDeviceObjects(Texture* t, int width, int height) {
+    t->deviceTexture = D3D_CreateBlankTexture(width, height, t->hasAlpha, t->dynamic, t->fullColour, t->isRenderTarget);
+    if (!t->deviceTexture) return false;
+    // Counted at once, so releasing after a failed render target balances the statistics.
+    TakeDeviceSize(t);
+    CountAllocated(t);
+    if (!t->isRenderTarget) return true;
+    const D3DFORMAT depth = !t->hasDepth ? D3DFMT_UNKNOWN : g_renderer.depth24 ? D3DFMT_D24X8 : D3DFMT_D16;
+    t->renderTarget = D3D_CreateRenderTarget(t->deviceTexture, depth);
+    return t->renderTarget != nullptr;
+}
+
+Texture* Register(TexturePtr texture) {
+    Registry& registry = TheRegistry();
+    Texture* t = texture.get();
+    if (!t->name.empty()) registry.byName[t->name] = t;
+    registry.textures.push_back(std::move(texture));
+    return t;
+}
+
+void Forget(Texture* t) {
+    Registry& registry = TheRegistry();
+    const auto named = registry.byName.find(t->name);
+    if (named != registry.byName.end() && named->second == t) registry.byName.erase(named);
+}
+
+}  // namespace
+
+void TextureDeleter::operator()(Texture* texture) const {
+    ReleaseDeviceObjects(texture);
+    delete texture;
+}
+
+int ImageFormatFromExtension(const std::string& extension) {
+    const std::string lower = ToLower(extension);
+    for (int i = 0; i < 5; ++i)
+        if (lower == kExtensionsInOrder[i]) return i;
+    return kFormatNone;
+}
+
+Texture* LoadTexture(const std::string& name) {
+    const std::string resolved = ResolveTextureName(NormalizePath(name));
+    Registry& registry = TheRegistry();
+    if (const auto found = registry.byName.find(resolved); found != registry.byName.end()) {
+        found->second->refCount += 1;
+        return found->second;
+    }
+    TexturePtr texture(new Texture());
+    LoadTextureImage(texture.get(), resolved);
+    const std::string sheet = RemoveExtension(resolved) + ".txt";
+    if (StoredFileExists(sheet))
+        LoadSpriteSheet(texture.get(), sheet);
+    else
+        SetMainSprite(texture.get(), texture->imageWidth / 2, texture->imageHeight / 2);
+    texture->refCount += 1;
+    return Register(std::move(texture));
+}
+
+Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool alpha, bool depth, bool renderTarget,
+                            bool dynamic, bool fullColour) {
+    TexturePtr t(new Texture());
+    t->imageWidth = width;
+    t->imageHeight = height;
+    t->hasAlpha = alpha;
+    t->hasDepth = depth;
+    t->isRenderTarget = renderTarget;
+    t->dynamic = dynamic;
+    t->fullColour = fullColour;
+    t->formatIndex = kFormatNone;
+    if (width < 1 || height < 1 || !CreateBlankDeviceObjects(t.get(), width, height)) return nullptr;
+    LogPrintf("Created blank texture at [%" PRIXPTR "], %dx%d pixels %s", reinterpret_cast<uintptr_t>(t->deviceTexture),
+              t->width, t->height, alpha ? "+alpha" : "");
+    SetMainSprite(t.get(), pivotX, pivotY);
+    t->refCount = 1;
+    return Register(std::move(t));
+}
+
+const Sprite* FindSprite(const Texture* texture, std::string_view name) {
+    if (texture->spriteIndex.size() != texture->sprites.size()) RebuildSpriteIndex(texture);
+    const auto found = texture->spriteIndex.find(name);
+    return found == texture->spriteIndex.end() ? nullptr : &texture->sprites[found->second];
+}
+
+void CropNextSprite(int x, int y, int width, int height) { g_crop = {x, y, width, height, true}; }
+
+SpriteRect GetSprite(Texture* texture, const char* spriteName) {
+    const Sprite* sprite = FindSprite(texture, spriteName ? spriteName : "");
+    if (!sprite) VELK_ERROR("Missing sprite <%s> in texture <%s>", spriteName ? spriteName : "", texture->name.c_str());
+    float x = static_cast<float>(sprite->x), y = static_cast<float>(sprite->y);
+    float w = static_cast<float>(sprite->width), h = static_cast<float>(sprite->height);
+    if (g_crop.pending) {
+        const float s = texture->scale;
+        const float left = static_cast<float>(g_crop.x) * s, top = static_cast<float>(g_crop.y) * s;
+        const float right = static_cast<float>(g_crop.width) * s, bottom = static_cast<float>(g_crop.height) * s;
+        x += std::min(left, w);
+        y += std::min(top, h);
+        // 0 reaches the sprite's far edge, a negative value stops that far before it; a crop
+        // beyond the sprite leaves nothing rather than a negative size.
+        const float cropW = right > 0 ? right : right + w - left;
+        const float cropH = bottom > 0 ? bottom : bottom + h - top;
+        w = std::max(0.0f, std::min(std::max(cropW, 0.0f), w - left));
+        h = std::max(0.0f, std::min(std::max(cropH, 0.0f), h - top));
+        g_crop.pending = false;
+    }
+    const float tw = static_cast<float>(texture->width), th = static_cast<float>(texture->height);
+    const float scale = texture->scale;
+    return {x / tw, y / th, (x + w) / tw, (y + h) / th, w / scale, h / scale,
+            static_cast<float>(sprite->pivotX) / scale, static_cast<float>(sprite->pivotY) / scale};
+}
+
+void LoadSpriteSheet(Texture* texture, const std::string& fileName) {
+    texture->sprites.clear();
+    texture->spriteIndex.clear();
+    const auto file = LoadStoredFile(fileName);
+    if (!file) VELK_ERROR("Storage: LoadFile - file not found: %s", fileName.c_str());
+    std::istringstream lines(std::string(file->begin(), file->end()));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream in(line);
+        Sprite sprite;
+        if (in >> sprite.name >> sprite.x >> sprite.y >> sprite.width >> sprite.height >> sprite.pivotX >> sprite.pivotY) {
+            texture->sprites.push_back(std::move(sprite));
+            continue;
+        }
+        std::istringstream again(line);
+        std::string word;
+        float scale = 0;
+        if (again >> word && word == "@scale" && again >> scale) texture->scale = scale;
+    }
+}
+
+void ReleaseUnusedTextures() {
+    // Pending quads may still name a texture about to go.
+    FlushBatch(kAllBatchSlots);
+    Registry& registry = TheRegistry();
+    const Texture* target = ActiveRenderTarget();
+    std::erase_if(registry.textures, [target](const TexturePtr& t) {
+        if (t->refCount > 0 || t.get() == target) return false;
+        Forget(t.get());
+        return true;
+    });
+}
+
+void ReleaseAllTextures() {
+    FlushBatch(kAllBatchSlots);
+    bool unreleased = false;
+    Registry& registry = TheRegistry();
+    for (const auto& t : registry.textures) {
+        if (t->refCount > 0) {
+            LogPrintf("Texture is not released: %s [ref: %d]", t->name.c_str(), t->refCount);
+            unreleased = true;
+        }
+    }
+    registry.textures.clear();
+    registry.byName.clear();
+    if (g_config.dev_mode && unreleased)
+        ShowMessageBox("Some textures were not released properly, see log for details.", "Unreleased textures",
+                       MessageBoxKind::Information);
+}
+
+void ReleaseDeviceTextures() {
+    ForgetBoundTexture();
+    for (const auto& t : TheRegistry().textures) ReleaseDeviceObjects(t.get());
+}
+
+void ReloadDeviceTextures() {
+    for (const auto& t : TheRegistry().textures) {
+        ReleaseDeviceObjects(t.get());
+        if (t->name.empty()) {
+            if (!CreateBlankDeviceObjects(t.get(), t->width, t->height)) ReleaseDeviceObjects(t.get());
+        } else {
+            LoadTextureImage(t.get(), t->name);
+        }
+    }
+}
+
+void UpdateTexture(int x, int y, Texture* texture, int width, int height, const void* pixels, int kind) {
+    // The back end refuses (with a warning) rectangles that do not fit the texture.
+    if (texture && texture->deviceTexture) D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
+}
+
+const std::vector<TexturePtr>& AllTextures() { return TheRegistry().textures; }

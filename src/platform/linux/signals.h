@@ -1,0 +1,7 @@
+#pragma once
+// SIGTERM, SIGINT and SIGHUP mean the session is ending: they become a close request
+// that the event pump picks up, so the normal shutdown sequence runs.
+
+void InstallCloseSignalHandlers();
+// True once per received close signal.
+bool ConsumeCloseSignal();

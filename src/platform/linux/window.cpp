@@ -1,0 +1,158 @@
+#include "platform/linux/window.h"
+
+#include <SDL.h>
+
+#include <memory>
+
+#include "core/config.h"
+#include "core/log.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO_WARNINGS
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+struct WindowDeleter {
+    void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
+};
+struct CursorDeleter {
+    void operator()(SDL_Cursor* cursor) const { SDL_FreeCursor(cursor); }
+};
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+struct PixelsDeleter {
+    void operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
+};
+
+struct WindowState {
+    std::unique_ptr<SDL_Window, WindowDeleter> window;
+    std::unique_ptr<SDL_Cursor, CursorDeleter> arrow;
+    std::unique_ptr<SDL_Cursor, CursorDeleter> blank;
+    WindowSize size;
+    bool hardware_cursor = true;
+};
+
+WindowState& State() {
+    static WindowState state;
+    return state;
+}
+
+void InitVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return;
+    // Our own handlers turn SIGTERM/SIGINT/SIGHUP into a close; the close button alone
+    // must not quit, since the script may veto it.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return;
+    LogPrintf("SDL: %s", SDL_GetError());
+    VELK_ERROR("Error - RegisterClassEx");
+}
+
+WindowSize ScreenSize() {
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return {g_config.width, g_config.height};
+    return {mode.w, mode.h};
+}
+
+void CreateCursors() {
+    WindowState& state = State();
+    if (!state.arrow) state.arrow.reset(SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW));
+    if (!state.blank) {
+        static const Uint8 kNone[4] = {0, 0, 0, 0};
+        state.blank.reset(SDL_CreateCursor(kNone, kNone, 4, 4, 2, 2));
+    }
+}
+
+void ApplyCursor() {
+    WindowState& state = State();
+    SDL_Cursor* cursor = state.hardware_cursor ? state.arrow.get() : state.blank.get();
+    if (cursor) SDL_SetCursor(cursor);
+}
+
+// No resources on Linux: only icon_file can give an icon, and only when it decodes.
+void SetIconFromFile(SDL_Window* window) {
+    if (g_config.icon_file.empty()) return;
+    int width = 0, height = 0, channels = 0;
+    const std::unique_ptr<unsigned char, PixelsDeleter> pixels(
+        stbi_load(g_config.icon_file.c_str(), &width, &height, &channels, 4));
+    if (!pixels) return;
+    const std::unique_ptr<SDL_Surface, SurfaceDeleter> icon(SDL_CreateRGBSurfaceWithFormatFrom(
+        pixels.get(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32));
+    if (icon) SDL_SetWindowIcon(window, icon.get());
+}
+
+}  // namespace
+
+WindowSize ComputeWindowSize(const EngineConfig& config, WindowSize screen) {
+    if (config.full_screen) return screen;
+    if (config.window_width >= 1 && config.window_height >= 1) return {config.window_width, config.window_height};
+    return {config.width, config.height};
+}
+
+SDL_Window* CreateAppWindow() {
+    InitVideo();
+    WindowState& state = State();
+    const WindowSize size = ComputeWindowSize(g_config, ScreenSize());
+    Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_INPUT_FOCUS;
+    if (g_config.opengl) flags |= SDL_WINDOW_OPENGL;
+    if (g_config.full_screen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    state.window.reset(SDL_CreateWindow(g_config.product_name.c_str(), SDL_WINDOWPOS_CENTERED,
+                                        SDL_WINDOWPOS_CENTERED, size.width, size.height, flags));
+    if (!state.window) {
+        LogPrintf("SDL: %s", SDL_GetError());
+        VELK_ERROR("Cannot create application's window");
+    }
+    SetIconFromFile(state.window.get());
+    CreateCursors();
+    ApplyCursor();
+    SDL_GetWindowSize(state.window.get(), &state.size.width, &state.size.height);
+    // CreateMainWindow starts the renderer on this window once it is measured.
+    SDL_RaiseWindow(state.window.get());
+    return state.window.get();
+}
+
+void DestroyAppWindow() { State().window.reset(); }
+
+void CloseAppWindow() {
+    WindowState& state = State();
+    state.window.reset();
+    state.arrow.reset();
+    state.blank.reset();
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+SDL_Window* GetAppWindow() { return State().window.get(); }
+
+WindowSize GetAppWindowSize() { return State().size; }
+
+bool IsMouseInWindow() {
+    SDL_Window* window = GetAppWindow();
+    if (!window) return false;
+    if (g_config.full_screen) return true;
+    int mouseX = 0, mouseY = 0, left = 0, top = 0, width = 0, height = 0;
+    SDL_GetGlobalMouseState(&mouseX, &mouseY);
+    SDL_GetWindowPosition(window, &left, &top);
+    SDL_GetWindowSize(window, &width, &height);
+    return mouseX >= left && mouseX <= left + width && mouseY >= top && mouseY <= top + height;
+}
+
+void WarpMouseInWindow(int x, int y) {
+    if (SDL_Window* window = GetAppWindow()) SDL_WarpMouseInWindow(window, x, y);
+}
+
+void SetMouseCapture(bool captured) {
+    if (GetAppWindow()) SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE);
+}
+
+void SetHardwareCursor(bool visible) {
+    WindowState& state = State();
+    if (state.hardware_cursor == visible) return;
+    state.hardware_cursor = visible;
+    if (GetAppWindow()) ApplyCursor();
+}

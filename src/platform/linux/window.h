@@ -1,0 +1,30 @@
+#pragma once
+// The one application window over SDL2.
+struct SDL_Window;
+struct EngineConfig;
+
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Full screen: the screen; else window_width x window_height when both are set, else
+// width x height.
+WindowSize ComputeWindowSize(const EngineConfig& config, WindowSize screen);
+
+// Creates and shows the window titled product_name; fatal when it cannot.
+SDL_Window* CreateAppWindow();
+// Destroys the window (a full-screen toggle creates it again).
+void DestroyAppWindow();
+// Destroys the window, the cursors and the video subsystem at the very end.
+void CloseAppWindow();
+SDL_Window* GetAppWindow();
+// The client area measured after creation.
+WindowSize GetAppWindowSize();
+
+bool IsMouseInWindow();
+void WarpMouseInWindow(int x, int y);
+void SetMouseCapture(bool captured);
+// Arrow when set, else a transparent cursor; nothing happens when the flag is unchanged.
+// The flag outlives the window and chooses the cursor of the next one.
+void SetHardwareCursor(bool visible);

@@ -1,0 +1,126 @@
+#pragma once
+// The owned child list of a scene-graph container (layers of a scene, objects of a
+// layer, components of an object). Callbacks run during a walk may add or remove
+// children: while a walk is open, removal leaves a hole instead of shifting the list
+// and additions go to the end, so walks go by index over the count taken at their
+// start; the holes are closed when the last walk ends.
+#include <lua.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/log.h"
+#include "script/lua_bound.h"
+
+template <class T>
+class ChildList {
+public:
+    void append(T* child) { items_.push_back(child); }
+
+    // Unlinks, in list order, every child the predicate picks, and returns them.
+    template <class Pred>
+    std::vector<T*> takeIf(Pred pick) {
+        std::vector<T*> taken;
+        for (T*& child : items_) {
+            if (!child || !pick(child)) continue;
+            taken.push_back(child);
+            child = nullptr;
+            holes_ = true;
+        }
+        if (walking_ == 0) compact();
+        return taken;
+    }
+    std::vector<T*> takeAll() {
+        return takeIf([](T*) { return true; });
+    }
+
+    // First to last over the children present when the walk began.
+    template <class F>
+    void forEach(F&& visit) {
+        Walk walk(*this);
+        const std::size_t count = items_.size();
+        for (std::size_t i = 0; i < count; ++i)
+            if (T* child = items_[i]) visit(child);
+    }
+
+    // Last to first; `visit` returns false to stop.
+    template <class F>
+    void forEachReverseWhile(F&& visit) {
+        Walk walk(*this);
+        for (std::size_t i = items_.size(); i-- > 0;)
+            if (T* child = items_[i]; child && !visit(child)) return;
+    }
+
+    // The first child whose id equals the text; null when none or the id is null.
+    T* findById(const char* id) const {
+        if (!id) return nullptr;
+        for (T* child : items_)
+            if (child && child->id == id) return child;
+        return nullptr;
+    }
+
+    // Stable, by ascending depth; holes sink to the end.
+    void sortByDepth() {
+        std::stable_sort(items_.begin(), items_.end(), [](const T* a, const T* b) {
+            if (!a || !b) return a && !b;
+            return a->z < b->z;
+        });
+    }
+
+    // The tables of the children in list order, indexed from 1; a pattern in argument 2
+    // with "*" at p > 0 keeps the ids that begin with its first p characters.
+    void pushTables(lua_State* L) const {
+        std::string prefix;
+        const int type = lua_type(L, 2);
+        if (type == LUA_TSTRING || type == LUA_TNUMBER) {
+            const char* pattern = lua_tostring(L, 2);
+            if (const char* star = std::strchr(pattern, '*'); star && star != pattern) prefix.assign(pattern, star);
+        }
+        lua_newtable(L);
+        int index = 0;
+        for (const T* child : items_) {
+            if (!child || child->id.compare(0, prefix.size(), prefix) != 0) continue;
+            LuaClass::pushTable(L, child);
+            lua_rawseti(L, -2, ++index);
+        }
+    }
+
+private:
+    class Walk {
+    public:
+        explicit Walk(ChildList& list) : list_(list) { ++list_.walking_; }
+        ~Walk() {
+            if (--list_.walking_ == 0) list_.compact();
+        }
+        Walk(const Walk&) = delete;
+        Walk& operator=(const Walk&) = delete;
+
+    private:
+        ChildList& list_;
+    };
+
+    void compact() {
+        if (!holes_) return;
+        std::erase(items_, nullptr);
+        holes_ = false;
+    }
+
+    std::vector<T*> items_;
+    int walking_ = 0;
+    bool holes_ = false;
+};
+
+// The child argument of an attach method: null (nothing to attach) unless argument 2 is
+// a live object of the expected kind; one already attached is a script error.
+template <class T>
+T* LuaArgChildOrNull(lua_State* L) {
+    T* child = dynamic_cast<T*>(LuaArgAnyObjectOrNull(L));
+    if (!child) {
+        VELK_WARNING("Attach: argument 2 is not a live %s; nothing attached", T::kClassName);
+        return nullptr;
+    }
+    LuaRefuseAttached(L, *child);
+    return child;
+}

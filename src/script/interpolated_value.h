@@ -1,0 +1,59 @@
+#pragma once
+// A float that is either set at once or animated through time-sorted key frames.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum Easing : uint8_t {
+    kEasingDefault = 0,  // a key frame's "use the value's default easing"
+    kEasingLinear = 1,
+    kEasingCosine = 2,
+    kEasingAccelerate = 3,
+    kEasingDecelerate = 4,
+};
+
+struct KeyFrame {
+    float time;
+    float value;
+    uint8_t easing;
+};
+
+class InterpolatedValue {
+public:
+    explicit InterpolatedValue(float initial = 0) : value_(initial) {}
+
+    void setImmediate(float v);
+    // Space-separated tokens: options ("loop", "ping", an easing word), then key frames
+    // "time=value" ("+time" relative to the previous one), each optionally followed by
+    // the easing word of the segment it starts. Starts the animation.
+    void parse(const std::string& spec);
+    // Key frames with a non-finite time or value are ignored (returns false).
+    bool addKeyFrame(float time, float value, uint8_t easing);
+    void start();
+    void update(float dt);
+
+    float value() const { return value_; }
+    bool isInterpolating() const { return !finished_; }
+    bool finished() const { return finished_; }
+    const std::vector<KeyFrame>& keyFrames() const { return keyFrames_; }
+    bool loops() const { return loop_; }
+    bool pings() const { return ping_; }
+    uint8_t defaultEasing() const { return easing_; }
+
+private:
+    // Steps 3 and 4 of the tick; false when the tick ends there.
+    bool handleEnd();
+    bool handleStart();
+    int findSegment() const;
+    void interpolate();
+
+    float value_;
+    float time_ = 0;
+    std::vector<KeyFrame> keyFrames_;
+    int segment_ = -1;
+    bool forward_ = true;
+    bool finished_ = true;
+    bool loop_ = false;
+    bool ping_ = false;
+    uint8_t easing_ = kEasingLinear;
+};

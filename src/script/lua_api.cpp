@@ -1,0 +1,178 @@
+#include "script/lua_api.h"
+
+#include "core/config.h"
+#include "core/input.h"
+#include "graphics/render.h"
+#include "script/components/box_shape_component.h"
+#include "script/game_object.h"
+#include "script/layer.h"
+#include "script/lua_api_app.h"
+#include "script/lua_api_file.h"
+#include "script/lua_api_input.h"
+#include "script/lua_api_timer.h"
+#include "script/lua_base.h"
+#include "script/lua_binder.h"
+#include "script/scene.h"
+
+namespace {
+
+// The flat functions, in registration order.
+constexpr luaL_Reg kFlatFunctions[] = {
+    // input and timer
+    {"input_reset", Api_input_reset},
+    {"input_enable", Api_input_enable},
+    {"kbd_struck", Api_kbd_struck},
+    {"kbd_repeat", Api_kbd_repeat},
+    {"kbd_down", Api_kbd_down},
+    {"kbd_chars", Api_kbd_chars},
+    {"kbd_show", Api_kbd_show},
+    {"mouse_hardware_cursor", Api_mouse_hardware_cursor},
+    {"mouse_block_out_not_pressed", Api_mouse_block_out_not_pressed},
+    {"mouse_set_offset_xy", Api_mouse_set_offset_xy},
+    {"timer_catchup", Api_timer_catchup},
+    {"timer_time", Api_timer_time},
+    {"timer_systime", Api_timer_systime},
+    {"timer_fps", Api_timer_fps},
+    // files and application
+    {"file_add_directory_storage", Api_file_add_directory_storage},
+    {"file_add_pack_storage", Api_file_add_pack_storage},
+    {"file_load_lua", Api_file_load_lua},
+    {"file_load_strings", Api_file_load_strings},
+    {"file_load", Api_file_load},
+    {"file_save", Api_file_save},
+    {"file_remove", Api_file_remove},
+    {"file_rename", Api_file_rename},
+    {"file_exists", Api_file_exists},
+    {"file_search", Api_file_search},
+    {"file_create_directory", Api_file_create_directory},
+    {"file_remove_directory", Api_file_remove_directory},
+    {"app_active", Api_app_active},
+    {"sys_exit", Api_sys_exit},
+    // log and messages
+    {"log", Api_log},
+    // Console: {"print", Api_print} over Console_Print, once the developer console lands.
+    {"msg", Api_msg},
+};
+
+void SetString(lua_State* L, const char* field, const char* value) {
+    lua_pushstring(L, value);
+    lua_setfield(L, -2, field);
+}
+
+void SetNumber(lua_State* L, const char* field, lua_Number value) {
+    lua_pushnumber(L, value);
+    lua_setfield(L, -2, field);
+}
+
+void SetBoolean(lua_State* L, const char* field, bool value) {
+    lua_pushboolean(L, value);
+    lua_setfield(L, -2, field);
+}
+
+// The script classes, in registration order; the other component classes join as
+// they are built.
+void RegisterClasses(lua_State* L) {
+    LuaBinder<Scene>::Register(L);
+    LuaBinder<Layer>::Register(L);
+    LuaBinder<GameObject>::Register(L);
+    LuaBinder<BoxShapeComponent>::Register(L);
+}
+
+void RegisterEngineTable(lua_State* L) {
+    lua_newtable(L);
+    SetString(L, "build_version", "3.X");
+    SetString(L, "build_date", "Jul 18 2013");
+    SetNumber(L, "app_build", g_config.version_number);
+    SetString(L, "app_date", g_config.version_date.c_str());
+    SetString(L, "platform", "win32");
+    SetString(L, "project_code", g_config.product_code.c_str());
+    SetString(L, "language", g_config.language.c_str());
+    SetString(L, "app_name", g_config.product_name.c_str());
+    SetBoolean(L, "retina_display", false);
+    lua_setglobal(L, "velk");
+}
+
+// Pushes the global when it is still a table; a script may have replaced it with
+// anything, and then the engine leaves it alone.
+bool PushGlobalTable(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    if (lua_istable(L, -1)) return true;
+    lua_pop(L, 1);
+    return false;
+}
+
+void WriteMouseFields(lua_State* L, const MouseState& mouse) {
+    // Halves round up, then toward zero, as the scripts have always seen them.
+    SetNumber(L, "x", static_cast<int>(mouse.x + 0.5f));
+    SetNumber(L, "y", static_cast<int>(mouse.y + 0.5f));
+    SetBoolean(L, "left_click", mouse.left.click);
+    SetBoolean(L, "right_click", mouse.right.click);
+    SetBoolean(L, "middle_click", mouse.middle.click);
+    SetBoolean(L, "left_down", mouse.left.down);
+    SetBoolean(L, "right_down", mouse.right.down);
+    SetBoolean(L, "middle_down", mouse.middle.down);
+    SetBoolean(L, "left_up", mouse.left.up);
+    SetBoolean(L, "right_up", mouse.right.up);
+    SetBoolean(L, "middle_up", mouse.middle.up);
+    SetBoolean(L, "wheel_up", mouse.wheel_up);
+    SetBoolean(L, "wheel_down", mouse.wheel_down);
+    SetBoolean(L, "over_window", mouse.over_window);
+}
+
+void SetPinchFields(lua_State* L, const char* const (&names)[4], const PinchPoints& points) {
+    for (int i = 0; i < 4; ++i) SetNumber(L, names[i], points[i]);
+}
+
+void WriteTouchFields(lua_State* L, const TouchState& touch) {
+    SetBoolean(L, "was_double_tap", touch.double_tap);
+    SetBoolean(L, "is_pinching", touch.pinching);
+    if (!touch.pinching) return;  // the pinch fields keep their last values
+    SetPinchFields(L, {"pinch_start_x1", "pinch_start_y1", "pinch_start_x2", "pinch_start_y2"}, touch.pinch_start);
+    SetPinchFields(L, {"pinch_prev_x1", "pinch_prev_y1", "pinch_prev_x2", "pinch_prev_y2"}, touch.pinch_previous);
+    SetPinchFields(L, {"pinch_x1", "pinch_y1", "pinch_x2", "pinch_y2"}, touch.pinch_current);
+}
+
+}  // namespace
+
+void RegisterLuaApi() {
+    lua_State* L = LuaGetState();
+    RegisterClasses(L);
+    for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
+    lua_newtable(L);
+    lua_setglobal(L, "mouse");
+    lua_newtable(L);
+    lua_setglobal(L, "touchpad");
+    lua_pushboolean(L, g_config.dev_mode);
+    lua_setglobal(L, "dev_mode");
+    RegisterEngineTable(L);
+}
+
+void UpdateMouseTables() {
+    lua_State* L = LuaGetState();
+    if (PushGlobalTable(L, "mouse")) {
+        WriteMouseFields(L, g_input.mouse);
+        lua_pop(L, 1);
+    }
+    if (PushGlobalTable(L, "touchpad")) {
+        WriteTouchFields(L, g_input.touch);
+        lua_pop(L, 1);
+    }
+}
+
+void UpdateEngineStats() {
+    constexpr double kMebi = 1.0 / 1048576.0;
+    lua_State* L = LuaGetState();
+    if (!PushGlobalTable(L, "velk")) return;
+    const DrawStatistics& stats = g_renderer.statistics;
+    SetNumber(L, "allocated_textures_count", stats.texturesAllocated);
+    SetNumber(L, "allocated_textures_size", stats.textureBytes * kMebi);
+    SetNumber(L, "drawn_polys_count", stats.trianglesDrawn);
+    SetNumber(L, "drawn_polys_size", stats.pixelsDrawn * kMebi);
+    SetNumber(L, "drawn_call_count", stats.drawCalls);
+    lua_pop(L, 1);
+}
+
+const char* ReadStringArgument(lua_State* L, int index) {
+    const int type = lua_type(L, index);
+    return type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tostring(L, index) : nullptr;
+}

@@ -1,0 +1,165 @@
+#include "script/lua_api_file.h"
+
+#include <string>
+
+#include "core/storage.h"
+#include "core/storage_path.h"
+#include "core/stringsloader.h"
+#include "script/lua_api.h"
+#include "script/lua_api_arguments.h"
+#include "script/lua_base.h"
+
+// Script errors jump straight out of these functions (see LuaErrorf): every one raises
+// them before any object with a destructor is alive, and does its work in helpers that
+// have returned by then.
+
+namespace {
+
+bool IsEmpty(const char* text) { return !text || !*text; }
+
+// A string (or a number as its text) with its byte length, zeros included; empty otherwise.
+const char* ReadBytesArgument(lua_State* L, int index, std::size_t& length) {
+    length = 0;
+    const int type = lua_type(L, index);
+    return type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tolstring(L, index, &length) : "";
+}
+
+int PushBoolean(lua_State* L, bool value) {
+    lua_pushboolean(L, value);
+    return 1;
+}
+
+bool PushFile(lua_State* L, const char* name) {
+    int32_t size = 0;
+    const FileData data = LoadFile(name, &size, false);
+    if (!data) return false;
+    lua_pushlstring(L, data.get(), static_cast<std::size_t>(size));
+    return true;
+}
+
+void PushSearchResult(lua_State* L, const char* pattern, bool files, bool directories, bool fullNames) {
+    const std::string normalized = NormalizePath(pattern);
+    const std::string prefix = GetDirectory(normalized) + "/";
+    FileInfoMap found;
+    SearchFiles(normalized, found, files, directories);
+    lua_createtable(L, 0, static_cast<int>(found.size()));
+    for (const auto& [name, info] : found) {
+        const std::string key = fullNames ? prefix + name : name;
+        lua_pushlstring(L, key.data(), key.size());
+        lua_pushnumber(L, info.size);
+        lua_rawset(L, -3);
+    }
+}
+
+// Names that would leave the writable folder are refused with a warning, never written.
+bool Confined(const char* name) {
+    if (StaysInside(name)) return true;
+    VELK_WARNING("File name leaves the writable folder, refused: %s", name);
+    return false;
+}
+
+// The writable container when the names can be used there, else null.
+const FileSystemContainer* WritableFor(const char* name) {
+    if (IsEmpty(name) || !Confined(name)) return nullptr;
+    return GetWritableContainer();
+}
+
+bool Exists(const char* name, bool files, bool directories) {
+    FileInfo info;
+    if (!FileExists(name, &info)) return false;
+    return info.size == -1 ? directories : files;
+}
+
+}  // namespace
+
+int Api_file_add_directory_storage(lua_State* L) {
+    const char* path = ReadStringArgument(L, 1);
+    if (!path) return LuaErrorf(L, "Missing storage name");
+    AddDirectoryStorage(path, false, true);
+    return 0;
+}
+
+int Api_file_add_pack_storage(lua_State* L) {
+    const char* path = ReadStringArgument(L, 1);
+    if (!path) return LuaErrorf(L, "Missing storage name");
+    AddPackStorage(path, "", true);
+    return 0;
+}
+
+// A script that fails to load is fatal, so whenever a name is given this returns true.
+int Api_file_load_lua(lua_State* L) {
+    const char* name = ReadStringArgument(L, 1);
+    return PushBoolean(L, !IsEmpty(name) && LuaDoFile(name));
+}
+
+int Api_file_load_strings(lua_State* L) {
+    const char* table = ReadStringArgument(L, 1);
+    const char* file = ReadStringArgument(L, 2);
+    if (IsEmpty(file)) return LuaErrorf(L, "Can't load strings - file name is empty!");
+    lua_getglobal(L, table ? table : "");
+    // The loader stores into whatever is on top; anything but a table would fail there.
+    if (!lua_istable(L, -1)) return LuaErrorf(L, "Can't load strings from %s - %s is not a table!", file, table ? table : "(none)");
+    LoadStringsFile(L, file);
+    lua_pop(L, 1);
+    return 0;
+}
+
+int Api_file_load(lua_State* L) {
+    const char* name = ReadStringArgument(L, 1);
+    if (IsEmpty(name)) return LuaErrorf(L, "Can't open - file name is empty!");
+    if (!PushFile(L, name)) return LuaErrorf(L, "Can't find file %s!", name);
+    return 1;
+}
+
+int Api_file_save(lua_State* L) {
+    const char* name = ReadStringArgument(L, 1);
+    if (IsEmpty(name)) return LuaErrorf(L, "Can't save - file name is empty!");
+    const FileSystemContainer* writable = GetWritableContainer();
+    if (!writable) return LuaErrorf(L, "Can't save %s - there is no writable folder!", name);
+    if (!StaysInside(name)) return LuaErrorf(L, "Can't save %s - not a file name inside the writable folder!", name);
+    std::size_t length = 0;
+    const char* data = ReadBytesArgument(L, 2, length);
+    writable->Save(name, data, length, true, true, ReadBooleanArgument(L, 3, false));
+    return 0;
+}
+
+int Api_file_remove(lua_State* L) {
+    const char* pattern = ReadStringArgument(L, 1);
+    const FileSystemContainer* writable = WritableFor(pattern);
+    lua_pushnumber(L, writable ? writable->DeleteFiles(pattern) : 0);
+    return 1;
+}
+
+// Never replaces an existing file: the new name taken means false.
+int Api_file_rename(lua_State* L) {
+    const char* from = ReadStringArgument(L, 1);
+    const char* to = ReadStringArgument(L, 2);
+    const FileSystemContainer* writable = WritableFor(from);
+    return PushBoolean(L, writable && WritableFor(to) && writable->Rename(from, to));
+}
+
+int Api_file_exists(lua_State* L) {
+    const char* name = ReadStringArgument(L, 1);
+    const bool files = ReadBooleanArgument(L, 2, true);
+    const bool directories = ReadBooleanArgument(L, 3, true);
+    return PushBoolean(L, !IsEmpty(name) && Exists(name, files, directories));
+}
+
+int Api_file_search(lua_State* L) {
+    const char* pattern = ReadStringArgument(L, 1);
+    PushSearchResult(L, pattern ? pattern : "", ReadBooleanArgument(L, 2, true), ReadBooleanArgument(L, 3, true),
+                     ReadBooleanArgument(L, 4, false));
+    return 1;
+}
+
+int Api_file_create_directory(lua_State* L) {
+    const char* name = ReadStringArgument(L, 1);
+    const FileSystemContainer* writable = WritableFor(name);
+    return PushBoolean(L, writable && writable->CreateDirectory(name));
+}
+
+int Api_file_remove_directory(lua_State* L) {
+    const char* name = ReadStringArgument(L, 1);
+    const FileSystemContainer* writable = WritableFor(name);
+    return PushBoolean(L, writable && writable->RemoveDirectory(name, ReadBooleanArgument(L, 2, false)));
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The binding of one script-visible class: its global constructor, its box metatable
+// and the closures of its method table. T provides `kClassName` and `methods`, a
+// table of rows ended by a row whose name is null; a row's index is its closure's
+// upvalue, so the order of rows is part of the binding.
+#include <lua.hpp>
+
+#include "script/lua_base.h"
+#include "script/lua_bound.h"
+
+template <class T>
+struct MethodEntry {
+    const char* name;
+    int (T::*method)(lua_State*);
+};
+
+template <class T>
+class LuaBinder {
+public:
+    static void Register(lua_State* L) {
+        LuaOpenObjectModel(L);
+        lua_pushcfunction(L, create);
+        lua_setglobal(L, T::kClassName);
+        luaL_newmetatable(L, T::kClassName);
+        lua_pushcfunction(L, gc);
+        lua_setfield(L, -2, "__gc");
+        lua_pop(L, 1);
+    }
+
+    // The global constructor; the box owns the new object until it is attached.
+    static int create(lua_State* L) {
+        push(L, new T());
+        return 1;
+    }
+
+    static void push(lua_State* L, T* object) { LuaPushObject(L, object, T::kClassName); }
+
+    static int gc(lua_State* L) { return LuaCollectObject(L, T::kClassName); }
+
+    // table[name] = closure(thunk, row index), for the table on the stack top.
+    static void registerMethods(lua_State* L) {
+        for (int row = 0; T::methods[row].name; ++row) {
+            lua_pushnumber(L, row);
+            lua_pushcclosure(L, thunk, 1);
+            lua_setfield(L, -2, T::methods[row].name);
+        }
+    }
+
+    static int thunk(lua_State* L) {
+        const lua_Integer row = lua_tointeger(L, lua_upvalueindex(1));
+        if (row < 0 || row >= rowCount()) return LuaErrorf(L, "No such method of %s type", T::kClassName);
+        const MethodEntry<T>& entry = T::methods[row];
+        LuaClass* object = LuaMethodObject(L, entry.name, T::kClassName, __FILE__, __LINE__);
+        T* self = dynamic_cast<T*>(object);
+        if (!self) LuaRaiseWrongClass(L, entry.name, T::kClassName);
+        return (self->*entry.method)(L);
+    }
+
+private:
+    static lua_Integer rowCount() {
+        static const lua_Integer count = [] {
+            lua_Integer rows = 0;
+            while (T::methods[rows].name) ++rows;
+            return rows;
+        }();
+        return count;
+    }
+};

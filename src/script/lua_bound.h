@@ -1,0 +1,127 @@
+#pragma once
+// The root of every script-visible native class, the boxes that carry native pointers
+// in script tables, and the argument readers of the script methods.
+//
+// A box never outlives its knowledge of the object: deleting the object (by its
+// container or by the collector) clears the pointer in the box, so a script that kept
+// the table, or the box itself, gets the "deleted C++ object" error and never reaches
+// freed memory.
+#include <lua.hpp>
+
+#include <cstdint>
+#include <string>
+
+class LuaClass;
+
+// The full userdata at element [0] of an object's table.
+struct ObjectBox {
+    LuaClass* object;
+    uint64_t tag;  // tells our boxes from any other userdata of the same size
+};
+
+class LuaClass {
+public:
+    static constexpr const char* kClassName = "LuaClass";
+
+    LuaClass() = default;
+    LuaClass(const LuaClass&) = delete;
+    LuaClass& operator=(const LuaClass&) = delete;
+    virtual ~LuaClass();
+
+    virtual void registerMethods(lua_State*) {}
+
+    bool isBound() const { return state_ != nullptr; }
+    // The main script state while bound (never a coroutine's), else null.
+    lua_State* luaState() const { return state_; }
+
+    bool hasLuaFunction(const char* name) const;
+    // f(table), f(table, number) and f(table, other's table); nothing while unbound.
+    void callLuaFunction(const char* name);
+    void callLuaFunction(const char* name, float number);
+    void callLuaFunction(const char* name, const LuaClass* other);
+    // Pushes the object's table, or nil when there is no object or it is not bound.
+    static void pushTable(lua_State* L, const LuaClass* object);
+    // Binds the table at stack index 2 (the child argument of an attach method).
+    void bindTable(lua_State* L);
+    void unbindTable();
+
+protected:
+    // Pushes table[name] and then the table, ready for a call; false (nothing pushed)
+    // while unbound.
+    bool pushFunctionCall(const char* name) const;
+
+private:
+    friend void LuaPushObject(lua_State* L, LuaClass* object, const char* className);
+    friend int LuaCollectObject(lua_State* L, const char* className);
+    friend void LuaDisownBox(lua_State* L);
+
+    void pushOwnTable() const;
+    void releaseBox();
+
+    lua_State* state_ = nullptr;
+    ObjectBox* box_ = nullptr;
+    // The state whose registry keeps the box alive once the box no longer owns the object.
+    lua_State* boxAnchor_ = nullptr;
+};
+
+// {bound, forward, method}: the object's own function and/or its parent's function
+// named `method`, told about the object.
+struct ScriptCallback {
+    bool bound = false;
+    bool forward = false;
+    std::string method;
+
+    static void fire(const char* name, const ScriptCallback& callback, LuaClass* parent, LuaClass* object);
+};
+
+// Sets up the per-state record of the object model (idempotent); every class
+// registration calls it before any object exists.
+void LuaOpenObjectModel(lua_State* L);
+// The body of LuaBinder::push: a new table holding the box at [0] and the methods.
+void LuaPushObject(lua_State* L, LuaClass* object, const char* className);
+// The body of LuaBinder::gc. The object is not deleted inside the collector, which can
+// run in the middle of a native method of one of its children: it is queued and deleted
+// by LuaDeleteDroppedObjects, or at once while the state closes.
+int LuaCollectObject(lua_State* L, const char* className);
+// Queues an object for deletion at the next safe point (what the collector does).
+void LuaDeleteLater(lua_State* L, LuaClass* object);
+// The safe point: deletes every queued object. Call it from the frame, outside any
+// script call.
+void LuaDeleteDroppedObjects(lua_State* L);
+std::size_t LuaDroppedObjectCount(lua_State* L);
+
+// The live object whose box is at [0] of argument 1 of the running method; the fatal
+// "deleted C++ object" error when that object is gone, a script error when [0] holds
+// something that is no object box.
+LuaClass* LuaMethodObject(lua_State* L, const char* method, const char* className, const char* file, int line);
+[[noreturn]] void LuaRaiseWrongClass(lua_State* L, const char* method, const char* className);
+
+// Argument readers: the object is argument 1, the first real argument is 2.
+const char* LuaArgString(lua_State* L);
+float LuaArgNumber(lua_State* L, int index);
+float LuaArgNumberOr(lua_State* L, int index, float fallback);
+bool LuaArgBool(lua_State* L);
+// The live object of argument 2; a script error for anything else.
+LuaClass* LuaArgAnyObject(lua_State* L);
+// The live object of argument 2, or null for anything else.
+LuaClass* LuaArgAnyObjectOrNull(lua_State* L);
+[[noreturn]] void LuaRaiseArgumentClass(lua_State* L, const char* className);
+template <class T>
+T* LuaArgObject(lua_State* L) {
+    T* object = dynamic_cast<T*>(LuaArgAnyObject(L));
+    if (!object) LuaRaiseArgumentClass(L, T::kClassName);
+    return object;
+}
+void LuaDisownBox(lua_State* L);
+
+// The attach methods: read the child (refusing one already attached to any container),
+// append it to the container's list, then LuaAdoptChild.
+void LuaRefuseAttached(lua_State* L, const LuaClass& child);
+template <class T>
+T* LuaArgChild(lua_State* L) {
+    T* child = LuaArgObject<T>(L);
+    LuaRefuseAttached(L, *child);
+    return child;
+}
+// The container now owns the child: the collector lets go of it and the table is bound.
+void LuaAdoptChild(lua_State* L, LuaClass& child);

@@ -1,0 +1,133 @@
+// Every folder under games/ is one test: its files are laid over common/ (the start
+// files every game needs) in a temporary copy, the engine runs there, and its
+// "expect.txt" says what the exit status and "user/log.txt" must show.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/storage.h"
+#include "fixtures/temp_dir.h"
+#include "fixtures/zip_writer.h"
+#include "game_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kE2eDir = VELK_E2E_DIR;
+
+std::vector<std::string> GameNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kE2eDir / "games"))
+        if (entry.is_directory()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Describe(const GameResult& result) {
+    std::string text = result.timedOut ? "timed out; " : "";
+    text += result.exitStatus ? "exit status " + std::to_string(*result.exitStatus)
+                              : "signal " + std::to_string(result.signal);
+    return text + "\n--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
+}
+
+class Game : public testing::TestWithParam<std::string> {};
+
+TEST_P(Game, RunsAsExpected) {
+    const fs::path source = kE2eDir / "games" / GetParam();
+    const GameExpectation expectation = ParseExpectation(ReadText(source / "expect.txt"));
+    const TempDir copy;
+    const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+    fs::copy(kE2eDir / "common", copy.path(), options);
+    fs::copy(source, copy.path(), options);
+
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
+    std::vector<std::string> faults = CheckLog(expectation, result.log);
+    const bool statusOk = expectation.exitStatus ? result.exitStatus == expectation.exitStatus
+                                                 : result.exitStatus && *result.exitStatus != 0;
+    if (!statusOk) faults.insert(faults.begin(), "wrong exit status");
+    std::string summary;
+    for (const std::string& fault : faults) summary += fault + "\n";
+    EXPECT_TRUE(faults.empty() && !result.timedOut) << summary << Describe(result);
+}
+
+INSTANTIATE_TEST_SUITE_P(E2e, Game, testing::ValuesIn(GameNames()),
+                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// The example game that `make run` starts, as it stands (it never ends by itself).
+TEST(Demo, BootsAndRunsFrames) {
+    const TempDir copy;
+    fs::copy(kE2eDir / "../../examples/demo", copy.path(), fs::copy_options::recursive);
+    const GameExpectation expectation =
+        ParseExpectation("terminate-after 2\nlog demo: boot\nlog demo: init\nlog demo: 30 frames\nlog demo: destroyed");
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+// Games whose scripts are not where a plain copy would put them.
+class GameData : public testing::Test {
+protected:
+    void SetUp() override { fs::copy(kE2eDir / "common", copy_.path(), fs::copy_options::recursive); }
+    GameResult Run(const GameExpectation& expectation) { return RunGame(VELK_EXECUTABLE, copy_.path(), expectation); }
+
+    const std::string script_ = "function boot() log('booted from ' .. where) end\n"
+                                "function init() end\nfunction update() sys_exit() end\nfunction render() end\n";
+    TempDir copy_;
+};
+
+TEST_F(GameData, StartsFromAnEncryptedArchiveAlone) {
+    WriteEncryptedZip((copy_ / "data.pak").string(), {{"init.lua", "where = 'pak'\n" + script_}}, kArchivePassword, false);
+    const GameExpectation expectation = ParseExpectation("log booted from pak");
+    const GameResult result = Run(expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+TEST_F(GameData, FindsScriptsNamedInAnotherCase) {
+    copy_.Write("Data/Init.LUA", "where = 'mixed case'\n" + script_);
+    const GameExpectation expectation = ParseExpectation("log booted from mixed case");
+    const GameResult result = Run(expectation);
+    EXPECT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+TEST(Expectation, ReadsEveryDirective) {
+    const GameExpectation e = ParseExpectation(
+        "# comment\n\nexit nonzero\nlog first line  \nline  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n"
+        "env A_B=c=d\nenv EMPTY=\n");
+    EXPECT_FALSE(e.exitStatus);
+    EXPECT_EQ(e.logLines, (std::vector<GameExpectation::LogLine>{{"first line  ", false}, {"second", true}}));
+    EXPECT_EQ(e.absentLines, std::vector<std::string>{"never"});
+    EXPECT_EQ(e.timeLimit, 5);
+    EXPECT_EQ(e.terminateAfter, 1.5);
+    EXPECT_EQ(e.environment, (std::vector<std::pair<std::string, std::string>>{{"A_B", "c=d"}, {"EMPTY", ""}}));
+    EXPECT_EQ(ParseExpectation("exit 3").exitStatus, 3);
+    EXPECT_THROW(ParseExpectation("exits 0"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("exit maybe"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("time-limit -1"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("env NOVALUE"), std::runtime_error);
+    EXPECT_THROW(ParseExpectation("env =x"), std::runtime_error);
+}
+
+TEST(Expectation, LogLinesMatchInOrderOnePerLine) {
+    GameExpectation e;
+    e.logLines = {{"b", false}, {"a", false}};
+    e.absentLines = {"z"};
+    EXPECT_EQ(CheckLog(e, "a\nb\na\n"), std::vector<std::string>{});
+    EXPECT_EQ(CheckLog(e, "a\nb\n"), std::vector<std::string>{"missing (in order): a"});
+    EXPECT_EQ(CheckLog(e, "b a z"), (std::vector<std::string>{"missing (in order): a", "present: z"}));
+    e.logLines = {{"42", true}};
+    EXPECT_EQ(CheckLog(e, "x42\n"), std::vector<std::string>{"missing (in order): 42"});
+    EXPECT_EQ(CheckLog(e, "x42\r\n42\r\n"), std::vector<std::string>{});
+}
+
+}  // namespace

@@ -1,0 +1,3 @@
+function boot()
+  local x = = 1
+end

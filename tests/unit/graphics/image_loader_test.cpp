@@ -1,0 +1,209 @@
+#include "graphics/image_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/config.h"
+#include "graphics/surface.h"
+#include "fixtures/image_fixtures.h"
+#include "fixtures/mounted_dir.h"
+
+namespace {
+
+
+struct Decoded {
+    int channels;
+    DecodedImage image;
+};
+
+Decoded Decode(const std::string& file) {
+    Decoded d;
+    d.channels = TryDecodeImage(reinterpret_cast<const uint8_t*>(file.data()), file.size(), d.image);
+    return d;
+}
+
+uint32_t Rgba(const std::vector<uint8_t>& p, std::size_t i, int channels) {
+    const uint8_t* q = &p[i * channels];
+    return channels == 4 ? (q[0] | q[1] << 8 | q[2] << 16 | uint32_t{q[3]} << 24)
+                         : (q[0] | q[1] << 8 | q[2] << 16 | 0xFF000000u);
+}
+
+struct LosslessCase {
+    const char* label;
+    FixtureFormat format;
+    int channels;
+};
+
+TEST(ImageLoader, LosslessFormatsDecodeExactly) {
+    const std::vector<LosslessCase> cases = {
+        {"png rgba", FixtureFormat::Png, 4}, {"png rgb", FixtureFormat::Png, 3}, {"tga rgba", FixtureFormat::Tga, 4},
+        {"tga rle", FixtureFormat::TgaRle, 4}, {"tga rle rgb", FixtureFormat::TgaRle, 3},
+        {"bmp rgb", FixtureFormat::Bmp, 3}, {"bmp rgba", FixtureFormat::Bmp, 4},
+    };
+    for (const LosslessCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const auto pixels = PatternPixels(7, 5, c.channels);
+        const Decoded d = Decode(EncodeImage(c.format, 7, 5, c.channels, pixels));
+        ASSERT_EQ(d.channels, c.channels);
+        ASSERT_EQ(d.image.width, 7);
+        ASSERT_EQ(d.image.height, 5);
+        EXPECT_EQ(d.image.hasAlpha, c.channels == 4);
+        for (std::size_t i = 0; i < 35; ++i) ASSERT_EQ(d.image.pixels[i], Rgba(pixels, i, c.channels)) << i;
+    }
+}
+
+TEST(ImageLoader, JpegDecodesCloseToTheSource) {
+    std::vector<uint8_t> flat(16 * 16 * 3);
+    for (std::size_t i = 0; i < flat.size(); i += 3) flat[i] = 200, flat[i + 1] = 100, flat[i + 2] = 50;
+    const Decoded d = Decode(EncodeImage(FixtureFormat::Jpg, 16, 16, 3, flat));
+    ASSERT_EQ(d.channels, 3);
+    EXPECT_FALSE(d.image.hasAlpha);
+    const uint32_t p = d.image.pixels[100];
+    EXPECT_NEAR(static_cast<int>(p & 0xFF), 200, 3);
+    EXPECT_NEAR(static_cast<int>((p >> 8) & 0xFF), 100, 3);
+    EXPECT_NEAR(static_cast<int>((p >> 16) & 0xFF), 50, 3);
+    EXPECT_EQ(p >> 24, 0xFFu);
+}
+
+TEST(ImageLoader, GreyKeepsGreyAsAlpha) {
+    const std::vector<uint8_t> grey = {0, 80, 255};
+    const Decoded d = Decode(EncodeImage(FixtureFormat::Png, 3, 1, 1, grey));
+    ASSERT_EQ(d.channels, 1);
+    EXPECT_FALSE(d.image.hasAlpha);
+    EXPECT_EQ(d.image.pixels[0], 0u);
+    EXPECT_EQ(d.image.pixels[1], 0x50505050u);
+    EXPECT_EQ(d.image.pixels[2], 0xFFFFFFFFu);
+}
+
+TEST(ImageLoader, DdsUncompressed) {
+    const auto rgba = PatternPixels(5, 3, 4);
+    const Decoded withAlpha = Decode(EncodeDds(5, 3, rgba));
+    ASSERT_EQ(withAlpha.channels, 4);
+    EXPECT_TRUE(withAlpha.image.hasAlpha);
+    for (std::size_t i = 0; i < 15; ++i) ASSERT_EQ(withAlpha.image.pixels[i], Rgba(rgba, i, 4));
+    const Decoded opaque = Decode(EncodeDds(5, 3, rgba, false));
+    ASSERT_EQ(opaque.channels, 3);
+    EXPECT_FALSE(opaque.image.hasAlpha);
+    EXPECT_EQ(opaque.image.pixels[4], Rgba(rgba, 4, 4) | 0xFF000000u);
+}
+
+TEST(ImageLoader, DdsBlockCompressed) {
+    // One DXT1 block: colour 0 pure red, colour 1 pure blue, indices 0,1,2,3 in the first row.
+    const std::string dxt1("\x00\xF8\x1F\x00\xE4\x00\x00\x00", 8);
+    const Decoded d1 = Decode(EncodeDdsBlocks("DXT1", 4, 4, dxt1));
+    ASSERT_EQ(d1.channels, 4);
+    EXPECT_EQ(d1.image.pixels[0], 0xFF0000FFu);
+    EXPECT_EQ(d1.image.pixels[1], 0xFFFF0000u);
+    EXPECT_EQ(d1.image.pixels[2], 0xFF5500AAu);  // two thirds red
+    EXPECT_EQ(d1.image.pixels[3], 0xFFAA0055u);
+    EXPECT_EQ(d1.image.pixels[4], 0xFF0000FFu);
+
+    // DXT5 on a 2 x 2 image (one block, cropped): alpha 255 / 0 interpolated, index 1 everywhere = 0.
+    std::string dxt5("\xFF\x00\x49\x92\x24\x49\x92\x24", 8);
+    dxt5 += dxt1;
+    const Decoded d5 = Decode(EncodeDdsBlocks("DXT5", 2, 2, dxt5));
+    ASSERT_EQ(d5.channels, 4);
+    ASSERT_EQ(d5.image.width, 2);
+    EXPECT_EQ(d5.image.pixels[0] >> 24, 0u);
+    EXPECT_EQ(d5.image.pixels[2] & 0xFFFFFFu, 0x0000FFu);
+}
+
+// Every format, cut short or garbled, is refused without reading past the buffer.
+TEST(ImageLoader, TruncatedAndGarbageFilesAreRefused) {
+    const auto rgba = PatternPixels(16, 16, 4), rgb = PatternPixels(16, 16, 3);
+    const std::vector<std::pair<const char*, std::string>> files = {
+        {"png", EncodeImage(FixtureFormat::Png, 16, 16, 4, rgba)},
+        {"jpg", EncodeImage(FixtureFormat::Jpg, 16, 16, 3, rgb)},
+        {"tga", EncodeImage(FixtureFormat::Tga, 16, 16, 4, rgba)},
+        {"tga rle", EncodeImage(FixtureFormat::TgaRle, 16, 16, 3, rgb)},
+        {"bmp", EncodeImage(FixtureFormat::Bmp, 16, 16, 3, rgb)},
+        {"dds", EncodeDds(16, 16, rgba)},
+        {"dxt5", EncodeDdsBlocks("DXT5", 16, 16, std::string(16 * 16, '\x11'))},
+    };
+    for (const auto& [label, file] : files) {
+        SCOPED_TRACE(label);
+        ASSERT_GT(Decode(file).channels, 0);
+        for (std::size_t keep : {file.size() / 2, std::size_t{20}, std::size_t{4}, std::size_t{0}})
+            EXPECT_EQ(Decode(file.substr(0, keep)).channels, 0) << keep;
+        std::string garbage = file.substr(0, 4);
+        uint32_t seed = 12345;
+        for (int i = 0; i < 600; ++i) garbage += static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+        EXPECT_EQ(Decode(garbage).channels, 0);
+    }
+}
+
+// Flipped header bytes may or may not decode, but never crash or overrun.
+TEST(ImageLoader, CorruptedHeadersStayInBounds) {
+    const auto rgba = PatternPixels(8, 8, 4);
+    for (const std::string& file : {EncodeImage(FixtureFormat::Png, 8, 8, 4, rgba),
+                                    EncodeImage(FixtureFormat::Bmp, 8, 8, 4, rgba),
+                                    EncodeImage(FixtureFormat::TgaRle, 8, 8, 4, rgba), EncodeDds(8, 8, rgba)}) {
+        for (std::size_t i = 0; i < std::min<std::size_t>(file.size(), 140); ++i) {
+            std::string broken = file;
+            broken[i] = static_cast<char>(broken[i] ^ 0xA5);
+            const Decoded d = Decode(broken);
+            if (d.channels > 0) {
+                EXPECT_GT(d.image.width, 0);
+            }
+        }
+    }
+}
+
+TEST(ImageLoader, HugeClaimedSizesAreRefused) {
+    std::string bmp = EncodeImage(FixtureFormat::Bmp, 2, 2, 3, PatternPixels(2, 2, 3));
+    const int32_t side = 60000;
+    bmp.replace(18, 4, reinterpret_cast<const char*>(&side), 4);
+    bmp.replace(22, 4, reinterpret_cast<const char*>(&side), 4);
+    EXPECT_EQ(Decode(bmp).channels, 0);
+    std::string dds = EncodeDds(2, 2, PatternPixels(2, 2, 4));
+    dds.replace(12, 4, reinterpret_cast<const char*>(&side), 4);
+    EXPECT_EQ(Decode(dds).channels, 0);
+}
+
+class ImageFiles : public ::testing::Test {
+protected:
+    std::string Put(const std::string& name, const std::string& bytes) {
+        dir_.Write(name, bytes);
+        return name;
+    }
+    MountedDir dir_;
+};
+
+TEST_F(ImageFiles, LoadSurfaceFromFileAndValidity) {
+    const auto rgb = PatternPixels(3, 2, 3);
+    const std::string good = Put("a.png", EncodeImage(FixtureFormat::Png, 3, 2, 3, rgb));
+    Surface s;
+    s.Create(9, 9, true);
+    LoadSurfaceFromFile(s, good);
+    EXPECT_EQ(s.width, 3);
+    EXPECT_EQ(s.height, 2);
+    EXPECT_FALSE(s.hasAlpha);
+    EXPECT_TRUE(s.ownsPixels);
+    EXPECT_EQ(s.pixels[5], Rgba(rgb, 5, 3));
+
+    EXPECT_TRUE(IsImageFileValid(good));
+    EXPECT_FALSE(IsImageFileValid(Put("grey_alpha.png", EncodeImage(FixtureFormat::Png, 2, 2, 2, PatternPixels(2, 2, 2)))));
+    EXPECT_FALSE(IsImageFileValid(Put("junk.png", "not an image at all")));
+    EXPECT_FALSE(IsImageFileValid("missing.png"));
+}
+
+void LoadWithLog(const std::string& name) {
+    g_config.create_log = true;  // the fatal text reaches standard error
+    Surface s;
+    LoadSurfaceFromFile(s, name);
+}
+
+TEST_F(ImageFiles, DecodeFailuresAreFatal) {
+    const std::string greyAlpha = Put("ga.png", EncodeImage(FixtureFormat::Png, 2, 2, 2, PatternPixels(2, 2, 2)));
+    EXPECT_EXIT(LoadWithLog(greyAlpha), testing::ExitedWithCode(3),
+                "Invalid image - must be 8 bit, 24 bit or 24 bit \\+ alpha\\.");
+    const std::string png = EncodeImage(FixtureFormat::Png, 8, 8, 4, PatternPixels(8, 8, 4));
+    const std::string cut = Put("cut.png", png.substr(0, png.size() / 2));
+    EXPECT_EXIT(LoadWithLog(cut), testing::ExitedWithCode(3),
+                "Problems loading image\\.\nIf this is a progressive JPEG, then they're not supported\\.");
+    EXPECT_EXIT(LoadWithLog("nothing.png"), testing::ExitedWithCode(3), "file not found");
+}
+
+}  // namespace

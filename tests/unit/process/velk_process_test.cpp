@@ -1,0 +1,243 @@
+// The real executable, run as a user would run it.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fixtures/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A game that runs until it is told to stop; files a test wrote itself are kept.
+void WriteMinimalGame(const TempDir& dir) {
+    if (!std::filesystem::exists(dir / "game/config.cfg")) dir.Write("game/config.cfg", "");
+    if (!std::filesystem::exists(dir / "game/data/init.lua"))
+        dir.Write("game/data/init.lua",
+                  "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+}
+
+class VelkProcess {
+public:
+    VelkProcess(const TempDir& dir, std::vector<std::string> arguments, const std::string& videoDriver = "dummy",
+                bool withGame = true)
+        : dir_(dir), stderr_name_("stderr-" + std::to_string(++count_) + ".txt") {
+        const std::string stderrPath = (dir / stderr_name_).string();
+        arguments.insert(arguments.begin(), VELK_EXECUTABLE);
+        std::vector<char*> argv;
+        for (std::string& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> environment = {"SDL_VIDEODRIVER=" + videoDriver, "VELK_HEADLESS=1", "ALSOFT_DRIVERS=null",
+                                                "XDG_RUNTIME_DIR=" + (dir / "run").string(),
+                                                "HOME=" + dir.path().string()};
+        std::vector<char*> envp;
+        for (std::string& e : environment) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::filesystem::create_directories(dir / "run");
+        std::filesystem::create_directories(dir / "game");
+        if (withGame) WriteMinimalGame(dir);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, (dir / "game").c_str());
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        EXPECT_EQ(posix_spawn(&pid_, VELK_EXECUTABLE, &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~VelkProcess() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    VelkProcess(const VelkProcess&) = delete;
+    VelkProcess& operator=(const VelkProcess&) = delete;
+
+    // The wait status, or -1 when it is still running after the timeout.
+    int Wait(std::chrono::milliseconds timeout = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return status;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return -1;
+    }
+    void Signal(int signal) const { kill(pid_, signal); }
+    std::string Stderr() const { return dir_.Read(stderr_name_); }
+
+private:
+    static inline int count_ = 0;
+    const TempDir& dir_;
+    std::string stderr_name_;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+bool ExitedWith(int status, int code) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code; }
+
+// True once some process holds the game's single-instance lock.
+bool LockHeld(const TempDir& dir) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "run")) {
+        const int fd = open(entry.path().c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) continue;
+        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        if (held) return true;
+    }
+    return false;
+}
+
+bool WaitForLock(const TempDir& dir) {
+    for (int i = 0; i < 1000; ++i) {
+        if (LockHeld(dir)) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+TEST(VelkProcess, VersionPrintsTheVersionTextAndStartsNothing) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"version"}, {"config=x.cfg", "VERSION", "more"}}) {
+        TempDir dir;
+        VelkProcess velk(dir, arguments);
+        ASSERT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+        EXPECT_THAT(velk.Stderr(), ::testing::StartsWith("[Version info] Velk Engine Version: 3.X\nBuild date: "));
+        EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("\nRevision id: "));
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "run")) << "no single-instance lock: nothing started";
+    }
+}
+
+TEST(VelkProcess, TerminateSignalEndsThroughTheShutdownSequence) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        TempDir dir;
+        dir.Write("game/config.cfg", "create_log = true\nportable = true\nconfirm_exit = true\n");
+        dir.Write("game/data/init.lua",
+                  "function boot() end function init() end function update() end function render() end\n"
+                  "function exit() log('exit asked') end function destroy() log('destroyed') end");
+        VelkProcess velk(dir, {});
+        ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+        std::this_thread::sleep_for(100ms);
+        velk.Signal(signal);
+        const int status = velk.Wait();
+        EXPECT_TRUE(ExitedWith(status, 0)) << "signal " << signal << ", status " << status << "\n" << velk.Stderr();
+        const std::string log = dir.Read("game/user/log.txt");
+        EXPECT_THAT(log, ::testing::HasSubstr("destroyed")) << "the script's destroy ran in the shutdown";
+        EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("exit asked"))) << "the session end is not put to the script";
+    }
+}
+
+TEST(VelkProcess, MissingConfigurationFileIsFatal) {
+    TempDir dir;
+    VelkProcess velk(dir, {"CONFIG=missing.cfg"});
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status;
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT config.cpp, LINE "));
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(":\nCan't load config file (missing.cfg).\n"));
+}
+
+TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
+    TempDir dir;
+    VelkProcess velk(dir, {}, "no-such-video-driver");  // the window cannot be made
+    const int status = velk.Wait();
+    EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status << "\n" << velk.Stderr();
+}
+
+TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
+    TempDir dir;
+    dir.Write("game/config.cfg", "");
+    VelkProcess first(dir, {});
+    ASSERT_TRUE(WaitForLock(dir));
+    VelkProcess second(dir, {});
+    EXPECT_TRUE(ExitedWith(second.Wait(), 0)) << second.Stderr();
+    EXPECT_EQ(first.Wait(200ms), -1) << "the first copy is still running";
+    first.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(first.Wait(), 0));
+}
+
+TEST(VelkProcess, MissingConfigurationIsFatalAndNamesTheFile) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "Can't load config file (config.cfg)."},
+        {{"config=other.cfg"}, "Can't load config file (other.cfg)."},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.Write("game/data/config.cfg", "");  // data folders never supply it
+        VelkProcess velk(dir, c.arguments, "dummy", false);
+        EXPECT_TRUE(ExitedWith(velk.Wait(), 3)) << velk.Stderr();
+        EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(c.message));
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "run")) << "ends before the single-instance test";
+    }
+}
+
+TEST(VelkProcess, ConfigurationNamedOnTheCommandLineIsRead) {
+    TempDir dir;
+    dir.Write("game/other.cfg", "product_name \"Other Game\"");
+    VelkProcess velk(dir, {"config=other.cfg"});
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    bool named = false;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "run"))
+        named = named || entry.path().filename().string().find("Other_Game") != std::string::npos;
+    EXPECT_TRUE(named) << "the single-instance lock is named after product_name";
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+}
+
+// The mount lines of the log, in the order they were written.
+std::vector<std::string> MountLines(const std::string& log) {
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("Adding ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(VelkProcess, CustomDataSourcesAreTheOnlyDataMountedInKeyOrder) {
+    TempDir dir;
+    std::string sources;
+    for (int i = 0; i < 12; ++i) {
+        sources += " src" + std::to_string(i);
+        std::filesystem::create_directories(dir / ("game/src" + std::to_string(i)));
+    }
+    dir.Write("game/config.cfg", "portable true create_log true custom_data_sources [" + sources + " ]");
+    dir.Write("game/src5/init.lua", "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
+    dir.Write("game/data/init.lua", "error('the data folder must not be mounted')");
+    dir.Write("game/data.pak", "");
+    VelkProcess velk(dir, {}, "dummy", false);
+    ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
+    std::string log;
+    for (int i = 0; i < 500 && log.find("VelkInit done") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(10ms);
+        log = dir.Read("game/user/log.txt");
+    }
+    velk.Signal(SIGTERM);
+    EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();
+
+    // The writable container is mounted before the log starts, so the log begins at the language.
+    std::vector<testing::Matcher<std::string>> expected = {testing::EndsWith("path:lang/en")};
+    for (const char* source : {"0", "1", "10", "11", "2", "3", "4", "5", "6", "7", "8", "9"})
+        expected.push_back(testing::EndsWith(std::string("path:src") + source));
+    EXPECT_THAT(MountLines(log), testing::ElementsAreArray(expected)) << log;
+}
+
+}  // namespace
