@@ -43,7 +43,12 @@ FixedPlane ToFixed(const Triangle& t, const Plane& p, double bias) {
 // Unsigned, so absurd texture coordinates wrap instead of overflowing; the low 32 bits of
 // the shifted value are the same as with signed arithmetic.
 struct FastStepper {
-    uint64_t s, u, ds, du;
+    uint64_t s, u, ds, du;  // s and u already carry the rounding to 8 fractional bits
+
+    static FastStepper At(const Triangle& t, int x, int y) {
+        constexpr uint64_t kRound = 1u << 23;
+        return {t.fixedS.At(x, y) + kRound, t.fixedT.At(x, y) + kRound, t.fixedS.dx, t.fixedT.dx};
+    }
 
     // Texel coordinates minus one half with 8 fractional bits, then one pixel on.
     int NextS() { return Take(s, ds); }
@@ -53,7 +58,7 @@ private:
     static int Take(uint64_t& v, uint64_t step) {
         const uint64_t now = v;
         v += step;
-        return static_cast<int>(static_cast<uint32_t>((now + (1u << 23)) >> 24));
+        return static_cast<int>(static_cast<uint32_t>(now >> 24));
     }
 };
 
@@ -74,7 +79,7 @@ void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
     uint32_t* const row = TargetRow32(c.target, y);
     const uint32_t alpha = TargetAlpha(c.target);
     const __m128i colour = WidenTwice(t.flat);
-    FastStepper step{t.fixedS.At(xl, y), t.fixedT.At(xl, y), t.fixedS.dx, t.fixedT.dx};
+    FastStepper step = FastStepper::At(t, xl, y);
     int x = xl;
     for (; x < xr; x += 2) {
         const int sa = step.NextS(), va = step.NextU(), sb = step.NextS(), vb = step.NextU();
