@@ -221,9 +221,9 @@ TEST_F(AnimationTest, ZeroOrNegativeRatesNeverLeaveTheFrames) {
         animation.startAnimation("odd", true);
         for (int i = 0; i < 20; ++i) {
             animation.update(0.1f);
-            if (animation.currentFrame()) EXPECT_TRUE(animation.currentFrame()->sprite == "f1" ||
-                                                      animation.currentFrame()->sprite == "f2")
-                << spec;
+            if (const auto* frame = animation.currentFrame()) {
+                EXPECT_TRUE(frame->sprite == "f1" || frame->sprite == "f2") << spec;
+            }
         }
     }
 }
