@@ -247,7 +247,10 @@ const Sprite* FindSprite(const Texture* texture, std::string_view name) {
     return found == texture->spriteIndex.end() ? nullptr : &texture->sprites[found->second];
 }
 
-void CropNextSprite(int x, int y, int width, int height) { g_crop = {x, y, width, height, true}; }
+void CropNextSprite(int x, int y, int width, int height) {
+    // A crop never starts before the sprite: that would show its neighbours on the sheet.
+    g_crop = {std::max(x, 0), std::max(y, 0), width, height, true};
+}
 
 SpriteRect GetSprite(Texture* texture, const char* spriteName) {
     const Sprite& sprite = SpriteOrFail(texture, spriteName);

@@ -63,7 +63,8 @@ SpriteRect GetSprite(Texture* texture, const char* spriteName);
 // GetSprite without any crop: a pending crop stays pending. For callers that resolve a
 // sprite once and draw it many times. Fatal, as GetSprite, for a missing sprite.
 SpriteRect SpriteRectOf(const Texture* texture, const char* spriteName);
-// The rectangle (in sprite pixels before the texture's scale) the next GetSprite cuts out.
+// The rectangle (in sprite pixels before the texture's scale) the next GetSprite cuts out;
+// a negative start is taken as 0.
 void CropNextSprite(int x, int y, int width, int height);
 
 void LoadSpriteSheet(Texture* texture, const std::string& fileName);

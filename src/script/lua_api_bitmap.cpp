@@ -1,11 +1,8 @@
 #include "script/lua_api_bitmap.h"
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
-
 #include "core/config.h"
 #include "core/log.h"
+#include "core/saturate.h"
 #include "core/string_utils.h"
 #include "graphics/image_loader.h"
 #include "graphics/render_target.h"
@@ -47,11 +44,7 @@ float Number(lua_State* L, int index, double fallback = 0.0) {
     return static_cast<float>(ReadNumberArgument(L, index, fallback));
 }
 
-// Toward zero, and within what an int holds (NaN reads 0).
-int Truncated(lua_State* L, int index) {
-    const double value = std::trunc(ReadNumberArgument(L, index, 0.0));
-    return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, double{INT_MIN}, double{INT_MAX}));
-}
+int Truncated(lua_State* L, int index) { return TruncateToInt(ReadNumberArgument(L, index, 0.0)); }
 
 // The vertex table on the stack top: x, y, z, u, v and a colour from r, g, b, alpha.
 RenderVertex ReadVertex(lua_State* L) {
@@ -178,7 +171,7 @@ int Api_gfx_sprite_params(lua_State* L) {
 }
 
 int Api_gfx_crop_sprite(lua_State* L) {
-    int x = 0, y = 0, width = 0, height = 0;
+    int x = -1, y = 0, width = 0, height = 0;
     if (lua_isnumber(L, 1)) {
         if (lua_isboolean(L, 5)) return LuaErrorf(L, "Permanent crop is no longer supported!");
         x = Truncated(L, 1);
@@ -186,7 +179,6 @@ int Api_gfx_crop_sprite(lua_State* L) {
         width = Truncated(L, 3);
         height = Truncated(L, 4);
     }
-    // A crop never starts before the sprite: it would show the neighbouring pixels.
-    CropNextSprite(x < 0 ? 0 : x, y < 0 ? 0 : y, width, height);
+    CropNextSprite(x, y, width, height);
     return 0;
 }

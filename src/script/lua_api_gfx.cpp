@@ -24,16 +24,6 @@ constexpr int kNumberedBlendFactors = 10;
 
 float g_fontScale = 1.0f;
 
-// "add..." (any case, any ending), "none", "sum", "max"; alpha blending otherwise.
-int BlendModeFromWord(const char* word) {
-    if (!word) return kBlendAlpha;
-    if (strncasecmp(word, "add", 3) == 0) return kBlendAdd;
-    if (strcasecmp(word, "none") == 0) return kBlendNone;
-    if (strcasecmp(word, "sum") == 0) return kBlendSum;
-    if (strcasecmp(word, "max") == 0) return kBlendMax;
-    return kBlendAlpha;
-}
-
 // A number n names the factor n + 1 (0 is ZERO); outside 0..9 the factor stays as it is.
 int BlendFactorArgument(lua_State* L, int index) {
     if (!lua_isnumber(L, index)) return ParseBlendFactor(ReadStringArgument(L, index));
@@ -118,7 +108,7 @@ int Api_gfx_color(lua_State* L) {
 }
 
 int Api_gfx_blending(lua_State* L) {
-    SetBlendMode(BlendModeFromWord(ReadStringArgument(L, 1)));
+    SetBlendMode(ParseBlendModeWord(ReadStringArgument(L, 1), kBlendAlpha));
     if (lua_gettop(L) <= 1) return 0;
     const bool red = IsTrue(L, 2), green = IsTrue(L, 3), blue = IsTrue(L, 4), alpha = IsTrue(L, 5);
     if (red || green || blue || alpha) SetColorMask(red, green, blue, alpha);

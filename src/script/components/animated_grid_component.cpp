@@ -1,11 +1,10 @@
 #include "script/components/animated_grid_component.h"
 
-#include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "core/log.h"
+#include "core/saturate.h"
 #include "core/string_utils.h"
 #include "script/lua_base.h"
 
@@ -14,11 +13,8 @@ namespace {
 constexpr float kPi = 3.14159265f;
 constexpr float kDegreesToRadians = 0.017453292f;
 
-// A count field truncated toward zero and limited to what an int holds; NaN reads 0.
 int CountField(lua_State* L, const char* key, int fallback) {
-    if (!LuaTableIsNumber(L, key)) return fallback;
-    const double value = std::trunc(LuaTableGetNumber(L, key));
-    return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, double{INT_MIN}, double{INT_MAX}));
+    return LuaTableIsNumber(L, key) ? TruncateToInt(LuaTableGetNumber(L, key)) : fallback;
 }
 
 }  // namespace
@@ -130,17 +126,23 @@ void AnimatedGridComponent::render() {
     const uint32_t colour = PackARGB(color[0], color[1], color[2], effectiveAlpha());
     const float angle = t.angle * kDegreesToRadians;
     const float c = std::cos(angle), s = std::sin(angle);
+    // The grid's 0..1 coordinates land on the sprite's rectangle of the texture.
+    const SpriteRect& sprite = drawnSprite();
+    const float du = sprite.u1 - sprite.u0, dv = sprite.v1 - sprite.v0;
     for (std::size_t k = 0; k < currentVertices.size(); ++k) {
-        const float x = t.scale_x * currentVertices[k].x, y = t.scale_y * currentVertices[k].y;
+        const RenderVertex& in = currentVertices[k];
+        const float x = t.scale_x * in.x, y = t.scale_y * in.y;
         RenderVertex& out = renderVertices[k];
         out.x = x * c - y * s + t.x;
         out.y = x * s + y * c + t.y;
         out.color = colour;
+        out.u = sprite.u0 + in.u * du;
+        out.v = sprite.v0 + in.v * dv;
     }
     LetterboxVertices(renderVertices.data(), static_cast<int>(renderVertices.size()));
     FlushBatch(kAllBatchSlots);
     beginRender();
     DrawTriangles(renderVertices.data(), static_cast<int>(renderVertices.size()), indices.data(),
-                  static_cast<int>(indices.size()), texture, kAddressWrap, spriteName.c_str());
+                  static_cast<int>(indices.size()), texture, kAddressWrap, nullptr);
     endRender();
 }

@@ -1,20 +1,12 @@
 #include "script/components/bitmap_component.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "core/frame_timer.h"
+#include "core/saturate.h"
 #include "core/log.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/surface.h"
 #include "script/lua_base.h"
-
-namespace {
-
-int CropInteger(float value) { return std::isfinite(value) ? static_cast<int>(value) : 0; }
-
-}  // namespace
 
 void DrawComponentSprite(Texture* texture, const SpriteRect& s, const Transform& at, float alpha, const float* rgb) {
     DrawTexturedQuad(at.x, at.y, 0, s.width, s.height, s.u0, s.v0, s.u1, s.v1, texture, at.angle, alpha, at.scale_x,
@@ -98,8 +90,7 @@ void BitmapComponent::render() {
     const Transform t = effectiveTransform();
     const float alpha = effectiveAlpha();
     if (cropOn) {
-        CropNextSprite(CropInteger(crop[0]), std::max(CropInteger(crop[1]), 0), CropInteger(crop[2]),
-                       CropInteger(crop[3]));
+        CropNextSprite(TruncateToInt(crop[0]), TruncateToInt(crop[1]), TruncateToInt(crop[2]), TruncateToInt(crop[3]));
         DrawSprite(texture, spriteName.c_str(), t.x, t.y, 0, t.angle, alpha, t.scale_x, t.scale_y, color, 0, 0, 0, 0);
     } else {
         DrawComponentSprite(texture, drawnSprite(), t, alpha, color);

@@ -110,12 +110,16 @@ TEST_F(ComponentTest, CropCutsTheDrawnSpriteOnly) {
     WriteHeroSheet();
     MakeScene();
     ASSERT_EQ(Run("b = BitmapComponent() b:setup{bitmap = 'hero.png', sprite = 'f1'} obj:attach_component(b) "
-                  "b:set_crop(0, -3, 4, 0)"),
+                  "b:set_crop(-2, -3, 4, 0)"),
               "");
     DrawInto("target", "scene:render()");
     EXPECT_EQ(Pixel("target", 12, 12), kRed);
     EXPECT_EQ(Pixel("target", 15, 19), kRed);
     EXPECT_EQ(Pixel("target", 16, 12), kClear) << "right half cropped away";
+    ASSERT_EQ(Run("b:set_crop(-2, 0, 0, 0)"), "");
+    DrawInto("target", "scene:render()");
+    EXPECT_EQ(Pixel("target", 19, 12), kRed);
+    EXPECT_EQ(Pixel("target", 20, 12), kClear) << "a crop starting before the sprite adds nothing";
     ASSERT_EQ(Run("b:disable_crop()"), "");
     DrawInto("target", "scene:render()");
     EXPECT_EQ(Pixel("target", 18, 12), kRed);
@@ -217,9 +221,9 @@ TEST_F(AnimationTest, ZeroOrNegativeRatesNeverLeaveTheFrames) {
         animation.startAnimation("odd", true);
         for (int i = 0; i < 20; ++i) {
             animation.update(0.1f);
-            if (animation.currentFrame()) EXPECT_TRUE(animation.currentFrame()->sprite == "f1" ||
-                                                      animation.currentFrame()->sprite == "f2")
-                << spec;
+            if (const auto* frame = animation.currentFrame()) {
+                EXPECT_TRUE(frame->sprite == "f1" || frame->sprite == "f2") << spec;
+            }
         }
     }
 }
@@ -327,6 +331,19 @@ TEST_F(GridTest, WaterRipplesAllButTheTopRow) {
     const float d = 1 + 2;  // row 1, column 2
     EXPECT_NEAR(g->currentVertices[5].x, g->baseVertices[5].x + 4 * std::cos(2 * d + 1.0f) / 6, 1e-5);
     EXPECT_NEAR(g->currentVertices[5].y, g->baseVertices[5].y + 4 * std::sin(d + 1.0f) / 5, 1e-5);
+}
+
+TEST_F(GridTest, SpansOnlyItsSpriteOfASheet) {
+    WriteHeroSheet();
+    MakeScene();
+    ASSERT_EQ(Run("g = AnimatedGridComponent() g:setup{bitmap = 'hero.png', sprite = 'f3', rows = 1, columns = 2} "
+                  "obj:attach_component(g) gfx_crop_sprite(0, 0, 1, 1)"),
+              "");
+    DrawInto("target", "scene:render()");
+    for (const int x : {12, 16, 19}) EXPECT_EQ(Pixel("target", x, 15), kBlue) << x;
+    EXPECT_EQ(Pixel("target", 20, 15), kClear);
+    EXPECT_EQ(Eval("gfx_sprite_params(gfx_load_bitmap('hero.png'), 'f1')"), "1 1 4 4")
+        << "the script's crop is left for its own lookup";
 }
 
 TEST_F(GridTest, DrawsTheSpriteAndGoesThroughTheLetterbox) {
