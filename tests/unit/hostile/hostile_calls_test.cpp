@@ -65,6 +65,9 @@ bool WriteAll(int fd, int value) { return write(fd, &value, sizeof value) == sta
 class HostileCalls : public testing::Test {
 protected:
     void SetUp() override {
+        // A forked child has no thread but the one that forked: the rasteriser must not
+        // count on workers.
+        setenv("VELK_RASTER_THREADS", "1", 1);
         StartEngineFrameTest();
         g_config.create_log = true;
         for (int worker = 0; worker < kWorkers; ++worker)
