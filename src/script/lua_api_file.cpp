@@ -37,18 +37,36 @@ bool PushFile(lua_State* L, const char* name) {
     return true;
 }
 
-void PushSearchResult(lua_State* L, const char* pattern, bool files, bool directories, bool fullNames) {
-    const std::string normalized = NormalizePath(pattern);
-    const std::string prefix = GetDirectory(normalized) + "/";
+struct SearchResult {
+    std::string prefix;  // for full names: the pattern's folder and "/"
     FileInfoMap found;
-    SearchFiles(normalized, found, files, directories);
-    lua_createtable(L, 0, static_cast<int>(found.size()));
-    for (const auto& [name, info] : found) {
-        const std::string key = fullNames ? prefix + name : name;
-        lua_pushlstring(L, key.data(), key.size());
+};
+
+// Fills the table that is argument 1 from the result in argument 2. It runs protected:
+// it can fail for want of memory while the result's strings are alive.
+int FillSearchTable(lua_State* L) {
+    const auto* result = static_cast<const SearchResult*>(lua_touserdata(L, 2));
+    for (const auto& [name, info] : result->found) {
+        lua_pushlstring(L, result->prefix.data(), result->prefix.size());
+        lua_pushlstring(L, name.data(), name.size());
+        lua_concat(L, 2);
         lua_pushnumber(L, info.size);
-        lua_rawset(L, -3);
+        lua_rawset(L, 1);
     }
+    return 0;
+}
+
+// Pushes the table of matches; the status of filling it, with its error on the top.
+int PushSearchResult(lua_State* L, const char* pattern, bool files, bool directories, bool fullNames) {
+    lua_newtable(L);
+    lua_pushcfunction(L, FillSearchTable);
+    lua_pushvalue(L, -2);
+    SearchResult result;
+    const std::string normalized = NormalizePath(pattern);
+    if (fullNames) result.prefix = GetDirectory(normalized) + "/";
+    SearchFiles(normalized, result.found, files, directories);
+    lua_pushlightuserdata(L, &result);
+    return lua_pcall(L, 2, 0, 0);
 }
 
 // Names that would leave the writable folder are refused with a warning, never written.
@@ -162,9 +180,9 @@ int Api_file_exists(lua_State* L) {
 
 int Api_file_search(lua_State* L) {
     const char* pattern = ReadStringArgument(L, 1);
-    PushSearchResult(L, pattern ? pattern : "", ReadBooleanArgument(L, 2, true), ReadBooleanArgument(L, 3, true),
-                     ReadBooleanArgument(L, 4, false));
-    return 1;
+    const int status = PushSearchResult(L, pattern ? pattern : "", ReadBooleanArgument(L, 2, true),
+                                        ReadBooleanArgument(L, 3, true), ReadBooleanArgument(L, 4, false));
+    return status == 0 ? 1 : lua_error(L);
 }
 
 int Api_file_create_directory(lua_State* L) {
