@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fixtures/failing_allocator.h"
 #include "object_fixture.h"
 
 namespace {
@@ -80,6 +81,27 @@ TEST_F(ObjectModelDeathTest, BoxesCollectedAtCloseAreCleared) {
     EXPECT_EXIT(LuaCloseState(), testing::ExitedWithCode(kExitFatal),
                 "Trying to call method 'set_x' from a deleted C\\+\\+ object of GameClass type");
     Native<TestLeaf>("child")->onDestroy.bound = false;
+}
+
+// The table and the box come before the object: wherever memory runs out, every object
+// made has an owner that deletes it.
+TEST_F(ObjectModelTest, ConstructorThatRunsOutOfMemoryLeavesNoObjectBehind) {
+    int failures = 0;
+    for (int granted = 0; granted < 120; ++granted) {
+        lua_getglobal(L, "TestLeaf");
+        int status = 0;
+        {
+            const FailingAllocations failing(L, granted);
+            status = lua_pcall(L, 0, 1, 0);
+        }
+        failures += status != 0;
+        lua_pop(L, 1);
+    }
+    EXPECT_GT(failures, 0);
+    EXPECT_LT(failures, 120);
+    CollectAndDelete();
+    EXPECT_GT(TestLeaf::created, 0);
+    EXPECT_EQ(TestLeaf::destroyed, TestLeaf::created);
 }
 
 TEST_F(ObjectModelTest, ClosingTheStateDeletesEveryObjectItOwns) {
