@@ -213,28 +213,10 @@ TEST_F(FileApi, StringsGoThroughTheTablesOwnSetFieldEvenWhenItFails) {
 // Under the leak checker: wherever memory runs out, the search's names are freed.
 TEST_F(FileApi, SearchThatRunsOutOfMemoryIsAScriptError) {
     for (int i = 0; i < 12; ++i) data.Write("many/a_name_longer_than_a_short_string_" + std::to_string(i), "x");
-    int failures = 0;
-    for (int granted = 0; granted < 80; ++granted) {
-        SCOPED_TRACE(granted);
-        lua_gc(L, LUA_GCCOLLECT, 0);  // the names of the last try are not there to be reused
-        lua_getglobal(L, "file_search");
-        lua_pushstring(L, "many/*");
-        lua_pushboolean(L, true);
-        lua_pushboolean(L, true);
-        lua_pushboolean(L, true);
-        int status = 0;
-        {
-            const FailingAllocations failing(L, granted);
-            status = lua_pcall(L, 4, 1, 0);
-        }
-        if (status != 0) {
-            EXPECT_STREQ(lua_tostring(L, -1), "not enough memory");
-            ++failures;
-        }
-        lua_pop(L, 1);
-    }
-    EXPECT_GT(failures, 12) << "memory ran out inside the filling too";
-    EXPECT_LT(failures, 80) << "with enough memory the search succeeds";
+    const MemoryRuns runs = RunWithScarceMemory(L, "file_search('many/*', true, true, true)", 80);
+    EXPECT_GT(runs.outOfMemory, 12) << "memory ran out inside the filling too";
+    EXPECT_LT(runs.outOfMemory, 80) << "with enough memory the search succeeds";
+    EXPECT_EQ(runs.otherErrors, 0);
     EXPECT_EQ(lua_gettop(L), 0);
 }
 

@@ -27,23 +27,10 @@ TEST_F(ContainersTest, SortIsStableByDepth) {
 TEST_F(ContainersTest, PatternListThatRunsOutOfMemoryIsAScriptError) {
     Run("o = GameObject()\n"
         "for i = 1, 8 do local c = BoxShapeComponent() o:attach_component(c) c:setup({id = 'a_long_prefix_' .. i}) end");
-    int failures = 0;
-    for (int granted = 0; granted < 40; ++granted) {
-        lua_gc(L, LUA_GCCOLLECT, 0);
-        lua_getglobal(L, "o");
-        lua_getfield(L, -1, "components");
-        lua_insert(L, -2);
-        lua_pushstring(L, "a_long_prefix_beyond_a_short_string*");
-        int status = 0;
-        {
-            const FailingAllocations failing(L, granted);
-            status = lua_pcall(L, 2, 1, 0);
-        }
-        failures += status != 0;
-        lua_pop(L, 1);
-    }
-    EXPECT_GT(failures, 0);
-    EXPECT_LT(failures, 40);
+    const MemoryRuns runs = RunWithScarceMemory(L, "o:components('a_long_prefix_beyond_a_short_string*')", 40);
+    EXPECT_GT(runs.outOfMemory, 0);
+    EXPECT_LT(runs.outOfMemory, 40);
+    EXPECT_EQ(runs.otherErrors, 0);
 }
 
 TEST_F(ContainersTest, PatternsSelectByIdPrefix) {

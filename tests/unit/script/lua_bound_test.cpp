@@ -86,19 +86,10 @@ TEST_F(ObjectModelDeathTest, BoxesCollectedAtCloseAreCleared) {
 // The table and the box come before the object: wherever memory runs out, every object
 // made has an owner that deletes it.
 TEST_F(ObjectModelTest, ConstructorThatRunsOutOfMemoryLeavesNoObjectBehind) {
-    int failures = 0;
-    for (int granted = 0; granted < 120; ++granted) {
-        lua_getglobal(L, "TestLeaf");
-        int status = 0;
-        {
-            const FailingAllocations failing(L, granted);
-            status = lua_pcall(L, 0, 1, 0);
-        }
-        failures += status != 0;
-        lua_pop(L, 1);
-    }
-    EXPECT_GT(failures, 0);
-    EXPECT_LT(failures, 120);
+    const MemoryRuns runs = RunWithScarceMemory(L, "TestLeaf()", 120);
+    EXPECT_GT(runs.outOfMemory, 0);
+    EXPECT_LT(runs.outOfMemory, 120);
+    EXPECT_EQ(runs.otherErrors, 0);
     CollectAndDelete();
     EXPECT_GT(TestLeaf::created, 0);
     EXPECT_EQ(TestLeaf::destroyed, TestLeaf::created);
