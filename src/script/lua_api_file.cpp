@@ -29,12 +29,33 @@ int PushBoolean(lua_State* L, bool value) {
     return 1;
 }
 
-bool PushFile(lua_State* L, const char* name) {
+struct Bytes {
+    const char* data;
+    std::size_t size;
+};
+
+int PushBytes(lua_State* L) {
+    const auto* bytes = static_cast<const Bytes*>(lua_touserdata(L, 1));
+    lua_pushlstring(L, bytes->data, bytes->size);
+    return 1;
+}
+
+constexpr int kFileMissing = -1;
+
+// The file's bytes as a string on the stack top: 0; kFileMissing; or the status of a
+// failure to make the string, with its error on the top. The string is made in a
+// protected call: running out of memory there must not jump past the file's buffer.
+int PushFile(lua_State* L, const char* name) {
+    lua_pushcfunction(L, PushBytes);
     int32_t size = 0;
     const FileData data = LoadFile(name, &size, false);
-    if (!data) return false;
-    lua_pushlstring(L, data.get(), static_cast<std::size_t>(size));
-    return true;
+    if (!data) {
+        lua_pop(L, 1);
+        return kFileMissing;
+    }
+    Bytes bytes{data.get(), static_cast<std::size_t>(size)};
+    lua_pushlightuserdata(L, &bytes);
+    return lua_pcall(L, 1, 1, 0);
 }
 
 struct SearchResult {
@@ -140,8 +161,9 @@ int Api_file_load_strings(lua_State* L) {
 int Api_file_load(lua_State* L) {
     const char* name = ReadStringArgument(L, 1);
     if (IsEmpty(name)) return LuaErrorf(L, "Can't open - file name is empty!");
-    if (!PushFile(L, name)) return LuaErrorf(L, "Can't find file %s!", name);
-    return 1;
+    const int status = PushFile(L, name);
+    if (status == kFileMissing) return LuaErrorf(L, "Can't find file %s!", name);
+    return status == 0 ? 1 : lua_error(L);
 }
 
 int Api_file_save(lua_State* L) {

@@ -220,6 +220,14 @@ TEST_F(FileApi, SearchThatRunsOutOfMemoryIsAScriptError) {
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
+TEST_F(FileApi, LoadThatRunsOutOfMemoryIsAScriptError) {
+    data.Write("big.bin", std::string(100000, 'b'));
+    const MemoryRuns runs = RunWithScarceMemory(L, "file_load('big.bin')", 4);
+    EXPECT_GT(runs.outOfMemory, 0) << "under the leak checker: the file's buffer is freed";
+    EXPECT_EQ(runs.otherErrors, 0);
+    EXPECT_EQ(Eval("#file_load('big.bin')"), "100000");
+}
+
 TEST_F(FileApi, LoadLuaRunsTheFileAndReportsSuccess) {
     data.Write("scripts/more.lua", "loaded_value = 42");
     EXPECT_EQ(Eval("file_load_lua('scripts/more.lua')"), "true");
