@@ -171,6 +171,28 @@ function hostile_describe(t, i)
   return targets[t].name .. " " .. shape[1] .. ", p = " .. (p == 0 and "no argument" or patterns[p][1])
 end
 
+-- Calls made while memory runs out: sound arguments, and the allocations granted to the
+-- call counting up from 0.
+hostile_scarce_tries = 24
+local scarce_arguments = {{n = 0}, {n = 5, "b.png", 1, 2, 3, true}, {n = 4, bitmap, "b.png", 1, 2}}
+hostile_scarce_count = hostile_scarce_tries * #scarce_arguments
+
+function hostile_scarce_describe(t, s)
+  local v = math.floor((s - 1) / hostile_scarce_tries)
+  return targets[t].name .. " with sound arguments " .. v + 1 .. ", memory running out after " ..
+         (s - 1) % hostile_scarce_tries .. " allocations"
+end
+
+-- Pushes the function and its arguments of scarce call s; the argument count (the object
+-- included).
+function hostile_scarce_push(t, s)
+  local target = targets[t]
+  local args = scarce_arguments[math.floor((s - 1) / hostile_scarce_tries) + 1]
+  collectgarbage()
+  if target.self then return target.fn, target.self, unpack(args, 1, args.n) end
+  return target.fn, unpack(args, 1, args.n)
+end
+
 -- In place of the object every table without a box takes the same path: the empty table
 -- and the deleted object's stand for them all.
 local function object_like(pattern)

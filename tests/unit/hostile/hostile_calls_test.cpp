@@ -24,6 +24,7 @@
 #include "core/crash.h"
 #include "core/storage.h"
 #include "fixtures/engine_frame.h"
+#include "fixtures/failing_allocator.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "hostile_calls.lua.h"
@@ -97,6 +98,20 @@ protected:
         EndEngineFrameTest();
     }
 
+    int GlobalInt(const char* name) {
+        lua_getglobal(L, name);
+        const int value = static_cast<int>(lua_tointeger(L, -1));
+        lua_pop(L, 1);
+        return value;
+    }
+    // The hostile calls of the target, then those made while memory runs out.
+    int CallCount(int target) { return CallInt("hostile_call_count", {target}) + GlobalInt("hostile_scarce_count"); }
+    std::string Describe(int target, int call) {
+        const int hostileCalls = CallInt("hostile_call_count", {target});
+        if (call <= hostileCalls) return CallText("hostile_describe", {target, call});
+        return CallText("hostile_scarce_describe", {target, call - hostileCalls});
+    }
+
     int CallInt(const char* function, std::initializer_list<int> arguments) {
         lua_getglobal(L, function);
         for (const int argument : arguments) lua_pushinteger(L, argument);
@@ -121,12 +136,17 @@ protected:
         const int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (output >= 0) dup2(output, STDERR_FILENO);
         alarm(kChildHangSeconds);
+        const int hostileCalls = CallInt("hostile_call_count", {target});
         for (int call = first; call <= last; ++call) {
             WriteAll(pipeOut, call);
-            lua_getglobal(L, "hostile_call");
-            lua_pushinteger(L, target);
-            lua_pushinteger(L, call);
-            lua_call(L, 2, 0);
+            if (call <= hostileCalls) {
+                lua_getglobal(L, "hostile_call");
+                lua_pushinteger(L, target);
+                lua_pushinteger(L, call);
+                lua_call(L, 2, 0);
+            } else {
+                CallWithScarceMemory(target, call - hostileCalls);
+            }
             lua_settop(L, 0);
         }
         lua_pushnil(L);
@@ -139,6 +159,19 @@ protected:
 #endif
         WriteAll(pipeOut, kEndMarker);
         _exit(0);
+    }
+
+    // Scarce call s of the target: its function and arguments are pushed with memory to
+    // spare, then it runs with a few allocations granted.
+    void CallWithScarceMemory(int target, int scarce) {
+        lua_getglobal(L, "hostile_scarce_push");
+        lua_pushinteger(L, target);
+        lua_pushinteger(L, scarce);
+        lua_call(L, 2, LUA_MULTRET);
+        const int arguments = lua_gettop(L) - 1;
+        const int granted = (scarce - 1) % GlobalInt("hostile_scarce_tries");
+        const FailingAllocations failing(L, granted);
+        lua_pcall(L, arguments, 0, 0);
     }
 
     // The last call announced and how the child ended.
@@ -219,7 +252,7 @@ protected:
                 break;
             }
         }
-        if (first == last) return CallText("hostile_describe", {target, first});
+        if (first == last) return Describe(target, first);
         return CallText("hostile_target_name", {target}) + ", calls " + std::to_string(first) + " to " +
                std::to_string(last) + " together";
     }
@@ -231,7 +264,7 @@ protected:
     };
 
     void SweepTarget(int target, Results& results, const std::string& outputPath) {
-        const int count = CallInt("hostile_call_count", {target});
+        const int count = CallCount(target);
         int first = 1;
         while (first <= count + 1) {
             const ChildEnd end = RunRange(target, first, count, outputPath);
@@ -246,7 +279,7 @@ protected:
             } else {
                 const std::string call =
                     culprit > count ? CallText("hostile_target_name", {target}) + " at the close of the state"
-                                    : CallText("hostile_describe", {target, culprit});
+                                    : Describe(target, culprit);
                 results.faults.push_back({call, HowItEnded(end), ReadOutput(outputPath)});
             }
             first = culprit + 1;
