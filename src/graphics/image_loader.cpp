@@ -58,6 +58,51 @@ bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
     return w > 0 && h > 0 && static_cast<long long>(w) * h <= kMaxPixels;
 }
 
+// A byte of the buffer, zero past its end (as the decoder reads it).
+uint8_t ByteAt(const uint8_t* buffer, std::size_t size, std::size_t at) { return at < size ? buffer[at] : 0; }
+
+// A JPEG start marker: 0xFF (any number of times), then 0xD8.
+bool StartsAsJpeg(const uint8_t* buffer, std::size_t size) {
+    std::size_t at = 0;
+    while (at < size && buffer[at] == 0xFF) ++at;
+    return at > 0 && at < size && buffer[at] == 0xD8;
+}
+
+// The tables of one huffman-table segment, walked as the decoder walks them: each lists
+// at most 256 symbols.
+bool HuffmanSegmentFits(const uint8_t* buffer, std::size_t size, std::size_t at) {
+    long remaining = (ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1)) - 2;
+    at += 2;
+    while (remaining > 0) {
+        const uint8_t table = ByteAt(buffer, size, at++);
+        if (table >> 4 > 1 || (table & 15) > 3) return true;  // refused by the decoder itself
+        long symbols = 0;
+        for (int i = 0; i < 16; ++i) symbols += ByteAt(buffer, size, at++);
+        if (symbols > 256) return false;
+        at += static_cast<std::size_t>(symbols);
+        remaining -= 17 + symbols;
+    }
+    return true;
+}
+
+// The decoder writes past its tables for a huffman table of more than 256 symbols, so
+// every such segment (marker 0xC4) is checked first. Markers are found as the decoder
+// finds them: 0xFF, fill bytes 0xFF, then a code; 0x00 after 0xFF is entropy-coded data.
+bool HuffmanTablesFit(const uint8_t* buffer, std::size_t size) {
+    std::size_t at = 0;
+    while (at < size) {
+        if (buffer[at++] != 0xFF) continue;
+        while (at < size && buffer[at] == 0xFF) ++at;
+        if (at >= size) break;
+        const uint8_t code = buffer[at++];
+        if (code == 0xD9) break;
+        if (code == 0x00 || code == 0x01 || code == 0xD8 || (code >= 0xD0 && code <= 0xD7)) continue;  // no length
+        if (code == 0xC4 && !HuffmanSegmentFits(buffer, size, at)) return false;
+        at += std::max<std::size_t>(2, ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1));
+    }
+    return true;
+}
+
 // The engine's RGBA pixels from 1, 3 or 4 decoded channels; grey also becomes the alpha.
 void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
     const std::size_t count = static_cast<std::size_t>(output.width) * static_cast<std::size_t>(output.height);
@@ -74,7 +119,9 @@ void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
 }
 
 int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
-    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX) || !PlausibleSize(buffer, size)) return 0;
+    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
+    if (StartsAsJpeg(buffer, size) && !HuffmanTablesFit(buffer, size)) return 0;
+    if (!PlausibleSize(buffer, size)) return 0;
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     stbi_uc* decoded = stbi_load_from_callbacks(&kCallbacks, &reader, &w, &h, &channels, 0);

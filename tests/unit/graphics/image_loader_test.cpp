@@ -151,6 +151,25 @@ TEST(ImageLoader, CorruptedHeadersStayInBounds) {
     }
 }
 
+// An extra huffman table (AC table 3, unused by the image) listing 300 symbols: the
+// decoder would write its symbols past the table, yet still decode the image.
+TEST(ImageLoader, JpegHuffmanTablesOfMoreThan256SymbolsAreRefused) {
+    const std::string jpg = EncodeImage(FixtureFormat::Jpg, 16, 16, 3, PatternPixels(16, 16, 3));
+    ASSERT_EQ(Decode(jpg).channels, 3);
+    for (const int symbols : {256, 257, 300}) {
+        SCOPED_TRACE(symbols);
+        const int length = 2 + 17 + symbols;
+        std::string table = {'\xFF', '\xC4', static_cast<char>(length >> 8), static_cast<char>(length & 255), '\x13'};
+        table += std::string(14, '\0');
+        table += static_cast<char>(symbols - 255);  // codes of 15 bits
+        table += '\xFF';                            // codes of 16 bits
+        for (int i = 0; i < symbols; ++i) table += static_cast<char>(i);
+        // After the start marker, and once more with fill bytes before the table's marker.
+        EXPECT_EQ(Decode(jpg.substr(0, 2) + table + jpg.substr(2)).channels, symbols <= 256 ? 3 : 0);
+        EXPECT_EQ(Decode(jpg.substr(0, 2) + "\xFF\xFF" + table + jpg.substr(2)).channels, symbols <= 256 ? 3 : 0);
+    }
+}
+
 TEST(ImageLoader, HugeClaimedSizesAreRefused) {
     std::string bmp = EncodeImage(FixtureFormat::Bmp, 2, 2, 3, PatternPixels(2, 2, 3));
     const int32_t side = 60000;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -165,6 +170,63 @@ TEST(ZipContainer, DamagedDataFailTheChecksum) {
             zip.LoadFile("file.txt", nullptr);
         },
         testing::ExitedWithCode(kExitFatal), "Storage:Zip: Can't read from file file.txt");
+}
+
+void PutWord(std::string& bytes, std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+// Lets this process map only a little more than it has: an allocation of what a damaged
+// directory claims then fails instead of passing unnoticed.
+void LimitAddressSpace() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (256u << 20);
+    const rlimit cap{limit, limit};
+    setrlimit(RLIMIT_AS, &cap);
+}
+
+struct LyingSizes {
+    const char* what;
+    bool deflate;
+    bool claimCompressed;
+};
+
+// The sizes in the directory are claims: a small archive whose entry says it holds nearly
+// 2 GiB is refused as unreadable, without allocating that much first.
+TEST(ZipContainer, ClaimedSizesBeyondTheDataAreUnreadable) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer maps far more than an address-space limit allows";
+#endif
+    const LyingSizes cases[] = {{"stored, both sizes", false, true},
+                                {"stored, uncompressed size", false, false},
+                                {"deflated, uncompressed size", true, false}};
+    const uint32_t claim = 0x7FFFFF00u;
+    for (const LyingSizes& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TempDir dir;
+        WriteZip((dir / "real.zip").string(), {{"file.txt", Pattern(300)}}, c.deflate);
+        std::string bytes = dir.Read("real.zip");
+        const std::size_t central = bytes.find("PK\x01\x02");
+        ASSERT_NE(central, std::string::npos);
+        PutWord(bytes, 22, claim);
+        PutWord(bytes, central + 24, claim);
+        if (c.claimCompressed) {
+            PutWord(bytes, 18, claim);
+            PutWord(bytes, central + 20, claim);
+        }
+        dir.Write("lying.zip", bytes);
+        ZipContainer zip;
+        ASSERT_TRUE(zip.Init((dir / "lying.zip").string(), kArchivePassword, ""));
+        EXPECT_EXIT(
+            {
+                g_config.create_log = true;
+                LimitAddressSpace();
+                zip.LoadFile("file.txt", nullptr);
+            },
+            testing::ExitedWithCode(kExitFatal), "Storage:Zip: Can't read from file file.txt");
+    }
 }
 
 }  // namespace
