@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "core/log.h"
 #include "graphics/dds_decoder.h"
@@ -14,6 +15,12 @@ namespace {
 
 // Larger claims are garbage headers, refused before the decoder allocates for them.
 constexpr long long kMaxPixels = 1LL << 26;
+// The decoder fills a short file's missing bytes with zeros and decodes on, so a header
+// that claims more pixels than the file can hold is refused before decoding. Outside the
+// zlib and LZW formats no file packs more pixels than this into a byte: run-length packets
+// cover at most 128 pixels in two bytes, and a JPEG spends at least one bit on each block
+// of 8 x 8 pixels.
+constexpr long long kMaxPixelsPerByte = 512;
 
 // Feeds stb from memory and notes whether it ever asked for bytes past the end: stb
 // reads zeros there, so a truncated file would otherwise decode "successfully".
@@ -51,11 +58,23 @@ struct MemoryReader {
 
 constexpr stbi_io_callbacks kCallbacks{&MemoryReader::Read, &MemoryReader::Skip, &MemoryReader::AtEnd};
 
+bool StartsWith(const uint8_t* buffer, std::size_t size, std::string_view magic) {
+    return size >= magic.size() && std::memcmp(buffer, magic.data(), magic.size()) == 0;
+}
+
+// PNG, GIF and Softimage PIC files may hold far more pixels than bytes.
+bool MayPackManyPixelsPerByte(const uint8_t* buffer, std::size_t size) {
+    return StartsWith(buffer, size, "\x89PNG") || StartsWith(buffer, size, "GIF8") ||
+           StartsWith(buffer, size, "\x53\x80\xF6\x34");
+}
+
 bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_callbacks(&kCallbacks, &reader, &w, &h, &channels)) return false;
-    return w > 0 && h > 0 && static_cast<long long>(w) * h <= kMaxPixels;
+    const long long pixels = static_cast<long long>(w) * h;
+    if (w <= 0 || h <= 0 || pixels > kMaxPixels) return false;
+    return MayPackManyPixelsPerByte(buffer, size) || pixels <= static_cast<long long>(size) * kMaxPixelsPerByte;
 }
 
 // A byte of the buffer, zero past its end (as the decoder reads it).

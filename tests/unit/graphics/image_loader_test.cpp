@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,21 @@ TEST(ImageLoader, HugeClaimedSizesAreRefused) {
     std::string dds = EncodeDds(2, 2, PatternPixels(2, 2, 4));
     dds.replace(12, 4, reinterpret_cast<const char*>(&side), 4);
     EXPECT_EQ(Decode(dds).channels, 0);
+}
+
+// A header claiming more pixels than the file can hold is refused at once, not decoded
+// from zeros for seconds first (stb fills what is missing and decodes on).
+TEST(ImageLoader, ClaimsBeyondWhatTheFileHoldsAreRefusedBeforeDecoding) {
+    std::string bmp = EncodeImage(FixtureFormat::Bmp, 5, 3, 3, PatternPixels(5, 3, 3));
+    const int32_t height = 13000000;  // 65 million pixels, under the absolute limit
+    bmp.replace(22, 4, reinterpret_cast<const char*>(&height), 4);
+    std::string tga = EncodeImage(FixtureFormat::TgaRle, 5, 3, 3, PatternPixels(5, 3, 3));
+    tga[12] = '\xD0', tga[13] = '\x07', tga[14] = '\xFF', tga[15] = '\x7F';  // 2000 x 32767 pixels
+    for (const std::string& file : {bmp, tga}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Decode(file).channels, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    }
 }
 
 class ImageFiles : public ::testing::Test {
