@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <strings.h>
 
 #include "core/config.h"
 #include "core/log.h"
@@ -248,6 +249,15 @@ void SetCullMode(int mode) {
     FlushBatch(kAllBatchSlots);
     const DWORD cull = mode == kCullBack ? D3DCULL_CCW : mode == kCullFront ? D3DCULL_CW : D3DCULL_NONE;
     SetState(D3DRS_CULLMODE, cull);
+}
+
+int ParseBlendModeWord(const char* word, int fallback) {
+    if (!word) return fallback;
+    if (strncasecmp(word, "add", 3) == 0) return kBlendAdd;
+    if (strcasecmp(word, "none") == 0) return kBlendNone;
+    if (strcasecmp(word, "sum") == 0) return kBlendSum;
+    if (strcasecmp(word, "max") == 0) return kBlendMax;
+    return fallback;
 }
 
 int ParseBlendFactor(const char* word) {

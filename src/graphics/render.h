@@ -91,6 +91,8 @@ void SetAlphaTest(int func, int reference);
 void SetDepthTest(bool on);
 void SetCullMode(int mode);
 
+// "add..." (any case, any ending), "none", "sum", "max"; `fallback` for anything else.
+int ParseBlendModeWord(const char* word, int fallback);
 int ParseBlendFactor(const char* word);
 int ParseCompareFunc(const char* word);
 int ParseCullMode(const char* word);

@@ -102,15 +102,6 @@ void RecordSlot(BatchSlot& slot, Texture* texture, IDirect3DTexture9* device, in
     slot.mode = mode;
 }
 
-void LetterboxQuad(RenderVertex v[4]) {
-    const RendererState& r = g_renderer;
-    if (!r.aspectCorrection || r.renderTargetActive) return;
-    for (int i = 0; i < 4; ++i) {
-        v[i].x = v[i].x * r.scaleX + r.offsetX;
-        v[i].y = v[i].y * r.scaleY + r.offsetY;
-    }
-}
-
 void TiltQuad(RenderVertex v[4], float x, float y, float z, float xTilt, float yTilt) {
     float* ys[4] = {&v[0].y, &v[1].y, &v[2].y, &v[3].y};
     float* xs[4] = {&v[0].x, &v[1].x, &v[2].x, &v[3].x};
@@ -164,7 +155,7 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
     // Tilt about the quad's own position in game units, then map into the window,
     // so a tilted quad lands in the same place at every window size.
     TiltQuad(v, x, y, z, xTilt, yTilt);
-    LetterboxQuad(v);
+    LetterboxVertices(v, 4);
     DrawImage(v, texture, AddressModeFor(u0, v0, u1, v1));
     AddCount(g_renderer.statistics.pixelsDrawn, TruncatedArea(width * height * scaleX * scaleY));
 }
@@ -172,6 +163,15 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
 void DrawRectangle(const float* rgb, float x, float y, float z, float width, float height, float angle, float alpha,
                    float scale) {
     DrawTexturedQuad(x, y, z, width, height, 0, 0, 0, 0, nullptr, angle, alpha, scale, scale, rgb, 0, 0, 0, 0, 0, 0);
+}
+
+void LetterboxVertices(RenderVertex* vertices, int count) {
+    const RendererState& r = g_renderer;
+    if (!r.aspectCorrection || r.renderTargetActive) return;
+    for (int i = 0; i < count; ++i) {
+        vertices[i].x = vertices[i].x * r.scaleX + r.offsetX;
+        vertices[i].y = vertices[i].y * r.scaleY + r.offsetY;
+    }
 }
 
 void RotateQuad(float* first[4], float* second[4], float angleDegrees, float centre1, float centre2) {

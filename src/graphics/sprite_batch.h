@@ -29,6 +29,9 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
                       float pivotX, float pivotY, float uScroll, float vScroll, float xTilt, float yTilt);
 void DrawRectangle(const float* rgb, float x, float y, float z, float width, float height, float angle, float alpha,
                    float scale);
+// Window pixels for vertices in virtual coordinates (nothing while a render target is
+// drawn into, or without aspect correction).
+void LetterboxVertices(RenderVertex* vertices, int count);
 // Rotates four (first, second) pairs in place about (centre1, centre2).
 void RotateQuad(float* first[4], float* second[4], float angleDegrees, float centre1, float centre2);
 

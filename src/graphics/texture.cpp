@@ -176,6 +176,20 @@ void Forget(Texture* t) {
     if (named != registry.byName.end() && named->second == t) registry.byName.erase(named);
 }
 
+const Sprite& SpriteOrFail(const Texture* texture, const char* spriteName) {
+    const Sprite* sprite = FindSprite(texture, spriteName ? spriteName : "");
+    if (!sprite) VELK_ERROR("Missing sprite <%s> in texture <%s>", spriteName ? spriteName : "", texture->name.c_str());
+    return *sprite;
+}
+
+// Texture coordinates of a rectangle on the device texture, size and pivot in drawing units.
+SpriteRect RectOnTexture(const Texture* texture, const Sprite& sprite, float x, float y, float w, float h) {
+    const float tw = static_cast<float>(texture->width), th = static_cast<float>(texture->height);
+    const float scale = texture->scale;
+    return {x / tw, y / th, (x + w) / tw, (y + h) / th, w / scale, h / scale,
+            static_cast<float>(sprite.pivotX) / scale, static_cast<float>(sprite.pivotY) / scale};
+}
+
 }  // namespace
 
 void TextureDeleter::operator()(Texture* texture) const {
@@ -233,13 +247,15 @@ const Sprite* FindSprite(const Texture* texture, std::string_view name) {
     return found == texture->spriteIndex.end() ? nullptr : &texture->sprites[found->second];
 }
 
-void CropNextSprite(int x, int y, int width, int height) { g_crop = {x, y, width, height, true}; }
+void CropNextSprite(int x, int y, int width, int height) {
+    // A crop never starts before the sprite: that would show its neighbours on the sheet.
+    g_crop = {std::max(x, 0), std::max(y, 0), width, height, true};
+}
 
 SpriteRect GetSprite(Texture* texture, const char* spriteName) {
-    const Sprite* sprite = FindSprite(texture, spriteName ? spriteName : "");
-    if (!sprite) VELK_ERROR("Missing sprite <%s> in texture <%s>", spriteName ? spriteName : "", texture->name.c_str());
-    float x = static_cast<float>(sprite->x), y = static_cast<float>(sprite->y);
-    float w = static_cast<float>(sprite->width), h = static_cast<float>(sprite->height);
+    const Sprite& sprite = SpriteOrFail(texture, spriteName);
+    float x = static_cast<float>(sprite.x), y = static_cast<float>(sprite.y);
+    float w = static_cast<float>(sprite.width), h = static_cast<float>(sprite.height);
     if (g_crop.pending) {
         const float s = texture->scale;
         const float left = static_cast<float>(g_crop.x) * s, top = static_cast<float>(g_crop.y) * s;
@@ -254,10 +270,13 @@ SpriteRect GetSprite(Texture* texture, const char* spriteName) {
         h = std::max(0.0f, std::min(std::max(cropH, 0.0f), h - top));
         g_crop.pending = false;
     }
-    const float tw = static_cast<float>(texture->width), th = static_cast<float>(texture->height);
-    const float scale = texture->scale;
-    return {x / tw, y / th, (x + w) / tw, (y + h) / th, w / scale, h / scale,
-            static_cast<float>(sprite->pivotX) / scale, static_cast<float>(sprite->pivotY) / scale};
+    return RectOnTexture(texture, sprite, x, y, w, h);
+}
+
+SpriteRect SpriteRectOf(const Texture* texture, const char* spriteName) {
+    const Sprite& sprite = SpriteOrFail(texture, spriteName);
+    return RectOnTexture(texture, sprite, static_cast<float>(sprite.x), static_cast<float>(sprite.y),
+                         static_cast<float>(sprite.width), static_cast<float>(sprite.height));
 }
 
 void LoadSpriteSheet(Texture* texture, const std::string& fileName) {

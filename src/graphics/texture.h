@@ -60,7 +60,11 @@ Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool 
 const Sprite* FindSprite(const Texture* texture, std::string_view name);
 // Fatal when the texture has no sprite of that name. Consumes a pending crop.
 SpriteRect GetSprite(Texture* texture, const char* spriteName);
-// The rectangle (in sprite pixels before the texture's scale) the next GetSprite cuts out.
+// GetSprite without any crop: a pending crop stays pending. For callers that resolve a
+// sprite once and draw it many times. Fatal, as GetSprite, for a missing sprite.
+SpriteRect SpriteRectOf(const Texture* texture, const char* spriteName);
+// The rectangle (in sprite pixels before the texture's scale) the next GetSprite cuts out;
+// a negative start is taken as 0.
 void CropNextSprite(int x, int y, int width, int height);
 
 void LoadSpriteSheet(Texture* texture, const std::string& fileName);

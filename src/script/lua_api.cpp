@@ -3,11 +3,16 @@
 #include "core/config.h"
 #include "core/input.h"
 #include "graphics/render.h"
+#include "script/components/animated_bitmap_component.h"
+#include "script/components/animated_grid_component.h"
+#include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
 #include "script/game_object.h"
 #include "script/layer.h"
 #include "script/lua_api_app.h"
+#include "script/lua_api_bitmap.h"
 #include "script/lua_api_file.h"
+#include "script/lua_api_gfx.h"
 #include "script/lua_api_input.h"
 #include "script/lua_api_timer.h"
 #include "script/lua_base.h"
@@ -18,6 +23,35 @@ namespace {
 
 // The flat functions, in registration order.
 constexpr luaL_Reg kFlatFunctions[] = {
+    // graphics: the font-scale and dithering state (text and fonts join with their renderers)
+    {"gfx_use_non_retina_fonts", Api_gfx_use_non_retina_fonts},
+    {"gfx_global_font_scaling", Api_gfx_global_font_scaling},
+    {"gfx_enable_dithering_16_bit", Api_gfx_enable_dithering_16_bit},
+    {"gfx_is_dithering_16_bit_enabled", Api_gfx_is_dithering_16_bit_enabled},
+    // graphics: display and bitmaps (particles and collision masks join with their systems)
+    {"gfx_aspect_ratio_correction", Api_gfx_aspect_ratio_correction},
+    {"gfx_resolution", Api_gfx_resolution},
+    {"gfx_color", Api_gfx_color},
+    {"gfx_garbage_collect", Api_gfx_garbage_collect},
+    {"gfx_is_bitmap_valid", Api_gfx_is_bitmap_valid},
+    {"gfx_load_bitmap", Api_gfx_load_bitmap},
+    {"gfx_create_bitmap", Api_gfx_create_bitmap},
+    {"gfx_release_bitmap", Api_gfx_release_bitmap},
+    {"gfx_screenshot", Api_gfx_screenshot},
+    {"gfx_render_target", Api_gfx_render_target},
+    {"gfx_render_sprite", Api_gfx_render_sprite},
+    {"gfx_render_sprite_by_vertex_table", Api_gfx_render_sprite_by_vertex_table},
+    {"gfx_render_box", Api_gfx_render_box},
+    {"gfx_sprite_params", Api_gfx_sprite_params},
+    {"gfx_crop_sprite", Api_gfx_crop_sprite},
+    {"gfx_blending", Api_gfx_blending},
+    {"gfx_blending_src_dest", Api_gfx_blending_src_dest},
+    {"gfx_alpha_test", Api_gfx_alpha_test},
+    {"gfx_depth_enable", Api_gfx_depth_enable},
+    {"gfx_cull", Api_gfx_cull},
+    {"gfx_batch_layer", Api_gfx_batch_layer},
+    {"gfx_current_mode", Api_gfx_current_mode},
+    {"gfx_full_screen", Api_gfx_full_screen},
     // input and timer
     {"input_reset", Api_input_reset},
     {"input_enable", Api_input_enable},
@@ -75,7 +109,10 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<Scene>::Register(L);
     LuaBinder<Layer>::Register(L);
     LuaBinder<GameObject>::Register(L);
+    LuaBinder<AnimatedBitmapComponent>::Register(L);
+    LuaBinder<BitmapComponent>::Register(L);
     LuaBinder<BoxShapeComponent>::Register(L);
+    LuaBinder<AnimatedGridComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {
@@ -137,6 +174,9 @@ void WriteTouchFields(lua_State* L, const TouchState& touch) {
 void RegisterLuaApi() {
     lua_State* L = LuaGetState();
     RegisterClasses(L);
+    // A new state holds no bitmap handles and starts at the default font scale.
+    ForgetBitmapHandles();
+    ResetGfxState();
     for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
     lua_newtable(L);
     lua_setglobal(L, "mouse");

@@ -9,6 +9,8 @@
 #include <iterator>
 
 #include "core/storage.h"
+#include "graphics/image_loader.h"
+#include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
 #include "game_run.h"
@@ -98,6 +100,60 @@ TEST_F(GameData, FindsScriptsNamedInAnotherCase) {
     const GameResult result = Run(expectation);
     EXPECT_EQ(result.exitStatus, 0) << Describe(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+}
+
+// A scene drawn through the graphics API and the bitmap components, saved by the script's
+// own screenshot and read back here.
+class ScreenshotGame : public testing::Test {
+protected:
+    // An opaque image of equal cells side by side, one colour (0xRRGGBB) each.
+    void WriteImage(const std::string& name, int width, int height, const std::vector<uint32_t>& cellColours) const {
+        const int cell = width / static_cast<int>(cellColours.size());
+        std::vector<uint8_t> pixels;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint32_t c = cellColours[static_cast<std::size_t>(x / cell)];
+                pixels.insert(pixels.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                             static_cast<uint8_t>(c), 0xFF});
+            }
+        copy_.Write("data/" + name, EncodeImage(FixtureFormat::Png, width, height, 4, pixels));
+    }
+    // 0xRRGGBB of a pixel of the saved picture.
+    uint32_t At(int x, int y) const {
+        if (x < 0 || y < 0 || x >= shot_.width || y >= shot_.height) return 0xDEADBEEFu;
+        const uint32_t rgba = shot_.pixels[static_cast<std::size_t>(y) * shot_.width + x];  // bytes R, G, B, A
+        return (rgba & 0xFFu) << 16 | (rgba & 0xFF00u) | (rgba >> 16 & 0xFFu);
+    }
+
+    TempDir copy_;
+    DecodedImage shot_;
+};
+
+TEST_F(ScreenshotGame, PixelsOfTheSceneSavedByTheScript) {
+    const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+    fs::copy(kE2eDir / "common", copy_.path(), options);
+    fs::copy(kE2eDir / "screenshot", copy_.path(), options);
+    WriteImage("hero.png", 16, 16, {0xFFFF00});
+    WriteImage("strip.png", 16, 8, {0x0000FF, 0xFF00FF});
+    copy_.Write("data/strip.txt", "f1 0 0 8 8 4 4\nf2 8 0 8 8 4 4\n");
+    const GameExpectation expectation = ParseExpectation("log gfx: screenshot taken");
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
+    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot_), 0)
+        << Describe(result);
+    ASSERT_EQ(shot_.width, 320);
+    ASSERT_EQ(shot_.height, 240);
+    EXPECT_EQ(At(5, 5), 0x000040u) << "background box";
+    EXPECT_EQ(At(60, 60), 0xFFFFFFu) << "the canvas drawn into, then drawn";
+    EXPECT_EQ(At(46, 46), 0x00FF00u);
+    EXPECT_EQ(At(60, 160), 0xFF0000u) << "half size, tinted";
+    EXPECT_EQ(At(50, 150), 0x000040u);
+    EXPECT_EQ(At(200, 60), 0xFFFF00u) << "bitmap component";
+    EXPECT_EQ(At(209, 60), 0x000040u);
+    EXPECT_EQ(At(260, 60), 0x0000FFu) << "the animation's first frame";
+    EXPECT_EQ(At(194, 154), 0xFFFF00u) << "animated grid";
+    EXPECT_EQ(At(200, 170), 0x000040u);
 }
 
 TEST(Expectation, ReadsEveryDirective) {

@@ -1,15 +1,25 @@
 #!/bin/sh
 # Runs a command under its own virtual X server. The server picks a free display itself
-# (-displayfd), so parallel runs never share or race for one.
+# (-displayfd), so parallel runs never share one; a server that dies while starting (two
+# starting at once can race for a display) is started again.
 set -u
 number=$(mktemp)
-trap 'kill "$server" 2>/dev/null; rm -f "$number"' EXIT
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$number" 2>/dev/null &
-server=$!
-for _ in $(seq 200); do
-  [ -s "$number" ] && break
-  kill -0 "$server" 2>/dev/null || { echo "Xvfb did not start" >&2; exit 1; }
-  sleep 0.05
+server=
+trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -f "$number"' EXIT
+start_server() {
+  : > "$number"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$number" 2>/dev/null &
+  server=$!
+  for _ in $(seq 400); do
+    [ -s "$number" ] && return 0
+    kill -0 "$server" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  kill "$server" 2>/dev/null
+  return 1
+}
+for attempt in 1 2 3; do
+  start_server && break
+  [ "$attempt" = 3 ] && { echo "Xvfb gave no display" >&2; exit 1; }
 done
-[ -s "$number" ] || { echo "Xvfb gave no display" >&2; exit 1; }
 DISPLAY=":$(tr -d '\n' < "$number")" "$@"

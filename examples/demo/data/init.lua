@@ -1,22 +1,79 @@
--- The example game: it boots, opens the window and runs frames.
+-- The example game: a scene of bitmaps, sprite-sheet animations and animated grids, with
+-- sprites, boxes and a render-target canvas drawn straight from the script.
 local frames = 0
+local time = 0
+
+local function add_object(layer, x, y, component, definition)
+  local object = GameObject()
+  object:setup{x = x, y = y}
+  component:setup(definition)
+  object:attach_component(component)
+  layer:attach_object(object)
+  return object, component
+end
+
+local function build_scene()
+  scene = Scene()
+  local layer = Layer()
+  scene:attach_layer(layer)
+  add_object(layer, 512, 120, BitmapComponent(), {bitmap = 'demo/panel.png', scale = 3, alpha = 0.9})
+  for i = 1, 5 do
+    local _, gem = add_object(layer, 352 + i * 54, 120, AnimatedBitmapComponent(),
+      {spin = 'fps=' .. (6 + i) .. ' bitmap=demo/gems.png gem1 gem2 gem3 gem4',
+       glint = 'fps=12 ping bitmap=demo/gems.png gem1 gem4'})
+    gem:play_animation('spin', i % 2 == 1)
+    gem:queue_animation('glint', true)
+  end
+  add_object(layer, 300, 420, AnimatedGridComponent(),
+    {bitmap = 'demo/flag.png', rows = 4, columns = 6, fx = 'bend', range = 20, speed = 2, scale = 3})
+  add_object(layer, 720, 440, AnimatedGridComponent(),
+    {bitmap = 'demo/water.png', rows = 4, columns = 16, fx = 'water', scale = 2})
+end
+
+local function paint_canvas()
+  gfx_render_target(canvas, '203040', 1)
+  for i = 0, 7 do
+    local height = 24 + 20 * math.sin(time * 3 + i)
+    gfx_render_box(8 + i * 14, 58 - height, 10, height, 1, 0, gfx_color(i / 7, 0.5, 1 - i / 7))
+  end
+  gfx_render_target(nil)
+end
 
 function boot()
   log("demo: boot")
 end
 
 function init()
+  star = gfx_load_bitmap('demo/star.png')
+  canvas = gfx_create_bitmap(128, 64, true)
+  build_scene()
   log("demo: init")
 end
 
 function update(dt)
   frames = frames + 1
+  time = time + dt
+  scene:update(dt)
   if frames == 30 then log("demo: 30 frames") end
 end
 
 function render()
+  for row = 0, 23 do
+    gfx_render_box(0, row * 32, 1024, 32, 1, 0, gfx_color(0.1, 0.1 + row / 60, 0.25 + row / 40))
+  end
+  paint_canvas()
+  gfx_render_sprite(canvas, 'main', 512, 640, 1, 0, 2, 2)
+  gfx_blending('add')
+  for i = 0, 11 do
+    local a = time * 0.6 + i * math.pi / 6
+    gfx_render_sprite(star, 'main', 512 + 420 * math.cos(a), 380 + 300 * math.sin(a), 0.8, time * 90 + i * 30)
+  end
+  gfx_blending('alpha')
+  scene:render()
 end
 
 function destroy()
+  gfx_release_bitmap(star)
+  gfx_release_bitmap(canvas)
   log("demo: destroyed after " .. frames .. " frames")
 end

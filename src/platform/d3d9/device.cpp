@@ -298,9 +298,18 @@ void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float 
     const int rows = rect.bottom - rect.top;
     // Whole targets are cleared in bands on the rasteriser's threads.
     constexpr int kRowsPerBand = 32;
-    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&](int band) {
-        const LONG top = rect.top + band * kRowsPerBand;
-        ClearRows(RECT{rect.left, top, rect.right, std::min<LONG>(top + kRowsPerBand, rect.bottom)}, flags, color, z);
+    struct Job {
+        DeviceImpl* device;
+        RECT rect;
+        DWORD flags;
+        D3DCOLOR color;
+        float z;
+    } const job{this, rect, flags, color, z};
+    // One reference captured: the job function needs no allocation.
+    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&job](int band) {
+        const LONG top = job.rect.top + band * kRowsPerBand;
+        const RECT rows{job.rect.left, top, job.rect.right, std::min<LONG>(top + kRowsPerBand, job.rect.bottom)};
+        job.device->ClearRows(rows, job.flags, job.color, job.z);
     });
     if (flags & D3DCLEAR_TARGET) target_->RefreshTexels();
 }
@@ -493,10 +502,20 @@ void DeviceImpl::RecordTriangles(UINT primitiveCount, const uint16_t* indices, U
     const DWORD cull = renderStates_[D3DRS_CULLMODE];
     const uint8_t* indexBytes = reinterpret_cast<const uint8_t*>(indices);
     for (UINT p = 0; p < primitiveCount; ++p) {
-        uint16_t corner[3];
-        std::memcpy(corner, indexBytes + size_t{p} * 6, 6);
+        uint16_t corner[6];
+        std::memcpy(corner, indexBytes + size_t{p} * 6, p + 1 < primitiveCount ? 12 : 6);
         const UINT i0 = corner[0] - minIndex, i1 = corner[1] - minIndex, i2 = corner[2] - minIndex;
         const Outcode o0 = outcodes_[i0], o1 = outcodes_[i1], o2 = outcodes_[i2];
+        // a, b, c followed by a, c, d: a quad, drawn as one polygon when that is the same.
+        if (p + 1 < primitiveCount && corner[3] == corner[0] && corner[4] == corner[2]) {
+            const UINT i3 = corner[5] - minIndex;
+            if ((o0 | o1 | o2 | outcodes_[i3]) == 0 &&
+                raster_.AddQuad(screenVertices_[i0], screenVertices_[i1], screenVertices_[i2], screenVertices_[i3],
+                                stateIndex_, cull)) {
+                ++p;
+                continue;
+            }
+        }
         if ((o0 & o1 & o2) || ((o0 | o1 | o2) & kOutsideAll)) continue;
         if ((o0 | o1 | o2) == 0) {
             raster_.AddTriangle(screenVertices_[i0], screenVertices_[i1], screenVertices_[i2], stateIndex_, cull);

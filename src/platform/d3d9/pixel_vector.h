@@ -44,12 +44,6 @@ VELK_HOT TexelRows FetchRows(const SamplerView& s, int i, int j) {
             _mm_set_epi32(0, 0, static_cast<int>(q.t11), static_cast<int>(q.t01))};
 }
 
-// All four texels fully transparent.
-VELK_HOT bool Transparent(const TexelRows& rows) {
-    const __m128i either = _mm_or_si128(rows.upper, rows.lower);
-    return (_mm_movemask_epi8(_mm_cmpeq_epi8(either, _mm_setzero_si128())) & 0x88) == 0x88;
-}
-
 VELK_HOT __m128i BilinearLanes(const TexelRows& rows, uint32_t wu, uint32_t wv) {
     const __m128i zero = _mm_setzero_si128();
     // Left column in the low half, right in the high.
@@ -61,11 +55,17 @@ VELK_HOT __m128i BilinearLanes(const TexelRows& rows, uint32_t wu, uint32_t wv) 
 VELK_HOT __m128i BilinearPair(const TexelRows& a, const TexelRows& b, uint32_t wuA, uint32_t wvA, uint32_t wuB,
                               uint32_t wvB) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i columnsA = LerpLanes(_mm_unpacklo_epi8(a.upper, zero), _mm_unpacklo_epi8(a.lower, zero), wvA);
-    const __m128i columnsB = LerpLanes(_mm_unpacklo_epi8(b.upper, zero), _mm_unpacklo_epi8(b.lower, zero), wvB);
-    const short ua = static_cast<short>(wuA), ub = static_cast<short>(wuB);
+    // Weights spread from one word: (a, b) becomes a a b b ..., then a x8 / b x8 or a x4 b x4.
+    const __m128i vertical = _mm_cvtsi32_si128(static_cast<int>(wvA | wvB << 16));
+    const __m128i verticalPairs = _mm_unpacklo_epi16(vertical, vertical);
+    const __m128i across = _mm_cvtsi32_si128(static_cast<int>(wuA | wuB << 16));
+    const __m128i acrossPairs = _mm_unpacklo_epi16(across, across);
+    const __m128i columnsA = LerpLanes(_mm_unpacklo_epi8(a.upper, zero), _mm_unpacklo_epi8(a.lower, zero),
+                                       _mm_shuffle_epi32(verticalPairs, 0x00));
+    const __m128i columnsB = LerpLanes(_mm_unpacklo_epi8(b.upper, zero), _mm_unpacklo_epi8(b.lower, zero),
+                                       _mm_shuffle_epi32(verticalPairs, 0x55));
     return LerpLanes(_mm_unpacklo_epi64(columnsA, columnsB), _mm_unpackhi_epi64(columnsA, columnsB),
-                     _mm_set_epi16(ub, ub, ub, ub, ua, ua, ua, ua));
+                     _mm_shuffle_epi32(acrossPairs, 0x50));
 }
 
 // One pixel in each half.

@@ -21,69 +21,76 @@ int64_t FloorDiv(int64_t n, int64_t d) {
 
 int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
-// Steps one edge's bound on the covered x from row to row without dividing.
-struct EdgeWalker {
-    int kind;  // +1: lower bound on x, -1: upper bound, 0: horizontal (whole row in or out)
+// The bound one edge sets on the covered x, stepped from row to row without dividing:
+// x >= q for an edge with the inside to its right (Lower), x <= q for the others. The
+// carries follow the edge's slope in patterns branches predict badly: masks instead.
+template <bool Lower>
+struct EdgeBound {
     int64_t q, e, d, sq, sr;
 
     void Init(const Edge& edge, int y) {
-        const int64_t row = edge.b * y + edge.c;
-        if (edge.a == 0) {
-            kind = 0;
-            q = row;
-            sq = edge.b;
-            return;
-        }
-        kind = edge.a > 0 ? 1 : -1;
-        d = edge.a > 0 ? edge.a : -edge.a;
-        const int64_t n = edge.a > 0 ? -row : row;  // x >= n / d (lower) or x <= n / d (upper)
-        const int64_t step = edge.a > 0 ? -edge.b : edge.b;
-        q = kind > 0 ? CeilDiv(n, d) : FloorDiv(n, d);
-        e = kind > 0 ? q * d - n : n - q * d;
-        sq = FloorDiv(step, d);
-        sr = step - sq * d;
+        const int64_t row = int64_t{edge.b} * y + edge.c;
+        d = Lower ? edge.a : -int64_t{edge.a};
+        const int64_t n = Lower ? -row : row;  // x >= n / d or x <= n / d
+        q = Lower ? CeilDiv(n, d) : FloorDiv(n, d);
+        e = Lower ? q * d - n : n - q * d;
+        sq = edge.stepQuotient;
+        sr = edge.stepRemainder;
     }
 
     void Step() {
-        if (kind == 0) {
-            q += sq;
-        } else if (kind > 0) {
-            q += sq;
+        q += sq;
+        if constexpr (Lower) {
             e -= sr;
-            if (e < 0) {
-                e += d;
-                ++q;
-            }
+            const int64_t carry = e >> 63;  // all ones when e went below 0
+            e += d & carry;
+            q -= carry;
         } else {
-            q += sq;
             e += sr;
-            if (e >= d) {
-                e -= d;
-                ++q;
-            }
+            const int64_t carry = ~((e - d) >> 63);  // all ones when e reached d
+            e -= d & carry;
+            q -= carry;
         }
     }
 };
 
+Edge MakeEdge(int64_t a, int64_t b, int64_t c) {
+    Edge edge{c, static_cast<int32_t>(a), static_cast<int32_t>(b), 0, 0};
+    if (a != 0) {
+        const int64_t d = a > 0 ? a : -a, step = a > 0 ? -b : b;
+        const int64_t q = FloorDiv(step, d);
+        edge.stepQuotient = static_cast<int32_t>(q);
+        edge.stepRemainder = static_cast<uint32_t>(step - q * d);
+    }
+    return edge;
+}
 
+// Horizontal edges were folded into the row range when the triangle was set up.
 void RasteriseRows(const SpanContext& c, int y0, int y1) {
     const Triangle& t = c.tri;
     const int ya = std::max(t.ymin, y0), yb = std::min(t.ymax, y1 - 1);
     if (ya > yb) return;
-    EdgeWalker walkers[3];
-    for (int i = 0; i < 3; ++i) walkers[i].Init(t.edge[i], ya);
+    EdgeBound<true> lower[4];
+    EdgeBound<false> upper[4];
+    int lowerCount = 0, upperCount = 0;
+    for (int i = 0; i < t.edgeCount; ++i) {
+        const Edge& edge = t.edge[i];
+        if (edge.a > 0)
+            lower[lowerCount++].Init(edge, ya);
+        else if (edge.a < 0)
+            upper[upperCount++].Init(edge, ya);
+    }
     for (int y = ya; y <= yb; ++y) {
         int64_t xl = t.xmin, xr = t.xmax;
-        for (EdgeWalker& w : walkers) {
-            if (w.kind > 0)
-                xl = std::max(xl, w.q);
-            else if (w.kind < 0)
-                xr = std::min(xr, w.q);
-            else if (w.q < 0)
-                xr = xl - 1;
-            w.Step();
+        for (int i = 0; i < lowerCount; ++i) {
+            xl = std::max(xl, lower[i].q);
+            lower[i].Step();
         }
-        if (xl <= xr) DrawSpan(c, y, static_cast<int>(xl), static_cast<int>(xr));
+        for (int i = 0; i < upperCount; ++i) {
+            xr = std::min(xr, upper[i].q);
+            upper[i].Step();
+        }
+        if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
     }
 }
 
@@ -144,38 +151,95 @@ uint32_t Rasterizer::AddState(const DrawState& state) {
 
 void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                              DWORD cull) {
+    const ScreenVertex* v[4] = {&a, &b, &c, nullptr};
+    AddPolygon(v, 3, state, cull);
+}
+
+bool Rasterizer::AddQuad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
+                         uint32_t state, DWORD cull) {
+    const ScreenVertex* v[4] = {&a, &b, &c, &d};
+    return AddPolygon(v, 4, state, cull);
+}
+
+namespace {
+
+// Twice the signed area of the corner at b (positive: clockwise on a y-down screen).
+int64_t Turn(const int64_t X[], const int64_t Y[], int a, int b, int c) {
+    return (X[b] - X[a]) * (Y[c] - Y[a]) - (X[c] - X[a]) * (Y[b] - Y[a]);
+}
+
+bool Near(float predicted, float actual, float tolerance) { return std::fabs(predicted - actual) <= tolerance; }
+
+// The fourth corner of a quad lies on the planes set up from the first three, so one
+// polygon can stand for its two triangles.
+bool FourthCornerFits(const Triangle& t, const ScreenVertex& v, bool depth) {
+    const auto at = [&](const Plane& p) { return p.base + p.dx * (v.x - t.ox) + p.dy * (v.y - t.oy); };
+    return Near(at(t.s), v.s, 1e-3f) && Near(at(t.t), v.t, 1e-3f) && (!depth || Near(at(t.z), v.z, 1e-6f));
+}
+
+}  // namespace
+
+bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull) {
     Batch& batch = Recording();
-    const ScreenVertex* v[3] = {&a, &b, &c};
-    int64_t X[3], Y[3];
-    for (int i = 0; i < 3; ++i) {
+    int64_t X[4], Y[4];
+    for (int i = 0; i < n; ++i) {
         X[i] = std::llrint(v[i]->x * kSubPixel);
         Y[i] = std::llrint(v[i]->y * kSubPixel);
     }
-    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-    // Positive area runs clockwise on screen (y grows downward).
-    if (area == 0 || (cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return;
-    if (area < 0) {
-        std::swap(v[1], v[2]);
-        std::swap(X[1], X[2]);
-        std::swap(Y[1], Y[2]);
+    const int64_t area = Turn(X, Y, 0, 1, 2);
+    if (n == 4) {
+        // Only a strictly convex quad: every corner turns the same way.
+        for (int i = 0; i < 4; ++i) {
+            const int64_t turn = Turn(X, Y, i, (i + 1) % 4, (i + 2) % 4);
+            if (turn == 0 || (turn > 0) != (area > 0)) return false;
+        }
     }
+    // Positive area runs clockwise on screen (y grows downward).
+    if (area == 0 || (cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return true;
+    if (area < 0) {
+        // Reverse the order so the inside lies to the right of every edge.
+        std::swap(v[1], v[n - 1]);
+        std::swap(X[1], X[n - 1]);
+        std::swap(Y[1], Y[n - 1]);
+    }
+    const bool perspective = [&] {
+        const float q0 = v[0]->q;
+        for (int i = 1; i < n; ++i)
+            if (std::fabs(v[i]->q - q0) > 1e-6f * std::fabs(q0)) return true;
+        return false;
+    }();
+    bool flatColour = true;
+    for (int i = 1; i < n; ++i)
+        for (int k = 0; k < 4; ++k) flatColour = flatColour && v[i]->colour[k] == v[0]->colour[k];
+    if (n == 4 && (perspective || !flatColour)) return false;
+
     // Built in place: the record is large.
     Triangle& t = batch.triangles.emplace_back();
     const RECT& sc = batch.target.scissor;
-    t.xmin = static_cast<int>(std::max<int64_t>(sc.left, CeilDiv(std::min({X[0], X[1], X[2]}), kSubPixel)));
-    t.xmax = static_cast<int>(std::min<int64_t>(sc.right - 1, FloorDiv(std::max({X[0], X[1], X[2]}), kSubPixel)));
-    t.ymin = static_cast<int>(std::max<int64_t>(sc.top, CeilDiv(std::min({Y[0], Y[1], Y[2]}), kSubPixel)));
-    t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(std::max({Y[0], Y[1], Y[2]}), kSubPixel)));
+    const auto [minX, maxX] = std::minmax_element(X, X + n);
+    const auto [minY, maxY] = std::minmax_element(Y, Y + n);
+    t.xmin = static_cast<int>(std::max<int64_t>(sc.left, CeilDiv(*minX, kSubPixel)));
+    t.xmax = static_cast<int>(std::min<int64_t>(sc.right - 1, FloorDiv(*maxX, kSubPixel)));
+    t.ymin = static_cast<int>(std::max<int64_t>(sc.top, CeilDiv(*minY, kSubPixel)));
+    t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(*maxY, kSubPixel)));
     if (t.xmin > t.xmax || t.ymin > t.ymax) {
         batch.triangles.pop_back();
-        return;
+        return true;
     }
 
-    for (int i = 0; i < 3; ++i) {
-        const int j = (i + 1) % 3;
+    t.edgeCount = static_cast<uint8_t>(n);
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
         const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
         const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
-        t.edge[i] = {ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1)};
+        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
+        // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
+        if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
+        if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
+    }
+    if (t.ymin > t.ymax) {
+        batch.triangles.pop_back();
+        return true;
     }
 
     double px[3], py[3];
@@ -183,12 +247,10 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
         px[i] = static_cast<double>(X[i]) / kSubPixel;
         py[i] = static_cast<double>(Y[i]) / kSubPixel;
     }
-    const double inverseArea = static_cast<double>(kSubPixel * kSubPixel) / static_cast<double>(area);
+    // The planes come from the first three corners in their final order.
+    const double inverseArea = static_cast<double>(kSubPixel * kSubPixel) / static_cast<double>(Turn(X, Y, 0, 1, 2));
     t.ox = static_cast<float>(px[0]);
     t.oy = static_cast<float>(py[0]);
-
-    const float q0 = v[0]->q;
-    const bool perspective = std::fabs(v[1]->q - q0) > 1e-6f * std::fabs(q0) || std::fabs(v[2]->q - q0) > 1e-6f * std::fabs(q0);
     const auto plane = [&](auto value) {
         const double f[3] = {value(*v[0]), value(*v[1]), value(*v[2])};
         return MakePlane(px, py, f, inverseArea);
@@ -198,6 +260,7 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
     // Only the planes the spans will read.
     t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
     if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
+    t.linear = false;
     if (st.textured) {
         // Texel scale from the unweighted coordinates; the weighted planes interpolate.
         t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
@@ -207,26 +270,34 @@ void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const
             t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
             t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
         }
-    } else {
-        t.linear = false;
     }
-    t.flatColour = true;
-    for (int k = 0; k < 4; ++k)
-        t.flatColour = t.flatColour && v[0]->colour[k] == v[1]->colour[k] && v[0]->colour[k] == v[2]->colour[k];
-    if (!t.flatColour)
+    if (n == 4 && !FourthCornerFits(t, *v[3], st.depthTest)) {
+        batch.triangles.pop_back();
+        return false;
+    }
+    t.flatColour = flatColour;
+    if (!flatColour)
         for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
-    t.kind = ChooseSpan(t, perspective, st, batch.target);
+    ChooseSpan(t, perspective, st, batch.target);
 
     const uint32_t index = static_cast<uint32_t>(batch.triangles.size() - 1);
     for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) batch.bins[band].push_back(index);
+    return true;
 }
 
 void Rasterizer::Batch::RasteriseBand(int band) const {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
-    for (const uint32_t index : bins[band]) {
-        const Triangle& t = triangles[index];
+    const std::vector<uint32_t>& bin = bins[band];
+    // The band's triangles lie scattered through the batch: ask for them ahead.
+    constexpr size_t kAhead = 4;
+    for (size_t i = 0; i < bin.size(); ++i) {
+        if (i + kAhead < bin.size()) {
+            const char* next = reinterpret_cast<const char*>(&triangles[bin[i + kAhead]]);
+            for (size_t line = 0; line < sizeof(Triangle); line += 64) __builtin_prefetch(next + line);
+        }
+        const Triangle& t = triangles[bin[i]];
         RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
     }
 }

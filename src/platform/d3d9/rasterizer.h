@@ -64,6 +64,11 @@ public:
     // Culls (D3DCULL_*), sets up and bins one triangle.
     void AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                      DWORD cull);
+    // The triangles a, b, c and a, c, d as one polygon, when that draws the same pixels: a
+    // convex quad, affine, of one colour, whose corners agree on the attributes. False when
+    // it is not, and then nothing was added.
+    bool AddQuad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
+                 uint32_t state, DWORD cull);
     // Nothing recorded since the last Begin.
     bool Empty() const;
     size_t TriangleCount() const;
@@ -87,6 +92,8 @@ private:
         void Clear();
     };
 
+    // n 3 or 4 corners; the result as for AddQuad.
+    bool AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull);
     Batch& Recording() { return batches_[recording_]; }
     const Batch& Recording() const { return batches_[recording_]; }
     void FinishInFlight(ThreadPool& pool);

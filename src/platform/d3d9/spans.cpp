@@ -1,3 +1,6 @@
+// The span functions. The fast ones cover 2D sprites (affine, one colour, a 32-bit target,
+// at most source-alpha blending) stepped in 32.32 fixed point; the generic ones cover every
+// state, perspective included, in floating point.
 #include <algorithm>
 #include <cmath>
 
@@ -28,16 +31,24 @@ void SolidSpan(const SpanContext& c, int y, int xl, int xr) {
 }
 
 // 32.32 fixed point of a texel coordinate, as the bits of a signed value.
-uint64_t ToFix32(float v) {
-    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(ClampTexelCoord(v)) * 4294967296.0));
+uint64_t ToFix32(double v) {
+    return static_cast<uint64_t>(static_cast<int64_t>(static_cast<double>(ClampTexelCoord(static_cast<float>(v))) * 4294967296.0));
 }
 
-// The fast spans: affine, one colour, a 32-bit target and at most source-alpha blending,
-// stepped in 32.32 fixed point.
+// bias: added to every value.
+FixedPlane ToFixed(const Triangle& t, const Plane& p, double bias) {
+    return {ToFix32(p.base - double{p.dx} * t.ox - double{p.dy} * t.oy + bias), ToFix32(p.dx), ToFix32(p.dy)};
+}
+
 // Unsigned, so absurd texture coordinates wrap instead of overflowing; the low 32 bits of
 // the shifted value are the same as with signed arithmetic.
 struct FastStepper {
-    uint64_t s, u, ds, du;
+    uint64_t s, u, ds, du;  // s and u already carry the rounding to 8 fractional bits
+
+    static FastStepper At(const Triangle& t, int x, int y) {
+        constexpr uint64_t kRound = 1u << 23;
+        return {t.fixedS.At(x, y) + kRound, t.fixedT.At(x, y) + kRound, t.fixedS.dx, t.fixedT.dx};
+    }
 
     // Texel coordinates minus one half with 8 fractional bits, then one pixel on.
     int NextS() { return Take(s, ds); }
@@ -47,7 +58,7 @@ private:
     static int Take(uint64_t& v, uint64_t step) {
         const uint64_t now = v;
         v += step;
-        return static_cast<int>(static_cast<uint32_t>((now + (1u << 23)) >> 24));
+        return static_cast<int>(static_cast<uint32_t>(now >> 24));
     }
 };
 
@@ -58,7 +69,9 @@ VELK_HOT __m128i ShadeLanes(__m128i src, __m128i colour, __m128i dst) {
     return src;
 }
 
-// Filtered texels, two pixels at a time; all-transparent samples leave their pixels.
+// Filtered texels, two pixels at a time. Transparent samples are blended like any other
+// (they leave the pixel as it was): testing for them costs more in mispredicted branches
+// than it saves.
 template <bool Blend, bool White>
 void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
     const Triangle& t = c.tri;
@@ -66,20 +79,17 @@ void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
     uint32_t* const row = TargetRow32(c.target, y);
     const uint32_t alpha = TargetAlpha(c.target);
     const __m128i colour = WidenTwice(t.flat);
-    FastStepper step{ToFix32(t.At(t.s, xl, y) - 0.5f), ToFix32(t.At(t.t, xl, y) - 0.5f), ToFix32(t.s.dx),
-                     ToFix32(t.t.dx)};
+    FastStepper step = FastStepper::At(t, xl, y);
     int x = xl;
     for (; x < xr; x += 2) {
         const int sa = step.NextS(), va = step.NextU(), sb = step.NextS(), vb = step.NextU();
         const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8), b = FetchRows(sampler, sb >> 8, vb >> 8);
-        if (Blend && Transparent(a) && Transparent(b)) continue;
         const __m128i src = BilinearPair(a, b, sa & 255, va & 255, sb & 255, vb & 255);
         StorePair(row + x, ShadeLanes<Blend, White>(src, colour, Blend ? LoadPair(row + x) : src), alpha);
     }
     if (x == xr) {
         const int sa = step.NextS(), va = step.NextU();
         const TexelRows a = FetchRows(sampler, sa >> 8, va >> 8);
-        if (Blend && Transparent(a)) return;
         const __m128i src = BilinearLanes(a, sa & 255, va & 255);
         row[x] = Narrow(ShadeLanes<Blend, White>(src, colour, Blend ? Widen(row[x]) : src)) | alpha;
     }
@@ -93,8 +103,8 @@ void FastPointSpan(const SpanContext& c, int y, int xl, int xr) {
     uint32_t* const row = TargetRow32(c.target, y);
     const uint32_t alpha = TargetAlpha(c.target);
     const __m128i colour = WidenTwice(t.flat);
-    uint64_t s = ToFix32(t.At(t.s, xl, y)), u = ToFix32(t.At(t.t, xl, y));
-    const uint64_t ds = ToFix32(t.s.dx), du = ToFix32(t.t.dx);
+    uint64_t s = t.fixedS.At(xl, y), u = t.fixedT.At(xl, y);
+    const uint64_t ds = t.fixedS.dx, du = t.fixedT.dx;
     for (int x = xl; x <= xr; ++x, s += ds, u += du) {
         const uint32_t texel = FetchTexel(sampler, static_cast<int>(static_cast<uint32_t>(s >> 32)),
                                           static_cast<int>(static_cast<uint32_t>(u >> 32)));
@@ -112,12 +122,9 @@ void FastSpan(const SpanContext& c, int y, int xl, int xr) {
 }
 
 template <bool Linear>
-void FastSpan(const SpanContext& c, int y, int xl, int xr) {
-    const bool white = c.tri.flat == 0xFFFFFFFFu;
-    if (c.state.blend)
-        white ? FastSpan<Linear, true, true>(c, y, xl, xr) : FastSpan<Linear, true, false>(c, y, xl, xr);
-    else
-        white ? FastSpan<Linear, false, true>(c, y, xl, xr) : FastSpan<Linear, false, false>(c, y, xl, xr);
+SpanFunction FastSpanFor(bool blend, bool white) {
+    if (blend) return white ? FastSpan<Linear, true, true> : FastSpan<Linear, true, false>;
+    return white ? FastSpan<Linear, false, true> : FastSpan<Linear, false, false>;
 }
 
 template <bool Perspective>
@@ -163,28 +170,22 @@ bool FastBlendState(const DrawState& st) {
 
 }  // namespace
 
-SpanKind ChooseSpan(const Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target) {
-    if (perspective) return SpanKind::GenericPerspective;
+void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target) {
+    if (perspective) {
+        t.span = GenericSpan<true>;
+        return;
+    }
     const bool fast = t.flatColour && BytesPerPixel(target.format) == 4 && !st.alphaTest && !st.depthTest &&
                       st.writeMask == 0xF && FastBlendState(st);
-    if (!fast) return SpanKind::Generic;
-    if (!st.textured) return SpanKind::Solid;
-    return t.linear ? SpanKind::FastLinear : SpanKind::FastPoint;
-}
-
-
-void DrawSpan(const SpanContext& c, int y, int xl, int xr) {
-    switch (c.tri.kind) {
-        case SpanKind::Solid:
-            return SolidSpan(c, y, xl, xr);
-        case SpanKind::FastPoint:
-            return FastSpan<false>(c, y, xl, xr);
-        case SpanKind::FastLinear:
-            return FastSpan<true>(c, y, xl, xr);
-        case SpanKind::Generic:
-            return GenericSpan<false>(c, y, xl, xr);
-        case SpanKind::GenericPerspective:
-            return GenericSpan<true>(c, y, xl, xr);
+    if (!fast) {
+        t.span = GenericSpan<false>;
+    } else if (!st.textured) {
+        t.span = SolidSpan;
+    } else {
+        const double bias = t.linear ? -0.5 : 0.0;
+        t.fixedS = ToFixed(t, t.s, bias);
+        t.fixedT = ToFixed(t, t.t, bias);
+        const bool white = t.flat == 0xFFFFFFFFu;
+        t.span = t.linear ? FastSpanFor<true>(st.blend, white) : FastSpanFor<false>(st.blend, white);
     }
 }
-

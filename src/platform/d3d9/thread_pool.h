@@ -24,7 +24,6 @@ public:
     void Start(int count, std::function<void(int)> item);
     // Helps with the started job, if any, until it is done.
     void Wait();
-    unsigned Threads() const { return static_cast<unsigned>(workers_.size()) + 1; }
 
 private:
     void WorkerLoop();

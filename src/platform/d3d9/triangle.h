@@ -4,9 +4,14 @@
 
 #include "platform/d3d9/rasterizer.h"
 
-// Covered where a * x + b * y + c >= 0 at the pixel centre (x, y).
+// Covered where a * x + b * y + c >= 0 at the pixel centre (x, y). Within the guard band
+// a and b fit 32 bits. The bound on x that the edge sets moves by stepQuotient plus
+// stepRemainder / |a| from one row to the next.
 struct Edge {
-    int64_t a, b, c;
+    int64_t c;
+    int32_t a, b;
+    int32_t stepQuotient;
+    uint32_t stepRemainder;
 };
 
 // value(x, y) = base + dx * (x - ox) + dy * (y - oy)
@@ -14,10 +19,23 @@ struct Plane {
     float base = 0, dx = 0, dy = 0;
 };
 
-enum class SpanKind : uint8_t { Solid, FastPoint, FastLinear, Generic, GenericPerspective };
+// A plane in 32.32 fixed point: the value at pixel (0, 0) and the steps along x and y, as
+// the bits of signed values (unsigned arithmetic wraps where absurd values would overflow).
+struct FixedPlane {
+    uint64_t base = 0, dx = 0, dy = 0;
 
+    uint64_t At(int x, int y) const { return base + dx * static_cast<uint64_t>(x) + dy * static_cast<uint64_t>(y); }
+};
+
+struct Triangle;
+struct SpanContext;
+// Draws the pixels xl..xr of row y.
+using SpanFunction = void (*)(const SpanContext& c, int y, int xl, int xr);
+
+// A triangle, or a convex quad that stands for two triangles.
 struct Triangle {
-    Edge edge[3];
+    Edge edge[4];
+    uint8_t edgeCount;
     int xmin, xmax, ymin, ymax;
     float ox, oy;
     Plane q, s, t, z, colour[4];
@@ -25,7 +43,8 @@ struct Triangle {
     uint32_t state;
     bool flatColour;
     bool linear;
-    SpanKind kind;
+    SpanFunction span;
+    FixedPlane fixedS, fixedT;  // texel coordinates for the fast spans
 
     float At(const Plane& p, int x, int y) const { return p.base + p.dx * (x - ox) + p.dy * (y - oy); }
 };
@@ -36,7 +55,5 @@ struct SpanContext {
     const RenderTargetView& target;
 };
 
-// The span function for a triangle of these properties.
-SpanKind ChooseSpan(const Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target);
-// Draws the pixels xl..xr of row y.
-void DrawSpan(const SpanContext& c, int y, int xl, int xr);
+// Picks the span function for a set-up triangle, and prepares what it reads.
+void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target);

@@ -17,14 +17,6 @@ namespace {
 
 constexpr std::size_t kShortColorText = 7;
 
-int BlendModeFromWord(const char* word, int current) {
-    if (strncasecmp(word, "add", 3) == 0) return kBlendAdd;
-    if (strcasecmp(word, "none") == 0) return kBlendNone;
-    if (strcasecmp(word, "sum") == 0) return kBlendSum;
-    if (strcasecmp(word, "max") == 0) return kBlendMax;
-    return current;
-}
-
 DWORD ReadState(IDirect3DDevice9* device, D3DRENDERSTATETYPE state) {
     DWORD value = 0;
     device->GetRenderState(state, &value);
@@ -93,7 +85,7 @@ void VisualComponent::setColor(const char* text) {
     color[2] = static_cast<float>(argb & 0xFF) / 255.0f;
 }
 
-void VisualComponent::setBlending(const char* word) { blendMode = BlendModeFromWord(word, blendMode); }
+void VisualComponent::setBlending(const char* word) { blendMode = ParseBlendModeWord(word, blendMode); }
 
 void VisualComponent::updateInterpolators(float dt) {
     RootComponent::updateInterpolators(dt);

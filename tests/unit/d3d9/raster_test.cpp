@@ -236,6 +236,33 @@ TEST_F(DeviceTest, QuadRotatedByFortyFiveDegreesCoversThePixelCentresInsideIt) {
         }
 }
 
+TEST_F(DeviceTest, WindingAndTriangleSplitDoNotChangeATexturedQuad) {
+    // The same rotated, filtered quad as two clockwise triangles, the counter-clockwise
+    // quad, and two triangles that do not share the batcher's split.
+    std::vector<uint32_t> texels(8 * 8);
+    for (int i = 0; i < 64; ++i) texels[i] = 0xFF000000u | static_cast<uint32_t>((i * 37) % 256) << 16 | (i * 4) << 8;
+    auto texture = MakeTexture(8, 8, texels);
+    ASSERT_EQ(dev_->SetTexture(0, texture.Get()), D3D_OK);
+    Sampler(D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    const float a = 0.3f, c = std::cos(a), s = std::sin(a);
+    const float corners[4][2] = {{-20, -14}, {20, -14}, {20, 14}, {-20, 14}};
+    const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    std::vector<Vertex> v;
+    for (int i = 0; i < 4; ++i)
+        v.push_back(At(32 + corners[i][0] * c - corners[i][1] * s, 32 + corners[i][0] * s + corners[i][1] * c,
+                       0xFFFFFFFF, uv[i][0], uv[i][1]));
+    const std::vector<std::vector<uint16_t>> orders = {{0, 1, 2, 0, 2, 3}, {0, 3, 2, 0, 2, 1}, {1, 2, 3, 1, 3, 0}};
+    std::vector<std::vector<uint32_t>> images;
+    for (const auto& order : orders) {
+        ClearTo(0);
+        ASSERT_EQ(Draw(v, order), D3D_OK);
+        images.push_back(Pixels());
+    }
+    for (size_t k = 1; k < images.size(); ++k)
+        for (size_t i = 0; i < images[0].size(); ++i)
+            ExpectNear(images[k][i], images[0][i], 1, "same quad");
+}
+
 class AddressTest : public DeviceTest {
 protected:
     void SetUp() override {

@@ -1,0 +1,35 @@
+#pragma once
+// The native objects of one kind that the scripts hold by handle. A script can pass any
+// pointer back (a released bitmap, a handle of another kind, a userdata of its own), so a
+// handle is only ever turned into an object through this record: whatever it does not
+// hold reads as null.
+#include <lua.hpp>
+
+#include <unordered_map>
+
+template <class T>
+class LiveHandles {
+public:
+    // One more reference the scripts hold on the object.
+    void add(T* object) {
+        if (object) ++counts_[object];
+    }
+    // One reference fewer; false when the scripts held none.
+    bool release(const T* object) {
+        const auto found = counts_.find(object);
+        if (found == counts_.end()) return false;
+        if (--found->second == 0) counts_.erase(found);
+        return true;
+    }
+    // The live object argument `index` points at (light or full userdata), else null.
+    T* read(lua_State* L, int index) const {
+        const void* pointer = lua_touserdata(L, index);
+        const auto found = counts_.find(static_cast<const T*>(pointer));
+        return found == counts_.end() ? nullptr : const_cast<T*>(found->first);
+    }
+    bool contains(const T* object) const { return counts_.count(object) != 0; }
+    void clear() { counts_.clear(); }
+
+private:
+    std::unordered_map<const T*, int> counts_;
+};
