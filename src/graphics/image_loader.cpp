@@ -58,13 +58,15 @@ struct MemoryReader {
 
 constexpr stbi_io_callbacks kCallbacks{&MemoryReader::Read, &MemoryReader::Skip, &MemoryReader::AtEnd};
 
+constexpr std::string_view kPngSignature = "\x89PNG";
+
 bool StartsWith(const uint8_t* buffer, std::size_t size, std::string_view magic) {
     return size >= magic.size() && std::memcmp(buffer, magic.data(), magic.size()) == 0;
 }
 
 // PNG, GIF and Softimage PIC files may hold far more pixels than bytes.
 bool MayPackManyPixelsPerByte(const uint8_t* buffer, std::size_t size) {
-    return StartsWith(buffer, size, "\x89PNG") || StartsWith(buffer, size, "GIF8") ||
+    return StartsWith(buffer, size, kPngSignature) || StartsWith(buffer, size, "GIF8") ||
            StartsWith(buffer, size, "\x53\x80\xF6\x34");
 }
 
@@ -122,6 +124,23 @@ bool HuffmanTablesFit(const uint8_t* buffer, std::size_t size) {
     return true;
 }
 
+uint32_t BigEndian32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// The decoder grows its buffer to a data chunk's stated length before reading it, so
+// every chunk up to the end marker must lie inside the file (its checksum may be cut).
+bool PngChunksFit(const uint8_t* buffer, std::size_t size) {
+    constexpr std::size_t kSignature = 8, kHeader = 8, kChecksum = 4;
+    for (std::size_t at = kSignature; at + kHeader <= size;) {
+        const std::size_t length = BigEndian32(buffer + at);
+        if (std::memcmp(buffer + at + 4, "IEND", 4) == 0) break;
+        if (length > size - at - kHeader) return false;
+        at += std::min(size - at, kHeader + length + kChecksum);
+    }
+    return true;
+}
+
 // The engine's RGBA pixels from 1, 3 or 4 decoded channels; grey also becomes the alpha.
 void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
     const std::size_t count = static_cast<std::size_t>(output.width) * static_cast<std::size_t>(output.height);
@@ -140,6 +159,7 @@ void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
 int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
     if (StartsAsJpeg(buffer, size) && !HuffmanTablesFit(buffer, size)) return 0;
+    if (StartsWith(buffer, size, kPngSignature) && !PngChunksFit(buffer, size)) return 0;
     if (!PlausibleSize(buffer, size)) return 0;
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;

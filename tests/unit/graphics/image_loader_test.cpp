@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -195,6 +197,31 @@ TEST(ImageLoader, ClaimsBeyondWhatTheFileHoldsAreRefusedBeforeDecoding) {
         EXPECT_EQ(Decode(file).channels, 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     }
+}
+
+// The high-water mark of this process's mapped memory, in KiB (a forked child starts it
+// at its parent's current size).
+long PeakMappedKb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmPeak:", 0) == 0) return std::stol(line.substr(7));
+    return -1;
+}
+
+TEST(ImageLoader, PngChunksMustLieInsideTheFile) {
+    const std::string png = EncodeImage(FixtureFormat::Png, 5, 3, 4, PatternPixels(5, 3, 4));
+    ASSERT_EQ(Decode(png).channels, 4);
+    EXPECT_EQ(Decode(png + "trailing bytes").channels, 4);
+    // A data chunk that says 1.5 GiB and holds 4 bytes: the decoder would reserve it all.
+    const std::size_t end = png.size() - 12;
+    const std::string lying = png.substr(0, end) + std::string("\x60\x00\x00\x00IDATabcd", 12) + png.substr(end);
+    EXPECT_EXIT(
+        {
+            const long before = PeakMappedKb();
+            const bool refused = Decode(lying).channels == 0;
+            std::exit(refused && PeakMappedKb() - before < 256 * 1024 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 class ImageFiles : public ::testing::Test {
