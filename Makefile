@@ -64,7 +64,8 @@ fuzz: deps $(BUILD_FUZZ)/build.ninja
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p $(BUILD_FUZZ)/corpus/$$t && \
 	  echo "fuzz_$$t: $(FUZZ_SECONDS) s" && \
-	  $(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=20000 -timeout=10 \
+	  UBSAN_OPTIONS=halt_on_error=1:suppressions=$(CURDIR)/tests/fuzz/ubsan.supp \
+	    $(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=20000 -timeout=10 \
 	    -print_final_stats=1 $(BUILD_FUZZ)/corpus/$$t 2>$(BUILD_FUZZ)/fuzz_$$t.log || \
 	    { tail -n 60 $(BUILD_FUZZ)/fuzz_$$t.log; exit 1; }; \
 	  grep -E '^stat::number_of_executed_units' $(BUILD_FUZZ)/fuzz_$$t.log; \

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "graphics/surface.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/mounted_dir.h"
+#include "fixtures/peak_memory.h"
 
 namespace {
 
@@ -197,15 +197,6 @@ TEST(ImageLoader, ClaimsBeyondWhatTheFileHoldsAreRefusedBeforeDecoding) {
         EXPECT_EQ(Decode(file).channels, 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     }
-}
-
-// The high-water mark of this process's mapped memory, in KiB (a forked child starts it
-// at its parent's current size).
-long PeakMappedKb() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmPeak:", 0) == 0) return std::stol(line.substr(7));
-    return -1;
 }
 
 TEST(ImageLoader, PngChunksMustLieInsideTheFile) {
