@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "core/log.h"
 #include "graphics/dds_decoder.h"
@@ -14,6 +15,12 @@ namespace {
 
 // Larger claims are garbage headers, refused before the decoder allocates for them.
 constexpr long long kMaxPixels = 1LL << 26;
+// The decoder fills a short file's missing bytes with zeros and decodes on, so a header
+// that claims more pixels than the file can hold is refused before decoding. Outside the
+// zlib and LZW formats no file packs more pixels than this into a byte: run-length packets
+// cover at most 128 pixels in two bytes, and a JPEG spends at least one bit on each block
+// of 8 x 8 pixels.
+constexpr long long kMaxPixelsPerByte = 512;
 
 // Feeds stb from memory and notes whether it ever asked for bytes past the end: stb
 // reads zeros there, so a truncated file would otherwise decode "successfully".
@@ -51,11 +58,87 @@ struct MemoryReader {
 
 constexpr stbi_io_callbacks kCallbacks{&MemoryReader::Read, &MemoryReader::Skip, &MemoryReader::AtEnd};
 
+constexpr std::string_view kPngSignature = "\x89PNG";
+
+bool StartsWith(const uint8_t* buffer, std::size_t size, std::string_view magic) {
+    return size >= magic.size() && std::memcmp(buffer, magic.data(), magic.size()) == 0;
+}
+
+// PNG, GIF and Softimage PIC files may hold far more pixels than bytes.
+bool MayPackManyPixelsPerByte(const uint8_t* buffer, std::size_t size) {
+    return StartsWith(buffer, size, kPngSignature) || StartsWith(buffer, size, "GIF8") ||
+           StartsWith(buffer, size, "\x53\x80\xF6\x34");
+}
+
 bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_callbacks(&kCallbacks, &reader, &w, &h, &channels)) return false;
-    return w > 0 && h > 0 && static_cast<long long>(w) * h <= kMaxPixels;
+    const long long pixels = static_cast<long long>(w) * h;
+    if (w <= 0 || h <= 0 || pixels > kMaxPixels) return false;
+    return MayPackManyPixelsPerByte(buffer, size) || pixels <= static_cast<long long>(size) * kMaxPixelsPerByte;
+}
+
+// A byte of the buffer, zero past its end (as the decoder reads it).
+uint8_t ByteAt(const uint8_t* buffer, std::size_t size, std::size_t at) { return at < size ? buffer[at] : 0; }
+
+// A JPEG start marker: 0xFF (any number of times), then 0xD8.
+bool StartsAsJpeg(const uint8_t* buffer, std::size_t size) {
+    std::size_t at = 0;
+    while (at < size && buffer[at] == 0xFF) ++at;
+    return at > 0 && at < size && buffer[at] == 0xD8;
+}
+
+// The tables of one huffman-table segment, walked as the decoder walks them: each lists
+// at most 256 symbols.
+bool HuffmanSegmentFits(const uint8_t* buffer, std::size_t size, std::size_t at) {
+    long remaining = (ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1)) - 2;
+    at += 2;
+    while (remaining > 0) {
+        const uint8_t table = ByteAt(buffer, size, at++);
+        if (table >> 4 > 1 || (table & 15) > 3) return true;  // refused by the decoder itself
+        long symbols = 0;
+        for (int i = 0; i < 16; ++i) symbols += ByteAt(buffer, size, at++);
+        if (symbols > 256) return false;
+        at += static_cast<std::size_t>(symbols);
+        remaining -= 17 + symbols;
+    }
+    return true;
+}
+
+// The decoder writes past its tables for a huffman table of more than 256 symbols, so
+// every such segment (marker 0xC4) is checked first. Markers are found as the decoder
+// finds them: 0xFF, fill bytes 0xFF, then a code; 0x00 after 0xFF is entropy-coded data.
+bool HuffmanTablesFit(const uint8_t* buffer, std::size_t size) {
+    std::size_t at = 0;
+    while (at < size) {
+        if (buffer[at++] != 0xFF) continue;
+        while (at < size && buffer[at] == 0xFF) ++at;
+        if (at >= size) break;
+        const uint8_t code = buffer[at++];
+        if (code == 0xD9) break;
+        if (code == 0x00 || code == 0x01 || code == 0xD8 || (code >= 0xD0 && code <= 0xD7)) continue;  // no length
+        if (code == 0xC4 && !HuffmanSegmentFits(buffer, size, at)) return false;
+        at += std::max<std::size_t>(2, ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1));
+    }
+    return true;
+}
+
+uint32_t BigEndian32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// The decoder grows its buffer to a data chunk's stated length before reading it, so
+// every chunk up to the end marker must lie inside the file (its checksum may be cut).
+bool PngChunksFit(const uint8_t* buffer, std::size_t size) {
+    constexpr std::size_t kSignature = 8, kHeader = 8, kChecksum = 4;
+    for (std::size_t at = kSignature; at + kHeader <= size;) {
+        const std::size_t length = BigEndian32(buffer + at);
+        if (std::memcmp(buffer + at + 4, "IEND", 4) == 0) break;
+        if (length > size - at - kHeader) return false;
+        at += std::min(size - at, kHeader + length + kChecksum);
+    }
+    return true;
 }
 
 // The engine's RGBA pixels from 1, 3 or 4 decoded channels; grey also becomes the alpha.
@@ -74,7 +157,10 @@ void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
 }
 
 int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
-    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX) || !PlausibleSize(buffer, size)) return 0;
+    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
+    if (StartsAsJpeg(buffer, size) && !HuffmanTablesFit(buffer, size)) return 0;
+    if (StartsWith(buffer, size, kPngSignature) && !PngChunksFit(buffer, size)) return 0;
+    if (!PlausibleSize(buffer, size)) return 0;
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     stbi_uc* decoded = stbi_load_from_callbacks(&kCallbacks, &reader, &w, &h, &channels, 0);
