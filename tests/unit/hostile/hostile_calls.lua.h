@@ -135,9 +135,9 @@ hostile_keep = keep
 -- Sound first arguments, so that the hostile ones after them reach deeper.
 local bitmap = gfx_create_bitmap and gfx_create_bitmap(16, 16, true)
 
--- The call shapes, for a pattern p: f(p), f(p, p, p, p, p, p), and f(good, p, p, p, p, p)
--- for sound first arguments; a method is called after its object, and also with p in
--- place of its object.
+-- The call shapes, for a pattern p: f(p), f(p, p, p, p, p, p), f(good, p, p, p, p, p)
+-- for sound first arguments, and f(p) from inside a coroutine; a method is called after
+-- its object, and also with p in place of its object.
 local function shape_list(target)
   local list = {{"(p)", 1}, {"(p, p, p, p, p, p)", 6}}
   if target.self then
@@ -147,6 +147,7 @@ local function shape_list(target)
   end
   list[#list + 1] = {"(\"b.png\", p, p, p, p, p)", 5, "b.png"}
   list[#list + 1] = {"(1, p, p, p, p, p)", 5, 1}
+  list[#list + 1] = {"(p) inside a coroutine", "coroutine"}
   return list
 end
 for _, target in ipairs(targets) do target.shapes = shape_list(target) end
@@ -222,6 +223,15 @@ function hostile_call(t, i)
   local target = targets[t]
   local p, shape = decode(t, i)
   local f, self = target.fn, target.self
+  if shape[2] == "coroutine" then
+    local v = p > 0 and patterns[p][2] or nil
+    local count = p > 0 and 1 or 0
+    coroutine.resume(coroutine.create(function()
+      if self then return f(self, unpack({v}, 1, count)) end
+      return f(unpack({v}, 1, count))
+    end))
+    return
+  end
   if shape[2] == "object" then
     if p == 0 then return pcall(f) end
     if not object_like(patterns[p]) then return end
