@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <xmmintrin.h>
+
 #include "platform/d3d9/pixel_color.h"
 #include "platform/d3d9/triangle.h"
 #include "platform/d3d9/thread_pool.h"
@@ -12,6 +14,10 @@ namespace {
 constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
 constexpr int kBandRows = 16;
 
+
+// llrint without the library call: the conversion rounds to nearest even as llrint does
+// in the default rounding mode.
+int64_t RoundToInt(float v) { return _mm_cvtss_si64(_mm_set_ss(v)); }
 
 int64_t FloorDiv(int64_t n, int64_t d) {
     int64_t q = n / d;
@@ -183,8 +189,8 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
     Batch& batch = Recording();
     int64_t X[4], Y[4];
     for (int i = 0; i < n; ++i) {
-        X[i] = std::llrint(v[i]->x * kSubPixel);
-        Y[i] = std::llrint(v[i]->y * kSubPixel);
+        X[i] = RoundToInt(v[i]->x * kSubPixel);
+        Y[i] = RoundToInt(v[i]->y * kSubPixel);
     }
     const int64_t area = Turn(X, Y, 0, 1, 2);
     if (n == 4) {

@@ -34,6 +34,10 @@ using SpanFunction = void (*)(const SpanContext& c, int y, int xl, int xr);
 
 // A triangle, or a convex quad that stands for two triangles.
 struct Triangle {
+    // Set up field by field where it is recorded: no zero fill of a record this large (edges
+    // past edgeCount stay unset and unread).
+    Triangle() {}
+
     Edge edge[4];
     uint8_t edgeCount;
     int xmin, xmax, ymin, ymax;
