@@ -61,3 +61,6 @@ struct SpanContext {
 
 // Picks the span function for a set-up triangle, and prepares what it reads.
 void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target);
+// Whether filtered spans chosen from now on use 256-bit registers: when wide is true and the
+// processor has them (the default). For tests of both paths.
+bool UseWideSpans(bool wide);

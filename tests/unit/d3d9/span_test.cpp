@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/d3d9/pixel_color.h"
@@ -42,10 +44,15 @@ uint32_t ReferencePixel(const Triangle& t, const DrawState& st, int x, int y, ui
     return (st.blend ? BlendSrcAlpha(src, dst) : src) | 0xFF000000u;
 }
 
-class FastSpanTest : public ::testing::TestWithParam<SpanCase> {};
+// Each case with the 128-bit spans and, where the processor has them, the 256-bit ones.
+class FastSpanTest : public ::testing::TestWithParam<std::tuple<SpanCase, bool>> {
+protected:
+    void TearDown() override { UseWideSpans(true); }
+};
 
 TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
-    const SpanCase& c = GetParam();
+    const auto& [c, wide] = GetParam();
+    if (UseWideSpans(wide) != wide) GTEST_SKIP() << "no 256-bit registers";
     std::mt19937 random(7);
     const std::vector<uint32_t> texels = RandomTexels(c.texWidth * c.texHeight, random);
     DrawState st;
@@ -91,11 +98,13 @@ TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
     }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<SpanCase>& info) { return info.param.name; }
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<SpanCase, bool>>& info) {
+    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Wide" : "Narrow");
+}
 
 INSTANTIATE_TEST_SUITE_P(
     RotatedSprites, FastSpanTest,
-    ::testing::Values(SpanCase{"ClampBlendWhite", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.7f, 0.37f},
+    ::testing::Combine(::testing::Values(SpanCase{"ClampBlendWhite", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.7f, 0.37f},
                       SpanCase{"ClampBlendTinted", 32, 32, D3DTADDRESS_CLAMP, true, 0xC080FF40, -2.1f, 0.45f},
                       SpanCase{"ClampOpaqueWhite", 32, 16, D3DTADDRESS_CLAMP, false, 0xFFFFFFFF, 1.3f, 0.6f},
                       SpanCase{"ClampOpaqueTinted", 32, 32, D3DTADDRESS_CLAMP, false, 0x7F3366CC, 0.2f, 0.3f},
@@ -104,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SpanCase{"Magnified", 4, 4, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.9f, 0.05f},
                       SpanCase{"Minified", 64, 64, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 3.0f, 2.5f},
                       SpanCase{"UnrotatedHalfTexel", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.0f, 0.5f}),
+                       ::testing::Bool()),
     CaseName);
 
 }  // namespace
