@@ -199,7 +199,13 @@ void WideSpan(const SpanContext& c, int y, int xl, int xr) {
     WideLinearSpan<Blend, White>(c, y, xl, xr);
 }
 
-const bool g_hasWideRegisters = __builtin_cpu_supports("avx2");
+// Initialised before main, maybe before the compiler's own processor detection has run.
+bool HasWideRegisters() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+const bool g_hasWideRegisters = HasWideRegisters();
 bool g_wideSpans = g_hasWideRegisters;
 
 SpanFunction WideSpanFor(bool blend, bool white) {
