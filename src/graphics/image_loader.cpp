@@ -141,6 +141,35 @@ bool PngChunksFit(const uint8_t* buffer, std::size_t size) {
     return true;
 }
 
+bool IsPnmSpace(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The decoder reads a binary PNM header's width, height and maximum value into an int
+// without checking for overflow. Spaces and '#' comments are skipped as it skips them.
+bool PnmNumbersFit(const uint8_t* buffer, std::size_t size) {
+    std::size_t at = 2;
+    for (int number = 0; number < 3; ++number) {
+        while (at < size && (IsPnmSpace(buffer[at]) || buffer[at] == '#')) {
+            if (buffer[at] != '#') {
+                ++at;
+                continue;
+            }
+            while (at < size && buffer[at] != '\n' && buffer[at] != '\r') ++at;
+        }
+        long long value = 0;
+        for (; at < size && buffer[at] >= '0' && buffer[at] <= '9'; ++at)
+            if ((value = value * 10 + (buffer[at] - '0')) > INT32_MAX) return false;
+    }
+    return true;
+}
+
+// Damaged files that the system's decoder mishandles, refused before it reads them.
+bool PassesDecoderChecks(const uint8_t* buffer, std::size_t size) {
+    if (StartsAsJpeg(buffer, size)) return HuffmanTablesFit(buffer, size);
+    if (StartsWith(buffer, size, kPngSignature)) return PngChunksFit(buffer, size);
+    if (StartsWith(buffer, size, "P5") || StartsWith(buffer, size, "P6")) return PnmNumbersFit(buffer, size);
+    return true;
+}
+
 // The engine's RGBA pixels from 1, 3 or 4 decoded channels; grey also becomes the alpha.
 void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
     const std::size_t count = static_cast<std::size_t>(output.width) * static_cast<std::size_t>(output.height);
@@ -158,9 +187,7 @@ void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
 
 int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
-    if (StartsAsJpeg(buffer, size) && !HuffmanTablesFit(buffer, size)) return 0;
-    if (StartsWith(buffer, size, kPngSignature) && !PngChunksFit(buffer, size)) return 0;
-    if (!PlausibleSize(buffer, size)) return 0;
+    if (!PassesDecoderChecks(buffer, size) || !PlausibleSize(buffer, size)) return 0;
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     stbi_uc* decoded = stbi_load_from_callbacks(&kCallbacks, &reader, &w, &h, &channels, 0);
