@@ -64,6 +64,18 @@ const FileSystemContainer* WritableFor(const char* name) {
     return GetWritableContainer();
 }
 
+// The loader's strings are alive while it stores, so it stores into a fresh table, where
+// no script code runs (and no error can jump past them); the entries then go into the
+// script's table with its own set-field, whose metatable may do anything, even fail.
+void CopyFields(lua_State* L, int from, int to) {
+    lua_pushnil(L);
+    while (lua_next(L, from)) {
+        lua_pushvalue(L, -2);
+        lua_insert(L, -2);
+        lua_settable(L, to);
+    }
+}
+
 bool Exists(const char* name, bool files, bool directories) {
     FileInfo info;
     if (!FileExists(name, &info)) return false;
@@ -99,8 +111,11 @@ int Api_file_load_strings(lua_State* L) {
     lua_getglobal(L, table ? table : "");
     // The loader stores into whatever is on top; anything but a table would fail there.
     if (!lua_istable(L, -1)) return LuaErrorf(L, "Can't load strings from %s - %s is not a table!", file, table ? table : "(none)");
+    const int target = lua_gettop(L);
+    lua_newtable(L);
     LoadStringsFile(L, file);
-    lua_pop(L, 1);
+    CopyFields(L, target + 1, target);
+    lua_pop(L, 2);
     return 0;
 }
 

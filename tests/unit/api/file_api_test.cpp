@@ -195,6 +195,20 @@ TEST_F(FileApi, StringsFillTheNamedTable) {
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
+TEST_F(FileApi, StringsGoThroughTheTablesOwnSetFieldEvenWhenItFails) {
+    data.Write("en.txt", std::string(20000, '#') + "\ntitle = Hello\nbody = World\n");
+    ASSERT_EQ(Run("texts = setmetatable({}, {__newindex = function(t, k, v) rawset(t, k, v .. '!') end})\n"
+                  "file_load_strings('texts', 'en.txt')"),
+              "");
+    EXPECT_EQ(Eval("texts.title .. texts.body"), "Hello!World!");
+    // Under the leak checker: the file's text and the loader's strings are all freed.
+    EXPECT_NE(Run("texts = setmetatable({}, {__newindex = function() error('read-only') end})\n"
+                  "file_load_strings('texts', 'en.txt')")
+                  .find("read-only"),
+              std::string::npos);
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
 TEST_F(FileApi, LoadLuaRunsTheFileAndReportsSuccess) {
     data.Write("scripts/more.lua", "loaded_value = 42");
     EXPECT_EQ(Eval("file_load_lua('scripts/more.lua')"), "true");
