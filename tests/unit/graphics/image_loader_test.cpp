@@ -184,6 +184,20 @@ TEST(ImageLoader, HugeClaimedSizesAreRefused) {
     EXPECT_EQ(Decode(dds).channels, 0);
 }
 
+// A scan that decodes with a table slot no segment defined: the decoder would index its
+// symbols with garbage from the unset slot.
+TEST(ImageLoader, JpegScansMustUseDefinedHuffmanTables) {
+    const std::string jpg = EncodeImage(FixtureFormat::Jpg, 16, 16, 3, PatternPixels(16, 16, 3));
+    const std::size_t scan = jpg.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    ASSERT_EQ(jpg[scan + 6], '\x00');  // the first component's DC and AC slots
+    for (const char slots : {'\x03', '\x20', '\x33'}) {
+        std::string broken = jpg;
+        broken[scan + 6] = slots;
+        EXPECT_EQ(Decode(broken).channels, 0) << int{slots};
+    }
+}
+
 // The decoder reads these numbers into an int unchecked: one past its range is refused.
 TEST(ImageLoader, PnmHeaderNumbersMustFitAnInt) {
     const std::string pixels(5 * 3 * 3, '\x40');
