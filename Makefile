@@ -5,7 +5,7 @@ BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
 BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 25
-FUZZ_TARGETS = vstore parcon stringsloader
+FUZZ_TARGETS = vstore parcon stringsloader pack zip image dds spritesheet
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 ifeq ($(CI),true)
@@ -53,16 +53,19 @@ test-sanitize: build-sanitize
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --test-dir $(BUILD_SAN) -j $(JOBS) --output-on-failure --timeout 600
 
-# Each data-file reader under libFuzzer for FUZZ_SECONDS; the corpus grows across runs.
+# Each data-file reader under libFuzzer for FUZZ_SECONDS, the binary readers from seeds
+# made by the test fixtures; the corpus grows across runs.
 $(BUILD_FUZZ)/build.ninja: | deps
 	cmake -S tests/fuzz -B $(BUILD_FUZZ) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14
 
 fuzz: deps $(BUILD_FUZZ)/build.ninja
 	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	$(BUILD_FUZZ)/fuzz_seeds $(BUILD_FUZZ)/corpus
 	@for t in $(FUZZ_TARGETS); do \
 	  mkdir -p $(BUILD_FUZZ)/corpus/$$t && \
 	  echo "fuzz_$$t: $(FUZZ_SECONDS) s" && \
-	  $(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=20000 -timeout=10 \
+	  UBSAN_OPTIONS=halt_on_error=1:suppressions=$(CURDIR)/tests/fuzz/ubsan.supp \
+	    $(BUILD_FUZZ)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -max_len=20000 -timeout=10 \
 	    -print_final_stats=1 $(BUILD_FUZZ)/corpus/$$t 2>$(BUILD_FUZZ)/fuzz_$$t.log || \
 	    { tail -n 60 $(BUILD_FUZZ)/fuzz_$$t.log; exit 1; }; \
 	  grep -E '^stat::number_of_executed_units' $(BUILD_FUZZ)/fuzz_$$t.log; \

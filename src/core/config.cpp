@@ -118,7 +118,8 @@ void LoadConfig() {
     const std::optional<std::string> text = LoadStartFile(g_config.config_file);
     if (!text) {
         g_config.dev_mode = true;  // so the error box shows
-        VELK_ERROR("Can't load config file (%s).", g_config.config_file.c_str());
+        // Reported as the start-up code that asked for the file.
+        LogError("velk_main.cpp", __LINE__, "Can't load config file (%s).", g_config.config_file.c_str());
     }
     VStoreNode root;
     root.Parse(text->data(), text->size(), g_config.config_file.c_str());

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kSmallestRecord = 4 + 4 + 4 + 1 + 4;
 
 // Sequential little-endian reads from the pack through a buffer, each bounded by the

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -44,15 +45,26 @@ private:
     uint32_t keys_[3] = {305419896u, 591751049u, 878082192u};
 };
 
-bool ReadRaw(unzFile archive, std::vector<unsigned char>& raw) {
-    std::size_t total = 0;
-    while (total < raw.size()) {
-        const std::size_t chunk = std::min<std::size_t>(raw.size() - total, 1u << 30);
-        const int got = unzReadCurrentFile(archive, raw.data() + total, static_cast<unsigned>(chunk));
+// Grows the buffer only as data arrive: the sizes in the directory are claims, and a
+// small damaged archive must not make us allocate what it says.
+bool ReadRaw(unzFile archive, std::size_t expected, std::vector<unsigned char>& raw) {
+    constexpr std::size_t kChunk = 1 << 20;
+    raw.clear();
+    while (raw.size() < expected) {
+        const std::size_t total = raw.size();
+        raw.resize(total + std::min(expected - total, kChunk));
+        const int got = unzReadCurrentFile(archive, raw.data() + total, static_cast<unsigned>(raw.size() - total));
         if (got <= 0) return false;
-        total += static_cast<std::size_t>(got);
+        raw.resize(total + static_cast<std::size_t>(got));
     }
     return true;
+}
+
+// Deflate's best case is two bits for a run of 258 bytes: 1032 bytes out per byte in.
+bool PlausibleSize(const unz_file_info64& info, std::size_t rawSize) {
+    constexpr uint64_t kMaxDeflateRatio = 1032;
+    if (info.compression_method == kMethodStored) return info.uncompressed_size == rawSize;
+    return info.uncompressed_size <= rawSize * kMaxDeflateRatio;
 }
 
 // Strips and checks the encryption header; false for a wrong password. Writers put the
@@ -82,7 +94,6 @@ bool Inflate(const std::vector<unsigned char>& raw, char* out, std::size_t size)
 ZipReadStatus Decode(const unz_file_info64& info, const std::vector<unsigned char>& raw, char* out) {
     const std::size_t size = static_cast<std::size_t>(info.uncompressed_size);
     if (info.compression_method == kMethodStored) {
-        if (raw.size() != size) return ZipReadStatus::CannotRead;
         if (size) std::memcpy(out, raw.data(), size);
     } else if (!Inflate(raw, out, size)) {
         return ZipReadStatus::CannotRead;
@@ -112,11 +123,12 @@ ZipReadResult ReadCurrentZipEntry(unzFile archive, const std::string& password) 
     int method = 0;
     int level = 0;
     if (unzOpenCurrentFile3(archive, &method, &level, 1, nullptr) != UNZ_OK) return Failed(ZipReadStatus::CannotOpen);
-    std::vector<unsigned char> raw(static_cast<std::size_t>(info.compressed_size));
-    const bool readWhole = ReadRaw(archive, raw);
+    std::vector<unsigned char> raw;
+    const bool readWhole = ReadRaw(archive, static_cast<std::size_t>(info.compressed_size), raw);
     unzCloseCurrentFile(archive);
     if (!readWhole) return Failed(ZipReadStatus::CannotRead);
     if (encrypted && !Decrypt(info, password, raw)) return Failed(ZipReadStatus::CannotOpen);
+    if (!PlausibleSize(info, raw.size())) return Failed(ZipReadStatus::CannotRead);
 
     ZipReadResult result;
     result.size = static_cast<int32_t>(info.uncompressed_size);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <sstream>
 
 #include "core/config.h"
 #include "core/log.h"
@@ -14,6 +13,7 @@
 #include "graphics/render_d3d.h"
 #include "graphics/render_target.h"
 #include "graphics/sprite_batch.h"
+#include "graphics/sprite_sheet.h"
 #include "graphics/surface.h"
 #include "platform/linux/message_box.h"
 
@@ -280,24 +280,9 @@ SpriteRect SpriteRectOf(const Texture* texture, const char* spriteName) {
 }
 
 void LoadSpriteSheet(Texture* texture, const std::string& fileName) {
-    texture->sprites.clear();
-    texture->spriteIndex.clear();
     const auto file = LoadStoredFile(fileName);
     if (!file) VELK_ERROR("Storage: LoadFile - file not found: %s", fileName.c_str());
-    std::istringstream lines(std::string(file->begin(), file->end()));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream in(line);
-        Sprite sprite;
-        if (in >> sprite.name >> sprite.x >> sprite.y >> sprite.width >> sprite.height >> sprite.pivotX >> sprite.pivotY) {
-            texture->sprites.push_back(std::move(sprite));
-            continue;
-        }
-        std::istringstream again(line);
-        std::string word;
-        float scale = 0;
-        if (again >> word && word == "@scale" && again >> scale) texture->scale = scale;
-    }
+    ParseSpriteSheet(texture, std::string_view(reinterpret_cast<const char*>(file->data()), file->size()));
 }
 
 void ReleaseUnusedTextures() {

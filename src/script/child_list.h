@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/log.h"
@@ -71,12 +72,15 @@ public:
 
     // The tables of the children in list order, indexed from 1; a pattern in argument 2
     // with "*" at p > 0 keeps the ids that begin with its first p characters.
+    // The prefix stays in the pattern's own string: an allocation of the state can fail
+    // here and jump out, past anything that would need freeing.
     void pushTables(lua_State* L) const {
-        std::string prefix;
+        std::string_view prefix;
         const int type = lua_type(L, 2);
         if (type == LUA_TSTRING || type == LUA_TNUMBER) {
             const char* pattern = lua_tostring(L, 2);
-            if (const char* star = std::strchr(pattern, '*'); star && star != pattern) prefix.assign(pattern, star);
+            if (const char* star = std::strchr(pattern, '*'); star && star != pattern)
+                prefix = std::string_view(pattern, static_cast<std::size_t>(star - pattern));
         }
         lua_newtable(L);
         int index = 0;

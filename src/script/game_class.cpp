@@ -6,6 +6,7 @@
 #include "core/input.h"
 #include "core/string_utils.h"
 #include "script/lua_base.h"
+#include "script/scene_walk.h"
 
 namespace {
 
@@ -135,10 +136,12 @@ GameClass::~GameClass() {
 void GameClass::registerMethods(lua_State* L) { LuaBinder<GameClass>::registerMethods(L); }
 
 void GameClass::setup(lua_State* L) {
-    if (LuaTableHasValue(L, "id")) id = LuaTableGetString(L, "id");
+    // Texts are read once: a definition with a metatable may answer a check and the read
+    // after it differently, and a null text must never reach a string.
+    if (const char* text = LuaTableGetString(L, "id")) id = text;
     if (LuaTableIsBoolean(L, "enabled")) enabled = LuaTableGetBool(L, "enabled");
-    if (LuaTableHasValue(L, "on_kill")) {
-        onKill.method = LuaTableGetString(L, "on_kill");
+    if (const char* method = LuaTableGetString(L, "on_kill")) {
+        onKill.method = method;
         onKill.forward = true;
     }
     if (LuaTableIsNumber(L, "z")) z = static_cast<float>(LuaTableGetNumber(L, "z"));
@@ -260,19 +263,38 @@ bool GameClass::runScheduledCall(std::size_t index) {
     return done;
 }
 
-int GameClass::luaSetup(lua_State* L) {
-    lua_pushvalue(L, 2);
-    setup(L);
-    lua_pop(L, 1);
-    updateAbsoluteValues();
+// Argument 1: the step; argument 2: the definition table (setup only).
+int GameClass::runSetupStep(lua_State* L) {
+    const auto* step = static_cast<const SetupStep*>(lua_touserdata(L, 1));
+    if (step->finalize) {
+        step->object->finalizeSetup();
+    } else {
+        lua_pushvalue(L, 2);
+        step->object->setup(L);
+    }
+    step->object->updateAbsoluteValues();
     return 0;
 }
 
-int GameClass::luaFinalizeSetup(lua_State*) {
-    finalizeSetup();
-    updateAbsoluteValues();
-    return 0;
+// Setup reads tables whose metatables can run any script, even one that removes this
+// object: deletions wait until the step is done, and an error raised inside it reaches
+// the script only once the walk is closed again.
+int GameClass::protectedSetupStep(lua_State* L, bool finalize) {
+    SetupStep step{this, finalize};
+    int status = 0;
+    {
+        const SceneWalk walk;
+        lua_pushcfunction(L, runSetupStep);
+        lua_pushlightuserdata(L, &step);
+        lua_pushvalue(L, 2);
+        status = lua_pcall(L, 2, 0, 0);
+    }
+    return status == 0 ? 0 : lua_error(L);
 }
+
+int GameClass::luaSetup(lua_State* L) { return protectedSetupStep(L, false); }
+
+int GameClass::luaFinalizeSetup(lua_State* L) { return protectedSetupStep(L, true); }
 
 int GameClass::luaSetId(lua_State* L) {
     id = LuaArgString(L);

@@ -90,6 +90,13 @@ private:
     bool runScheduledCall(std::size_t index);
     void removeFinishedCalls();
 
+    struct SetupStep {
+        GameClass* object;
+        bool finalize;
+    };
+    static int runSetupStep(lua_State* L);
+    int protectedSetupStep(lua_State* L, bool finalize);
+
     int luaSetup(lua_State* L);
     int luaFinalizeSetup(lua_State* L);
     int luaSetId(lua_State* L);

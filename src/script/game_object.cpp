@@ -49,8 +49,9 @@ void GameObject::registerMethods(lua_State* L) {
 void GameObject::setup(lua_State* L) {
     GameClass::setup(L);
     for (int event = 0; event < kMouseEventCount; ++event) {
-        if (!LuaTableHasValue(L, kMouseEventNames[event])) continue;
-        mouseCallbacks[event].method = LuaTableGetString(L, kMouseEventNames[event]);
+        const char* method = LuaTableGetString(L, kMouseEventNames[event]);  // read once (see GameClass::setup)
+        if (!method) continue;
+        mouseCallbacks[event].method = method;
         mouseCallbacks[event].forward = true;
     }
     if (LuaTableHasValue(L, "relative_to") && layer) {

@@ -29,26 +29,65 @@ int PushBoolean(lua_State* L, bool value) {
     return 1;
 }
 
-bool PushFile(lua_State* L, const char* name) {
-    int32_t size = 0;
-    const FileData data = LoadFile(name, &size, false);
-    if (!data) return false;
-    lua_pushlstring(L, data.get(), static_cast<std::size_t>(size));
-    return true;
+struct Bytes {
+    const char* data;
+    std::size_t size;
+};
+
+int PushBytes(lua_State* L) {
+    const auto* bytes = static_cast<const Bytes*>(lua_touserdata(L, 1));
+    lua_pushlstring(L, bytes->data, bytes->size);
+    return 1;
 }
 
-void PushSearchResult(lua_State* L, const char* pattern, bool files, bool directories, bool fullNames) {
-    const std::string normalized = NormalizePath(pattern);
-    const std::string prefix = GetDirectory(normalized) + "/";
-    FileInfoMap found;
-    SearchFiles(normalized, found, files, directories);
-    lua_createtable(L, 0, static_cast<int>(found.size()));
-    for (const auto& [name, info] : found) {
-        const std::string key = fullNames ? prefix + name : name;
-        lua_pushlstring(L, key.data(), key.size());
-        lua_pushnumber(L, info.size);
-        lua_rawset(L, -3);
+constexpr int kFileMissing = -1;
+
+// The file's bytes as a string on the stack top: 0; kFileMissing; or the status of a
+// failure to make the string, with its error on the top. The string is made in a
+// protected call: running out of memory there must not jump past the file's buffer.
+int PushFile(lua_State* L, const char* name) {
+    lua_pushcfunction(L, PushBytes);
+    int32_t size = 0;
+    const FileData data = LoadFile(name, &size, false);
+    if (!data) {
+        lua_pop(L, 1);
+        return kFileMissing;
     }
+    Bytes bytes{data.get(), static_cast<std::size_t>(size)};
+    lua_pushlightuserdata(L, &bytes);
+    return lua_pcall(L, 1, 1, 0);
+}
+
+struct SearchResult {
+    std::string prefix;  // for full names: the pattern's folder and "/"
+    FileInfoMap found;
+};
+
+// Fills the table that is argument 1 from the result in argument 2. It runs protected:
+// it can fail for want of memory while the result's strings are alive.
+int FillSearchTable(lua_State* L) {
+    const auto* result = static_cast<const SearchResult*>(lua_touserdata(L, 2));
+    for (const auto& [name, info] : result->found) {
+        lua_pushlstring(L, result->prefix.data(), result->prefix.size());
+        lua_pushlstring(L, name.data(), name.size());
+        lua_concat(L, 2);
+        lua_pushnumber(L, info.size);
+        lua_rawset(L, 1);
+    }
+    return 0;
+}
+
+// Pushes the table of matches; the status of filling it, with its error on the top.
+int PushSearchResult(lua_State* L, const char* pattern, bool files, bool directories, bool fullNames) {
+    lua_newtable(L);
+    lua_pushcfunction(L, FillSearchTable);
+    lua_pushvalue(L, -2);
+    SearchResult result;
+    const std::string normalized = NormalizePath(pattern);
+    if (fullNames) result.prefix = GetDirectory(normalized) + "/";
+    SearchFiles(normalized, result.found, files, directories);
+    lua_pushlightuserdata(L, &result);
+    return lua_pcall(L, 2, 0, 0);
 }
 
 // Names that would leave the writable folder are refused with a warning, never written.
@@ -62,6 +101,18 @@ bool Confined(const char* name) {
 const FileSystemContainer* WritableFor(const char* name) {
     if (IsEmpty(name) || !Confined(name)) return nullptr;
     return GetWritableContainer();
+}
+
+// The loader's strings are alive while it stores, so it stores into a fresh table, where
+// no script code runs (and no error can jump past them); the entries then go into the
+// script's table with its own set-field, whose metatable may do anything, even fail.
+void CopyFields(lua_State* L, int from, int to) {
+    lua_pushnil(L);
+    while (lua_next(L, from)) {
+        lua_pushvalue(L, -2);
+        lua_insert(L, -2);
+        lua_settable(L, to);
+    }
 }
 
 bool Exists(const char* name, bool files, bool directories) {
@@ -99,16 +150,20 @@ int Api_file_load_strings(lua_State* L) {
     lua_getglobal(L, table ? table : "");
     // The loader stores into whatever is on top; anything but a table would fail there.
     if (!lua_istable(L, -1)) return LuaErrorf(L, "Can't load strings from %s - %s is not a table!", file, table ? table : "(none)");
+    const int target = lua_gettop(L);
+    lua_newtable(L);
     LoadStringsFile(L, file);
-    lua_pop(L, 1);
+    CopyFields(L, target + 1, target);
+    lua_pop(L, 2);
     return 0;
 }
 
 int Api_file_load(lua_State* L) {
     const char* name = ReadStringArgument(L, 1);
     if (IsEmpty(name)) return LuaErrorf(L, "Can't open - file name is empty!");
-    if (!PushFile(L, name)) return LuaErrorf(L, "Can't find file %s!", name);
-    return 1;
+    const int status = PushFile(L, name);
+    if (status == kFileMissing) return LuaErrorf(L, "Can't find file %s!", name);
+    return status == 0 ? 1 : lua_error(L);
 }
 
 int Api_file_save(lua_State* L) {
@@ -147,9 +202,9 @@ int Api_file_exists(lua_State* L) {
 
 int Api_file_search(lua_State* L) {
     const char* pattern = ReadStringArgument(L, 1);
-    PushSearchResult(L, pattern ? pattern : "", ReadBooleanArgument(L, 2, true), ReadBooleanArgument(L, 3, true),
-                     ReadBooleanArgument(L, 4, false));
-    return 1;
+    const int status = PushSearchResult(L, pattern ? pattern : "", ReadBooleanArgument(L, 2, true),
+                                        ReadBooleanArgument(L, 3, true), ReadBooleanArgument(L, 4, false));
+    return status == 0 ? 1 : lua_error(L);
 }
 
 int Api_file_create_directory(lua_State* L) {

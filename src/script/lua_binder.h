@@ -29,11 +29,15 @@ public:
 
     // The global constructor; the box owns the new object until it is attached.
     static int create(lua_State* L) {
-        push(L, new T());
+        LuaPushEmptyObject(L, T::kClassName);
+        LuaFillObject(L, new T());
         return 1;
     }
 
-    static void push(lua_State* L, T* object) { LuaPushObject(L, object, T::kClassName); }
+    static void push(lua_State* L, T* object) {
+        LuaPushEmptyObject(L, T::kClassName);
+        LuaFillObject(L, object);
+    }
 
     static int gc(lua_State* L) { return LuaCollectObject(L, T::kClassName); }
 

@@ -206,15 +206,23 @@ void LuaOpenObjectModel(lua_State* L) {
     lua_rawset(L, LUA_REGISTRYINDEX);
 }
 
-void LuaPushObject(lua_State* L, LuaClass* object, const char* className) {
+void LuaPushEmptyObject(lua_State* L, const char* className) {
     // Room for [0] and the GameClass level's methods from the start: no rehash on the way.
     lua_createtable(L, 0, 48);
     auto* box = static_cast<ObjectBox*>(lua_newuserdata(L, sizeof(ObjectBox)));
-    *box = ObjectBox{object, kBoxTag};
-    object->box_ = box;
+    *box = ObjectBox{nullptr, kBoxTag};
     luaL_getmetatable(L, className);
     lua_setmetatable(L, -2);
     lua_rawseti(L, -2, 0);
+}
+
+void LuaFillObject(lua_State* L, LuaClass* object) {
+    lua_rawgeti(L, -1, 0);
+    auto* box = static_cast<ObjectBox*>(lua_touserdata(L, -1));
+    lua_pop(L, 1);
+    box->object = object;
+    object->box_ = box;
+    // From here on the box owns the object: a failing allocation leaves it to the collector.
     object->registerMethods(L);
 }
 

@@ -51,7 +51,7 @@ protected:
     bool pushFunctionCall(const char* name) const;
 
 private:
-    friend void LuaPushObject(lua_State* L, LuaClass* object, const char* className);
+    friend void LuaFillObject(lua_State* L, LuaClass* object);
     friend int LuaCollectObject(lua_State* L, const char* className);
     friend void LuaDisownBox(lua_State* L);
 
@@ -77,8 +77,12 @@ struct ScriptCallback {
 // Sets up the per-state record of the object model (idempotent); every class
 // registration calls it before any object exists.
 void LuaOpenObjectModel(lua_State* L);
-// The body of LuaBinder::push: a new table holding the box at [0] and the methods.
-void LuaPushObject(lua_State* L, LuaClass* object, const char* className);
+// The body of LuaBinder::push, in two steps: a new table holding an empty box at [0],
+// then the object in the box and its methods in the table. The constructor makes the
+// table and the box before the object, so that running out of memory on the way
+// leaves no object without an owner.
+void LuaPushEmptyObject(lua_State* L, const char* className);
+void LuaFillObject(lua_State* L, LuaClass* object);
 // The body of LuaBinder::gc. The object is not deleted inside the collector, which can
 // run in the middle of a native method of one of its children: it is queued and deleted
 // by LuaDeleteDroppedObjects, or at once while the state closes.

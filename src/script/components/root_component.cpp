@@ -18,7 +18,7 @@ void RootComponent::registerMethods(lua_State* L) {
 void RootComponent::setup(lua_State* L) {
     GameClass::setup(L);
     if (LuaTableIsBoolean(L, "exclude_from_shape")) excludeFromShape = LuaTableGetBool(L, "exclude_from_shape");
-    if (LuaTableHasValue(L, "relative_to")) relativeTo = LuaTableGetString(L, "relative_to");
+    if (const char* id = LuaTableGetString(L, "relative_to")) relativeTo = id;  // read once (see GameClass::setup)
 }
 
 Layer* RootComponent::ownerLayer() const { return owner ? owner->layer : nullptr; }

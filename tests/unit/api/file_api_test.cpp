@@ -7,6 +7,7 @@
 #include "api_fixture.h"
 #include "core/config.h"
 #include "core/storage.h"
+#include "fixtures/failing_allocator.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/pack_writer.h"
 
@@ -193,6 +194,38 @@ TEST_F(FileApi, StringsFillTheNamedTable) {
     ASSERT_EQ(Run("texts = { kept = 'yes', title = 'old' } file_load_strings('texts', 'en.txt')"), "");
     EXPECT_EQ(Eval("texts.title .. '|' .. texts.body .. '|' .. texts.kept"), "Hello|two\nlines|yes");
     EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(FileApi, StringsGoThroughTheTablesOwnSetFieldEvenWhenItFails) {
+    data.Write("en.txt", std::string(20000, '#') + "\ntitle = Hello\nbody = World\n");
+    ASSERT_EQ(Run("texts = setmetatable({}, {__newindex = function(t, k, v) rawset(t, k, v .. '!') end})\n"
+                  "file_load_strings('texts', 'en.txt')"),
+              "");
+    EXPECT_EQ(Eval("texts.title .. texts.body"), "Hello!World!");
+    // Under the leak checker: the file's text and the loader's strings are all freed.
+    EXPECT_NE(Run("texts = setmetatable({}, {__newindex = function() error('read-only') end})\n"
+                  "file_load_strings('texts', 'en.txt')")
+                  .find("read-only"),
+              std::string::npos);
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
+// Under the leak checker: wherever memory runs out, the search's names are freed.
+TEST_F(FileApi, SearchThatRunsOutOfMemoryIsAScriptError) {
+    for (int i = 0; i < 12; ++i) data.Write("many/a_name_longer_than_a_short_string_" + std::to_string(i), "x");
+    const MemoryRuns runs = RunWithScarceMemory(L, "file_search('many/*', true, true, true)", 80);
+    EXPECT_GT(runs.outOfMemory, 12) << "memory ran out inside the filling too";
+    EXPECT_LT(runs.outOfMemory, 80) << "with enough memory the search succeeds";
+    EXPECT_EQ(runs.otherErrors, 0);
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(FileApi, LoadThatRunsOutOfMemoryIsAScriptError) {
+    data.Write("big.bin", std::string(100000, 'b'));
+    const MemoryRuns runs = RunWithScarceMemory(L, "file_load('big.bin')", 4);
+    EXPECT_GT(runs.outOfMemory, 0) << "under the leak checker: the file's buffer is freed";
+    EXPECT_EQ(runs.otherErrors, 0);
+    EXPECT_EQ(Eval("#file_load('big.bin')"), "100000");
 }
 
 TEST_F(FileApi, LoadLuaRunsTheFileAndReportsSuccess) {

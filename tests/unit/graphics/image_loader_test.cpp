@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "graphics/surface.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/mounted_dir.h"
+#include "fixtures/peak_memory.h"
 
 namespace {
 
@@ -151,6 +154,25 @@ TEST(ImageLoader, CorruptedHeadersStayInBounds) {
     }
 }
 
+// An extra huffman table (AC table 3, unused by the image) listing 300 symbols: the
+// decoder would write its symbols past the table, yet still decode the image.
+TEST(ImageLoader, JpegHuffmanTablesOfMoreThan256SymbolsAreRefused) {
+    const std::string jpg = EncodeImage(FixtureFormat::Jpg, 16, 16, 3, PatternPixels(16, 16, 3));
+    ASSERT_EQ(Decode(jpg).channels, 3);
+    for (const int symbols : {256, 257, 300}) {
+        SCOPED_TRACE(symbols);
+        const int length = 2 + 17 + symbols;
+        std::string table = {'\xFF', '\xC4', static_cast<char>(length >> 8), static_cast<char>(length & 255), '\x13'};
+        table += std::string(14, '\0');
+        table += static_cast<char>(symbols - 255);  // codes of 15 bits
+        table += '\xFF';                            // codes of 16 bits
+        for (int i = 0; i < symbols; ++i) table += static_cast<char>(i);
+        // After the start marker, and once more with fill bytes before the table's marker.
+        EXPECT_EQ(Decode(jpg.substr(0, 2) + table + jpg.substr(2)).channels, symbols <= 256 ? 3 : 0);
+        EXPECT_EQ(Decode(jpg.substr(0, 2) + "\xFF\xFF" + table + jpg.substr(2)).channels, symbols <= 256 ? 3 : 0);
+    }
+}
+
 TEST(ImageLoader, HugeClaimedSizesAreRefused) {
     std::string bmp = EncodeImage(FixtureFormat::Bmp, 2, 2, 3, PatternPixels(2, 2, 3));
     const int32_t side = 60000;
@@ -160,6 +182,64 @@ TEST(ImageLoader, HugeClaimedSizesAreRefused) {
     std::string dds = EncodeDds(2, 2, PatternPixels(2, 2, 4));
     dds.replace(12, 4, reinterpret_cast<const char*>(&side), 4);
     EXPECT_EQ(Decode(dds).channels, 0);
+}
+
+// A scan that decodes with a table slot no segment defined: the decoder would index its
+// symbols with garbage from the unset slot.
+TEST(ImageLoader, JpegScansMustUseDefinedHuffmanTables) {
+    const std::string jpg = EncodeImage(FixtureFormat::Jpg, 16, 16, 3, PatternPixels(16, 16, 3));
+    const std::size_t scan = jpg.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    ASSERT_EQ(jpg[scan + 6], '\x00');  // the first component's DC and AC slots
+    for (const char slots : {'\x03', '\x20', '\x33'}) {
+        std::string broken = jpg;
+        broken[scan + 6] = slots;
+        EXPECT_EQ(Decode(broken).channels, 0) << int{slots};
+    }
+}
+
+// The decoder reads these numbers into an int unchecked: one past its range is refused.
+TEST(ImageLoader, PnmHeaderNumbersMustFitAnInt) {
+    const std::string pixels(5 * 3 * 3, '\x40');
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"P6\n5 3\n255\n", 3},
+        {"P6 # a comment\n00000000005 3 255\n", 3},
+        {"P6\n5 2147483648\n255\n", 0},
+        {"P6\n99999999999999999999 3\n255\n", 0},
+        {"P5\n5 3\n4294967296\n", 0},
+    };
+    for (const auto& [header, channels] : cases) EXPECT_EQ(Decode(header + pixels).channels, channels) << header;
+}
+
+// A header claiming more pixels than the file can hold is refused at once, not decoded
+// from zeros for seconds first (stb fills what is missing and decodes on).
+TEST(ImageLoader, ClaimsBeyondWhatTheFileHoldsAreRefusedBeforeDecoding) {
+    std::string bmp = EncodeImage(FixtureFormat::Bmp, 5, 3, 3, PatternPixels(5, 3, 3));
+    const int32_t height = 13000000;  // 65 million pixels, under the absolute limit
+    bmp.replace(22, 4, reinterpret_cast<const char*>(&height), 4);
+    std::string tga = EncodeImage(FixtureFormat::TgaRle, 5, 3, 3, PatternPixels(5, 3, 3));
+    tga[12] = '\xD0', tga[13] = '\x07', tga[14] = '\xFF', tga[15] = '\x7F';  // 2000 x 32767 pixels
+    for (const std::string& file : {bmp, tga}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Decode(file).channels, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    }
+}
+
+TEST(ImageLoader, PngChunksMustLieInsideTheFile) {
+    const std::string png = EncodeImage(FixtureFormat::Png, 5, 3, 4, PatternPixels(5, 3, 4));
+    ASSERT_EQ(Decode(png).channels, 4);
+    EXPECT_EQ(Decode(png + "trailing bytes").channels, 4);
+    // A data chunk that says 1.5 GiB and holds 4 bytes: the decoder would reserve it all.
+    const std::size_t end = png.size() - 12;
+    const std::string lying = png.substr(0, end) + std::string("\x60\x00\x00\x00IDATabcd", 12) + png.substr(end);
+    EXPECT_EXIT(
+        {
+            const long before = PeakMappedKb();
+            const bool refused = Decode(lying).channels == 0;
+            std::exit(refused && PeakMappedKb() - before < 256 * 1024 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 class ImageFiles : public ::testing::Test {

@@ -82,6 +82,15 @@ TEST_F(TextureTest, SpriteSheetWithScale) {
     EXPECT_FLOAT_EQ(GetSprite(t, "run").u0, 0.5f);
 }
 
+// A scale of zero or below would give sprites of infinite or negative size.
+TEST_F(TextureTest, SpriteSheetScaleMustBePositive) {
+    Png("hero.png", 128, 64);
+    Text("hero.txt", "@scale 2\n@scale 0\nidle 0 0 64 64 32 60\n@scale -3\n@scale -0\n");
+    Texture* t = LoadTexture("hero");
+    EXPECT_FLOAT_EQ(t->scale, 2.0f);
+    ExpectRect(GetSprite(t, "idle"), {0, 0, 0.5f, 1, 32, 32, 16, 30});
+}
+
 TEST_F(TextureTest, MissingSpriteIsFatal) {
     Png("hero.png", 8, 8);
     Texture* t = LoadTexture("hero");

@@ -146,7 +146,7 @@ TEST(VelkProcess, MissingConfigurationFileIsFatal) {
     VelkProcess velk(dir, {"CONFIG=missing.cfg"});
     const int status = velk.Wait();
     EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status;
-    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT config.cpp, LINE "));
+    EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT velk_main.cpp, LINE "));
     EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr(":\nCan't load config file (missing.cfg).\n"));
 }
 

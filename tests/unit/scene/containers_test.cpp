@@ -2,6 +2,7 @@
 // their walks against callbacks that change them.
 #include <gtest/gtest.h>
 
+#include "fixtures/failing_allocator.h"
 #include "scene_fixture.h"
 #include "script/game_object.h"
 #include "script/layer.h"
@@ -20,6 +21,16 @@ TEST_F(ContainersTest, SortIsStableByDepth) {
     Run("make_layer(scene, 'x'):set_z(5) make_layer(scene, 'y'):set_z(-1) scene:sort()\n"
         "ids = {} for i, l in ipairs(scene:layers()) do ids[i] = l:id() end");
     EXPECT_EQ(Text("table.concat(ids, ' ')"), "y l x");
+}
+
+// Under the leak checker: wherever memory runs out, the pattern's prefix is not left behind.
+TEST_F(ContainersTest, PatternListThatRunsOutOfMemoryIsAScriptError) {
+    Run("o = GameObject()\n"
+        "for i = 1, 8 do local c = BoxShapeComponent() o:attach_component(c) c:setup({id = 'a_long_prefix_' .. i}) end");
+    const MemoryRuns runs = RunWithScarceMemory(L, "o:components('a_long_prefix_beyond_a_short_string*')", 40);
+    EXPECT_GT(runs.outOfMemory, 0);
+    EXPECT_LT(runs.outOfMemory, 40);
+    EXPECT_EQ(runs.otherErrors, 0);
 }
 
 TEST_F(ContainersTest, PatternsSelectByIdPrefix) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fixtures/failing_allocator.h"
 #include "object_fixture.h"
 
 namespace {
@@ -80,6 +81,18 @@ TEST_F(ObjectModelDeathTest, BoxesCollectedAtCloseAreCleared) {
     EXPECT_EXIT(LuaCloseState(), testing::ExitedWithCode(kExitFatal),
                 "Trying to call method 'set_x' from a deleted C\\+\\+ object of GameClass type");
     Native<TestLeaf>("child")->onDestroy.bound = false;
+}
+
+// The table and the box come before the object: wherever memory runs out, every object
+// made has an owner that deletes it.
+TEST_F(ObjectModelTest, ConstructorThatRunsOutOfMemoryLeavesNoObjectBehind) {
+    const MemoryRuns runs = RunWithScarceMemory(L, "TestLeaf()", 120);
+    EXPECT_GT(runs.outOfMemory, 0);
+    EXPECT_LT(runs.outOfMemory, 120);
+    EXPECT_EQ(runs.otherErrors, 0);
+    CollectAndDelete();
+    EXPECT_GT(TestLeaf::created, 0);
+    EXPECT_EQ(TestLeaf::destroyed, TestLeaf::created);
 }
 
 TEST_F(ObjectModelTest, ClosingTheStateDeletesEveryObjectItOwns) {

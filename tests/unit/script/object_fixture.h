@@ -20,8 +20,12 @@ public:
     static constexpr const char* kClassName = "TestLeaf";
     static const MethodEntry<TestLeaf> methods[];
     static inline int destroyed = 0;
+    static inline int created = 0;
 
-    TestLeaf() { id = "leaf"; }
+    TestLeaf() {
+        id = "leaf";
+        ++created;
+    }
     ~TestLeaf() override {
         ++destroyed;
         if (onDestroy.bound) callLuaFunction("on_destroy");
@@ -112,6 +116,7 @@ protected:
         InitConfigDefaults();
         g_config.create_log = true;  // fatal texts reach stderr only with the log on
         TestLeaf::destroyed = 0;
+        TestLeaf::created = 0;
         TestContainer::destroyed = 0;
         LuaCreateState();
         L = LuaGetState();

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "core/config.h"
 #include "core/crash.h"
 #include "core/storage.h"
+#include "core/zip_entry_reader.h"
+#include "fixtures/peak_memory.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
 
@@ -165,6 +169,49 @@ TEST(ZipContainer, DamagedDataFailTheChecksum) {
             zip.LoadFile("file.txt", nullptr);
         },
         testing::ExitedWithCode(kExitFatal), "Storage:Zip: Can't read from file file.txt");
+}
+
+void PutWord(std::string& bytes, std::size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+struct LyingSizes {
+    const char* what;
+    bool deflate;
+    bool claimCompressed;
+};
+
+// The sizes in the directory are claims: a small archive whose entry says it holds nearly
+// 2 GiB is unreadable, and reading it does not allocate that much first.
+TEST(ZipEntryReader, ClaimedSizesBeyondTheDataAreUnreadable) {
+    const LyingSizes cases[] = {{"stored, both sizes", false, true},
+                                {"stored, uncompressed size", false, false},
+                                {"deflated, uncompressed size", true, false}};
+    const uint32_t claim = 0x7FFFFF00u;
+    for (const LyingSizes& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TempDir dir;
+        WriteZip((dir / "real.zip").string(), {{"file.txt", Pattern(300)}}, c.deflate);
+        std::string bytes = dir.Read("real.zip");
+        const std::size_t central = bytes.find("PK\x01\x02");
+        ASSERT_NE(central, std::string::npos);
+        PutWord(bytes, 22, claim);
+        PutWord(bytes, central + 24, claim);
+        if (c.claimCompressed) {
+            PutWord(bytes, 18, claim);
+            PutWord(bytes, central + 20, claim);
+        }
+        const std::string path = dir.Write("lying.zip", bytes).string();
+        EXPECT_EXIT(
+            {
+                const UnzipHandle archive(unzOpen64(path.c_str()));
+                if (!archive || unzGoToFirstFile(archive.get()) != UNZ_OK) std::exit(2);
+                const long before = PeakMappedKb();
+                const ZipReadResult result = ReadCurrentZipEntry(archive.get(), kArchivePassword);
+                std::exit(result.status == ZipReadStatus::CannotRead && PeakMappedKb() - before < 256 * 1024 ? 0 : 1);
+            },
+            testing::ExitedWithCode(0), "");
+    }
 }
 
 }  // namespace

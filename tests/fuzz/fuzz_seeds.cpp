@@ -1,0 +1,98 @@
+// Writes the seed corpus of every binary-reader target: small valid files of each kind,
+// made by the test fixtures' writers. Usage: fuzz_seeds <corpus folder>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/storage.h"
+#include "fixtures/image_fixtures.h"
+#include "fixtures/pack_writer.h"
+#include "fixtures/temp_dir.h"
+#include "fixtures/zip_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteSeeds(const fs::path& folder, const std::vector<std::string>& seeds) {
+    fs::create_directories(folder);
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        std::ofstream out(folder / ("seed-" + std::to_string(i)), std::ios::binary);
+        out.write(seeds[i].data(), static_cast<std::streamsize>(seeds[i].size()));
+    }
+}
+
+std::vector<std::string> PackSeeds() {
+    return {BuildPack({}),
+            BuildPack({{"a.txt", "alpha"}, {"b/c.txt", "see"}, {"b/d.txt", ""}}),
+            BuildPack({{"secret.lua", "return 42 -- scrambled", true}, {"plain.txt", "plain"}, {"x", std::string("\0\x0F", 2), false}})};
+}
+
+const ZipFixtureEntries kZipEntries = {
+    {"dir/", ""}, {"dir/a.txt", "hello hello hello"}, {"b.bin", std::string(40, 'z')}, {"empty", ""}};
+
+std::string ZipBytes(void (*write)(const std::string&)) {
+    const TempDir folder;
+    const std::string path = (folder / "seed.zip").string();
+    write(path);
+    return folder.Read("seed.zip");
+}
+
+std::vector<std::string> ZipSeeds() {
+    return {ZipBytes([](const std::string& path) { WriteZip(path, kZipEntries, true); }),
+            ZipBytes([](const std::string& path) { WriteZip(path, kZipEntries, false); }),
+            ZipBytes([](const std::string& path) {
+                WriteEncryptedZip(path, {{"a.txt", "hello hello hello"}, {"sub/b.txt", "bee"}}, kArchivePassword, true);
+            }),
+            ZipBytes([](const std::string& path) {
+                WriteEncryptedZip(path, {{"a.txt", "hello hello hello"}, {"sub/b.txt", "bee"}}, kArchivePassword, false);
+            })};
+}
+
+std::string DxtBlocks(int count, std::size_t blockSize) {
+    std::string blocks;
+    for (int i = 0; i < count; ++i)
+        for (std::size_t b = 0; b < blockSize; ++b) blocks += static_cast<char>((i * 31 + b * 17) & 255);
+    return blocks;
+}
+
+std::vector<std::string> DdsSeeds() {
+    const auto rgba = PatternPixels(5, 3, 4);
+    return {EncodeDds(5, 3, rgba, true), EncodeDds(5, 3, rgba, false), EncodeDdsBlocks("DXT1", 5, 3, DxtBlocks(2, 8)),
+            EncodeDdsBlocks("DXT3", 5, 3, DxtBlocks(2, 16)), EncodeDdsBlocks("DXT5", 5, 3, DxtBlocks(2, 16))};
+}
+
+std::vector<std::string> ImageSeeds() {
+    std::vector<std::string> seeds;
+    for (const int channels : {1, 2, 3, 4})
+        seeds.push_back(EncodeImage(FixtureFormat::Png, 5, 3, channels, PatternPixels(5, 3, channels)));
+    for (const FixtureFormat format : {FixtureFormat::Jpg, FixtureFormat::Tga, FixtureFormat::TgaRle, FixtureFormat::Bmp})
+        for (const int channels : {1, 3, 4})
+            seeds.push_back(EncodeImage(format, 5, 3, channels, PatternPixels(5, 3, channels)));
+    const auto dds = DdsSeeds();
+    seeds.insert(seeds.end(), dds.begin(), dds.end());
+    return seeds;
+}
+
+std::vector<std::string> SpriteSheetSeeds() {
+    return {"idle 0 0 64 64 32 60\nwalk 64 0 64 64 32 60\n", "@scale 2\nmain 0 0 32 32 16 16\n\n# comment\nshort 1 2 3\n",
+            "a -1 -2 100000 0 -5 7\r\n@scale 0.5\r\n"};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+    WriteSeeds(root / "pack", PackSeeds());
+    WriteSeeds(root / "zip", ZipSeeds());
+    WriteSeeds(root / "image", ImageSeeds());
+    WriteSeeds(root / "dds", DdsSeeds());
+    WriteSeeds(root / "spritesheet", SpriteSheetSeeds());
+    return 0;
+}

@@ -1,0 +1,235 @@
+#pragma once
+// The script side of the hostile-call sweep: the argument patterns, the call targets
+// (every engine global function and every method of every script class, on a loose and
+// on an attached object) and one numbered call at a time.
+
+inline constexpr const char* kHostileScript = R"lua(
+local engine_globals = ...  -- names of the globals the engine registered (array)
+
+local function self_table()
+  local t = {}
+  t.self = t
+  t[0] = t
+  t[1] = t
+  return t
+end
+
+-- A class constructor is a global with a box metatable of the same name in the registry.
+local registry = debug.getregistry()
+local constructors = {}
+for _, name in ipairs(engine_globals) do
+  local meta = registry[name]
+  if type(_G[name]) == "function" and type(meta) == "table" and meta.__gc then
+    constructors[#constructors + 1] = name
+  end
+end
+table.sort(constructors)
+
+-- Objects handed over as arguments: one of each class, loose.
+local objects = {}
+for _, name in ipairs(constructors) do objects[name] = _G[name]() end
+
+local patterns = {
+  {"nil", nil},
+  {"0", 0}, {"-1", -1}, {"1e308", 1e308}, {"-1e308", -1e308}, {"nan", 0 / 0}, {"inf", 1 / 0},
+  {"-inf", -1 / 0}, {"2^31", 2 ^ 31}, {"-2^31-1", -2 ^ 31 - 1}, {"2^53", 2 ^ 53},
+  {"huge string", string.rep("x", 1048576)}, {"empty string", ""}, {"string with NULs", "a\0b\0"},
+  {"..", ".."}, {"/etc/passwd", "/etc/passwd"}, {"../../x", "../../x"}, {"*", "*"},
+  {"numeric string", "12"}, {"true", true}, {"false", false},
+  {"empty table", {}}, {"self-referencing table", self_table()},
+  {"light userdata in [0]", {[0] = hostile_light}}, {"foreign userdata in [0]", {[0] = newproxy(true)}},
+  {"deleted-object table", {[0] = 0}},
+  {"light userdata", hostile_light}, {"null light userdata", hostile_null}, {"foreign userdata", newproxy(true)},
+  {"function", function() return 1 end}, {"coroutine", coroutine.create(function() end)},
+}
+for _, name in ipairs(constructors) do patterns[#patterns + 1] = {name .. " object", objects[name]} end
+
+-- Tables that answer every field they are asked for (definitions, vertices): with a
+-- hostile value, with an error, or by tearing down every scene graph of the sweep.
+local function answering(value)
+  return setmetatable({}, {__index = function() return value end})
+end
+function hostile_wreck()
+  for _, kept in ipairs(hostile_keep or {}) do
+    for _, scene in ipairs(kept[2] or {}) do pcall(scene.remove_everything, scene) end
+  end
+  collectgarbage()
+end
+local every_field = {
+  {"1e308", 1e308}, {"-1e308", -1e308}, {"nan", 0 / 0}, {"-1", -1}, {"2^31", 2 ^ 31},
+  {"huge string", string.rep("y", 65536)}, {"/etc/passwd", "/etc/passwd"}, {"the bitmap file", "b.png"},
+  {"an animation spec", "loop ping cosine 0=1e308 +1e-30=-1e308 0=0"}, {"true", true}, {"a table", {}},
+  {"a function", function() end},
+}
+for _, answer in ipairs(every_field) do
+  patterns[#patterns + 1] = {"table answering every field with " .. answer[1], answering(answer[2])}
+end
+patterns[#patterns + 1] = {"table raising an error for every field",
+  setmetatable({}, {__index = function(_, key) error("no field " .. tostring(key)) end})}
+patterns[#patterns + 1] = {"table tearing down the scene graphs for every field",
+  setmetatable({}, {__index = function() hostile_wreck() end})}
+-- Each field is "12" when read once, nil when read again, and so on: a check and the
+-- read that follows it disagree.
+local reads = {}
+patterns[#patterns + 1] = {"table whose fields change between reads", setmetatable({}, {__index = function(_, key)
+  reads[key] = (reads[key] or 0) + 1
+  if reads[key] % 2 == 1 then return "12" end
+end})}
+patterns[#patterns + 1] = {"four vertices answering 1e308", {answering(1e308), answering(-1e308), answering(1e308), answering(0 / 0)}}
+patterns[#patterns + 1] = {"three vertices", {{x = 1}, {x = 2}, {x = 3}}}
+
+-- An object of the class inside a complete scene graph: scene, layer, object, component.
+local function attached(class)
+  local scene = Scene()
+  if class == "Scene" then return scene, {scene} end
+  local layer = Layer()
+  scene:attach_layer(layer)
+  if class == "Layer" then return layer, {scene} end
+  local object = GameObject()
+  layer:attach_object(object)
+  if class == "GameObject" then return object, {scene} end
+  local component = _G[class]()
+  object:attach_component(component)
+  -- Something to draw for the classes that can be set up without further data.
+  local drawable = {BitmapComponent = true, AnimatedGridComponent = true}
+  if drawable[class] then component:setup({bitmap = "b.png", rows = 2, columns = 2, fx = "bend"}) end
+  return component, {scene}
+end
+
+targets = {}
+local keep = {}
+for _, name in ipairs(engine_globals) do
+  if type(_G[name]) == "function" then
+    targets[#targets + 1] = {name = name, fn = _G[name], group = "functions"}
+  end
+end
+for _, class in ipairs(constructors) do
+  for _, where in ipairs({"loose", "attached"}) do
+    local object, anchors
+    if where == "loose" then
+      object = _G[class]()
+    else
+      object, anchors = attached(class)
+    end
+    keep[#keep + 1] = {object, anchors}
+    local names = {}
+    for key, value in pairs(object) do
+      if type(key) == "string" and type(value) == "function" then names[#names + 1] = key end
+    end
+    table.sort(names)
+    for _, method in ipairs(names) do
+      targets[#targets + 1] = {name = class .. ":" .. method .. " (" .. where .. ")", fn = object[method], self = object,
+                               group = class, scenes = anchors}
+    end
+  end
+end
+hostile_keep = keep
+
+-- Sound first arguments, so that the hostile ones after them reach deeper.
+local bitmap = gfx_create_bitmap and gfx_create_bitmap(16, 16, true)
+
+-- The call shapes, for a pattern p: f(p), f(p, p, p, p, p, p), and f(good, p, p, p, p, p)
+-- for sound first arguments; a method is called after its object, and also with p in
+-- place of its object.
+local function shape_list(target)
+  local list = {{"(p)", 1}, {"(p, p, p, p, p, p)", 6}}
+  if target.self then
+    list[#list + 1] = {"with p as its object", "object"}
+  else
+    list[#list + 1] = {"(a live bitmap, p, p, p, p, p)", 5, bitmap}
+  end
+  list[#list + 1] = {"(\"b.png\", p, p, p, p, p)", 5, "b.png"}
+  list[#list + 1] = {"(1, p, p, p, p, p)", 5, 1}
+  return list
+end
+for _, target in ipairs(targets) do target.shapes = shape_list(target) end
+
+function hostile_call_count(t)
+  return (#patterns + 1) * #targets[t].shapes
+end
+
+function hostile_target_name(t) return targets[t].name end
+
+-- The targets of a group: "functions" (the global functions) or a class name.
+function hostile_group_targets(group)
+  local list = {}
+  for t, target in ipairs(targets) do
+    if target.group == group then list[#list + 1] = t end
+  end
+  return list
+end
+hostile_classes = constructors
+
+-- Call i of target t: pattern index (0: no argument) and shape.
+local function decode(t, i)
+  local n = #targets[t].shapes
+  return math.floor((i - 1) / n), targets[t].shapes[(i - 1) % n + 1]
+end
+
+function hostile_describe(t, i)
+  local p, shape = decode(t, i)
+  return targets[t].name .. " " .. shape[1] .. ", p = " .. (p == 0 and "no argument" or patterns[p][1])
+end
+
+-- Calls made while memory runs out: sound arguments, and the allocations granted to the
+-- call counting up from 0.
+hostile_scarce_tries = 24
+local scarce_arguments = {{n = 0}, {n = 5, "b.png", 1, 2, 3, true}, {n = 4, bitmap, "b.png", 1, 2}}
+hostile_scarce_count = hostile_scarce_tries * #scarce_arguments
+
+function hostile_scarce_describe(t, s)
+  local v = math.floor((s - 1) / hostile_scarce_tries)
+  return targets[t].name .. " with sound arguments " .. v + 1 .. ", memory running out after " ..
+         (s - 1) % hostile_scarce_tries .. " allocations"
+end
+
+-- Pushes the function and its arguments of scarce call s; the argument count (the object
+-- included).
+function hostile_scarce_push(t, s)
+  local target = targets[t]
+  local args = scarce_arguments[math.floor((s - 1) / hostile_scarce_tries) + 1]
+  collectgarbage()
+  if target.self then return target.fn, target.self, unpack(args, 1, args.n) end
+  return target.fn, unpack(args, 1, args.n)
+end
+
+-- In place of the object every table without a box takes the same path: the empty table
+-- and the deleted object's stand for them all.
+local function object_like(pattern)
+  local v = pattern[2]
+  if type(v) ~= "table" then return true end
+  return pattern[1] == "empty table" or pattern[1] == "deleted-object table" or type(rawget(v, 0)) ~= "nil"
+end
+
+-- The arguments after the object (or all of them, for a global function).
+local function arguments(shape, p)
+  local v = p > 0 and patterns[p][2] or nil
+  local count, good = shape[2], shape[3]
+  if count == 1 then return p == 0 and {n = 0} or {n = 1, v} end
+  if count == 6 then return p == 0 and {n = 0} or {n = 6, v, v, v, v, v, v} end
+  if p == 0 then return {n = 1, good} end
+  return {n = 6, good, v, v, v, v, v}
+end
+
+function hostile_call(t, i)
+  local target = targets[t]
+  local p, shape = decode(t, i)
+  local f, self = target.fn, target.self
+  if shape[2] == "object" then
+    if p == 0 then return pcall(f) end
+    if not object_like(patterns[p]) then return end
+    return pcall(f, patterns[p][2])
+  end
+  local args = arguments(shape, p)
+  if self then
+    pcall(f, self, unpack(args, 1, args.n))
+  else
+    pcall(f, unpack(args, 1, args.n))
+  end
+  -- Whatever state the call left is then updated and drawn.
+  for _, scene in ipairs(target.scenes or {}) do
+    pcall(scene.update, scene, 1 / 60)
+    pcall(scene.render, scene)
+  end
+end
+)lua";
