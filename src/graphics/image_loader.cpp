@@ -89,10 +89,21 @@ bool StartsAsJpeg(const uint8_t* buffer, std::size_t size) {
     return at > 0 && at < size && buffer[at] == 0xD8;
 }
 
+// What the marker walk has seen so far: the kind of frame and the huffman tables defined
+// (one bit per slot, DC and AC).
+struct JpegTables {
+    bool progressive = false;
+    unsigned defined[2] = {0, 0};
+};
+
+uint16_t SegmentLength(const uint8_t* buffer, std::size_t size, std::size_t at) {
+    return static_cast<uint16_t>(ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1));
+}
+
 // The tables of one huffman-table segment, walked as the decoder walks them: each lists
 // at most 256 symbols.
-bool HuffmanSegmentFits(const uint8_t* buffer, std::size_t size, std::size_t at) {
-    long remaining = (ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1)) - 2;
+bool ReadHuffmanSegment(const uint8_t* buffer, std::size_t size, std::size_t at, JpegTables& tables) {
+    long remaining = SegmentLength(buffer, size, at) - 2;
     at += 2;
     while (remaining > 0) {
         const uint8_t table = ByteAt(buffer, size, at++);
@@ -100,16 +111,36 @@ bool HuffmanSegmentFits(const uint8_t* buffer, std::size_t size, std::size_t at)
         long symbols = 0;
         for (int i = 0; i < 16; ++i) symbols += ByteAt(buffer, size, at++);
         if (symbols > 256) return false;
+        tables.defined[table >> 4] |= 1u << (table & 15);
         at += static_cast<std::size_t>(symbols);
         remaining -= 17 + symbols;
     }
     return true;
 }
 
-// The decoder writes past its tables for a huffman table of more than 256 symbols, so
-// every such segment (marker 0xC4) is checked first. Markers are found as the decoder
-// finds them: 0xFF, fill bytes 0xFF, then a code; 0x00 after 0xFF is entropy-coded data.
-bool HuffmanTablesFit(const uint8_t* buffer, std::size_t size) {
+// The decoder reads a scan with whatever its table slots hold, defined or not: every
+// table the scan decodes with must have been defined before it.
+bool ScanTablesDefined(const uint8_t* buffer, std::size_t size, std::size_t at, const JpegTables& tables) {
+    const std::size_t components = ByteAt(buffer, size, at + 2);
+    const std::size_t spectral = at + 3 + 2 * components;
+    const bool firstSpectral = ByteAt(buffer, size, spectral) == 0;
+    const bool refinement = ByteAt(buffer, size, spectral + 2) >> 4 != 0;
+    const bool needsDc = !tables.progressive || (firstSpectral && !refinement);
+    const bool needsAc = !tables.progressive || !firstSpectral;
+    for (std::size_t i = 0; i < components; ++i) {
+        const uint8_t table = ByteAt(buffer, size, at + 4 + 2 * i);
+        if (needsDc && !(tables.defined[0] >> (table >> 4) & 1)) return false;
+        if (needsAc && !(tables.defined[1] >> (table & 15) & 1)) return false;
+    }
+    return true;
+}
+
+// The decoder writes past its tables for a huffman table of more than 256 symbols and
+// reads out of them for a scan that uses a table never defined, so the segments are
+// checked first. Markers are found as the decoder finds them: 0xFF, fill bytes 0xFF, then
+// a code; 0x00 after 0xFF is entropy-coded data.
+bool JpegTablesSound(const uint8_t* buffer, std::size_t size) {
+    JpegTables tables;
     std::size_t at = 0;
     while (at < size) {
         if (buffer[at++] != 0xFF) continue;
@@ -118,8 +149,10 @@ bool HuffmanTablesFit(const uint8_t* buffer, std::size_t size) {
         const uint8_t code = buffer[at++];
         if (code == 0xD9) break;
         if (code == 0x00 || code == 0x01 || code == 0xD8 || (code >= 0xD0 && code <= 0xD7)) continue;  // no length
-        if (code == 0xC4 && !HuffmanSegmentFits(buffer, size, at)) return false;
-        at += std::max<std::size_t>(2, ByteAt(buffer, size, at) << 8 | ByteAt(buffer, size, at + 1));
+        if (code == 0xC0 || code == 0xC1 || code == 0xC2) tables.progressive = code == 0xC2;
+        if (code == 0xC4 && !ReadHuffmanSegment(buffer, size, at, tables)) return false;
+        if (code == 0xDA && !ScanTablesDefined(buffer, size, at, tables)) return false;
+        at += std::max<std::size_t>(2, SegmentLength(buffer, size, at));
     }
     return true;
 }
@@ -141,6 +174,35 @@ bool PngChunksFit(const uint8_t* buffer, std::size_t size) {
     return true;
 }
 
+bool IsPnmSpace(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The decoder reads a binary PNM header's width, height and maximum value into an int
+// without checking for overflow. Spaces and '#' comments are skipped as it skips them.
+bool PnmNumbersFit(const uint8_t* buffer, std::size_t size) {
+    std::size_t at = 2;
+    for (int number = 0; number < 3; ++number) {
+        while (at < size && (IsPnmSpace(buffer[at]) || buffer[at] == '#')) {
+            if (buffer[at] != '#') {
+                ++at;
+                continue;
+            }
+            while (at < size && buffer[at] != '\n' && buffer[at] != '\r') ++at;
+        }
+        long long value = 0;
+        for (; at < size && buffer[at] >= '0' && buffer[at] <= '9'; ++at)
+            if ((value = value * 10 + (buffer[at] - '0')) > INT32_MAX) return false;
+    }
+    return true;
+}
+
+// Damaged files that the system's decoder mishandles, refused before it reads them.
+bool PassesDecoderChecks(const uint8_t* buffer, std::size_t size) {
+    if (StartsAsJpeg(buffer, size)) return JpegTablesSound(buffer, size);
+    if (StartsWith(buffer, size, kPngSignature)) return PngChunksFit(buffer, size);
+    if (StartsWith(buffer, size, "P5") || StartsWith(buffer, size, "P6")) return PnmNumbersFit(buffer, size);
+    return true;
+}
+
 // The engine's RGBA pixels from 1, 3 or 4 decoded channels; grey also becomes the alpha.
 void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
     const std::size_t count = static_cast<std::size_t>(output.width) * static_cast<std::size_t>(output.height);
@@ -158,9 +220,7 @@ void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
 
 int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
-    if (StartsAsJpeg(buffer, size) && !HuffmanTablesFit(buffer, size)) return 0;
-    if (StartsWith(buffer, size, kPngSignature) && !PngChunksFit(buffer, size)) return 0;
-    if (!PlausibleSize(buffer, size)) return 0;
+    if (!PassesDecoderChecks(buffer, size) || !PlausibleSize(buffer, size)) return 0;
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     stbi_uc* decoded = stbi_load_from_callbacks(&kCallbacks, &reader, &w, &h, &channels, 0);

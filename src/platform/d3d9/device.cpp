@@ -15,8 +15,11 @@ namespace {
 
 constexpr DWORD kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 constexpr UINT kVertexStride = 24;
-// Recorded triangles that are handed to the worker threads while recording goes on.
-constexpr size_t kSubmitTriangles = 8192;
+// Recorded triangles are handed to the worker threads while recording goes on. The first
+// batch after a flush is small, so the workers start soon instead of waiting while the
+// caller alone records; the batches double from there, as each submission waits for the
+// one before.
+constexpr size_t kFirstSubmitTriangles = 512, kMostSubmitTriangles = 8192;
 
 D3DMATRIX Identity() {
     D3DMATRIX m{};
@@ -127,6 +130,7 @@ void DeviceImpl::ResetStates() {
     BindTarget(AsSurface(backBuffer_.Get()));
     projection_ = Identity();
     pipeline_.SetProjection(projection_);
+    submitTriangles_ = kFirstSubmitTriangles;
     stateDirty_ = true;
 }
 
@@ -146,6 +150,7 @@ void DeviceImpl::Flush() {
         target_->RefreshTexels();
     }
     inFlightBatch_ = 0;
+    submitTriangles_ = kFirstSubmitTriangles;
     ++batch_;
     stateDirty_ = true;
 }
@@ -490,8 +495,9 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     target_->stamp = batch_;
     if (depth_) depth_->stamp = batch_;
     if (texture_) texture_->Level0().stamp = batch_;
-    if (raster_.TriangleCount() >= kSubmitTriangles) {
+    if (raster_.TriangleCount() >= submitTriangles_) {
         raster_.Submit(RasterPool());
+        submitTriangles_ = std::min(submitTriangles_ * 2, kMostSubmitTriangles);
         inFlightBatch_ = batch_++;
         stateDirty_ = true;
     }

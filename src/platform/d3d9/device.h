@@ -102,6 +102,7 @@ private:
     Rasterizer raster_;
     uint64_t batch_ = 1;
     uint64_t inFlightBatch_ = 0;
+    size_t submitTriangles_ = 0;  // how many recorded triangles the next submission waits for
     bool stateDirty_ = true;
     uint32_t stateIndex_ = 0;
     std::vector<ClipVertex> clipVertices_;

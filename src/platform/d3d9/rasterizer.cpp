@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <xmmintrin.h>
+
 #include "platform/d3d9/pixel_color.h"
 #include "platform/d3d9/triangle.h"
 #include "platform/d3d9/thread_pool.h"
@@ -12,6 +14,10 @@ namespace {
 constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
 constexpr int kBandRows = 16;
 
+
+// llrint without the library call: the conversion rounds to nearest even as llrint does
+// in the default rounding mode.
+int64_t RoundToInt(float v) { return _mm_cvtss_si64(_mm_set_ss(v)); }
 
 int64_t FloorDiv(int64_t n, int64_t d) {
     int64_t q = n / d;
@@ -65,32 +71,54 @@ Edge MakeEdge(int64_t a, int64_t b, int64_t c) {
     return edge;
 }
 
-// Horizontal edges were folded into the row range when the triangle was set up.
-void RasteriseRows(const SpanContext& c, int y0, int y1) {
+// The rows ya..yb between L edges bounding x from below and U from above; counts known at
+// compile time keep the bounds in registers from row to row.
+template <int L, int U>
+void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Edge* const (&upperEdges)[4], int ya,
+              int yb) {
     const Triangle& t = c.tri;
-    const int ya = std::max(t.ymin, y0), yb = std::min(t.ymax, y1 - 1);
-    if (ya > yb) return;
-    EdgeBound<true> lower[4];
-    EdgeBound<false> upper[4];
-    int lowerCount = 0, upperCount = 0;
-    for (int i = 0; i < t.edgeCount; ++i) {
-        const Edge& edge = t.edge[i];
-        if (edge.a > 0)
-            lower[lowerCount++].Init(edge, ya);
-        else if (edge.a < 0)
-            upper[upperCount++].Init(edge, ya);
-    }
+    EdgeBound<true> lower[L];
+    EdgeBound<false> upper[U];
+    for (int i = 0; i < L; ++i) lower[i].Init(*lowerEdges[i], ya);
+    for (int i = 0; i < U; ++i) upper[i].Init(*upperEdges[i], ya);
     for (int y = ya; y <= yb; ++y) {
         int64_t xl = t.xmin, xr = t.xmax;
-        for (int i = 0; i < lowerCount; ++i) {
+        for (int i = 0; i < L; ++i) {
             xl = std::max(xl, lower[i].q);
             lower[i].Step();
         }
-        for (int i = 0; i < upperCount; ++i) {
+        for (int i = 0; i < U; ++i) {
             xr = std::min(xr, upper[i].q);
             upper[i].Step();
         }
         if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
+    }
+}
+
+// Horizontal edges were folded into the row range when the triangle was set up. A polygon
+// with area has edges on both sides, at most four in all.
+void RasteriseRows(const SpanContext& c, int y0, int y1) {
+    const Triangle& t = c.tri;
+    const int ya = std::max(t.ymin, y0), yb = std::min(t.ymax, y1 - 1);
+    if (ya > yb) return;
+    const Edge* lower[4] = {};
+    const Edge* upper[4] = {};
+    int lowerCount = 0, upperCount = 0;
+    for (int i = 0; i < t.edgeCount; ++i) {
+        const Edge& edge = t.edge[i];
+        if (edge.a > 0)
+            lower[lowerCount++] = &edge;
+        else if (edge.a < 0)
+            upper[upperCount++] = &edge;
+    }
+    switch (lowerCount * 4 + upperCount) {
+        case 1 * 4 + 1: WalkRows<1, 1>(c, lower, upper, ya, yb); break;
+        case 1 * 4 + 2: WalkRows<1, 2>(c, lower, upper, ya, yb); break;
+        case 2 * 4 + 1: WalkRows<2, 1>(c, lower, upper, ya, yb); break;
+        case 2 * 4 + 2: WalkRows<2, 2>(c, lower, upper, ya, yb); break;
+        case 1 * 4 + 3: WalkRows<1, 3>(c, lower, upper, ya, yb); break;
+        case 3 * 4 + 1: WalkRows<3, 1>(c, lower, upper, ya, yb); break;
+        default: break;  // no area: nothing to draw
     }
 }
 
@@ -183,8 +211,8 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
     Batch& batch = Recording();
     int64_t X[4], Y[4];
     for (int i = 0; i < n; ++i) {
-        X[i] = std::llrint(v[i]->x * kSubPixel);
-        Y[i] = std::llrint(v[i]->y * kSubPixel);
+        X[i] = RoundToInt(v[i]->x * kSubPixel);
+        Y[i] = RoundToInt(v[i]->y * kSubPixel);
     }
     const int64_t area = Turn(X, Y, 0, 1, 2);
     if (n == 4) {

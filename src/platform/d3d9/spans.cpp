@@ -7,6 +7,7 @@
 #include "platform/d3d9/pixel_color.h"
 #include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/pixel_vector.h"
+#include <immintrin.h>
 #include "platform/d3d9/triangle.h"
 
 namespace {
@@ -93,6 +94,123 @@ void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
         const __m128i src = BilinearLanes(a, sa & 255, va & 255);
         row[x] = Narrow(ShadeLanes<Blend, White>(src, colour, Blend ? Widen(row[x]) : src)) | alpha;
     }
+}
+
+// The same four pixels at a time in 256-bit registers, on processors that have them; each
+// lane rounds as in the functions above, so the pixels are the same.
+#define VELK_WIDE __attribute__((target("avx2")))
+#define VELK_WIDE_HOT inline __attribute__((always_inline, target("avx2")))
+
+// (a * (256 - w) + b * w + 128) >> 8 as a * 256 + (b - a) * w + 128: one multiply, and the
+// sum, which fits 16 bits, is the same modulo 2^16 whatever the intermediate wrap.
+VELK_WIDE_HOT __m256i LerpWide(__m256i a, __m256i b, __m256i w) {
+    const __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w));
+    return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
+}
+
+VELK_WIDE_HOT __m256i Div255Wide(__m256i x) {
+    const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+}
+
+// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply as in LerpWide.
+VELK_WIDE_HOT __m256i BlendSrcAlphaWide(__m256i src, __m256i dst) {
+    const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xFF), 0xFF);
+    const __m256i dst255 = _mm256_sub_epi16(_mm256_slli_epi16(dst, 8), dst);
+    return Div255Wide(_mm256_add_epi16(dst255, _mm256_mullo_epi16(_mm256_sub_epi16(src, dst), alpha)));
+}
+
+// Two pixels' texel pairs side by side in each 128-bit half: a and b low, c and d high.
+VELK_WIDE_HOT __m256i Side(__m128i a, __m128i b, __m128i c, __m128i d) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(a, b)), _mm_unpacklo_epi64(c, d), 1);
+}
+
+// Four filtered samples a, b, c, d as 16-bit lanes, in order. weights: the 8-bit fractions
+// of the four samples in 16-bit words, across then down.
+VELK_WIDE_HOT __m256i BilinearWide(const TexelRows (&rows)[4], uint64_t across, uint64_t down) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i upper = Side(rows[0].upper, rows[1].upper, rows[2].upper, rows[3].upper);
+    const __m256i lower = Side(rows[0].lower, rows[1].lower, rows[2].lower, rows[3].lower);
+    // Words 0..3 of the weights spread over lanes: a and c (down), b and d (down), and
+    // a, b | c, d (across).
+    const __m256i downs = _mm256_broadcastq_epi64(_mm_cvtsi64_si128(static_cast<long long>(down)));
+    const __m256i acrosses = _mm256_broadcastq_epi64(_mm_cvtsi64_si128(static_cast<long long>(across)));
+    const __m256i pickAC = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5, 4, 5,
+                                            4, 5, 4, 5, 4, 5);
+    const __m256i pickBD = _mm256_add_epi8(pickAC, _mm256_set1_epi8(2));
+    const __m256i pickPairs = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 6,
+                                               7, 6, 7, 6, 7, 6, 7);
+    // Down the columns: a's and c's texels in the low 64 bits of each half, b's and d's high.
+    const __m256i ac = LerpWide(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
+                                _mm256_shuffle_epi8(downs, pickAC));
+    const __m256i bd = LerpWide(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
+                                _mm256_shuffle_epi8(downs, pickBD));
+    // Then across: left columns against right columns.
+    return LerpWide(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd), _mm256_shuffle_epi8(acrosses, pickPairs));
+}
+
+// Four pixels from step on, shaded over dst (four target pixels), packed.
+template <bool Blend, bool White>
+VELK_WIDE_HOT __m128i WideGroup(const SamplerView& sampler, FastStepper& step, __m256i colour, __m128i dst) {
+    TexelRows rows[4];
+    uint64_t across = 0, down = 0;
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+        const int s = step.NextS(), u = step.NextU();
+        rows[k] = FetchRows(sampler, s >> 8, u >> 8);
+        across |= static_cast<uint64_t>(s & 255) << (16 * k);
+        down |= static_cast<uint64_t>(u & 255) << (16 * k);
+    }
+    __m256i src = BilinearWide(rows, across, down);
+    if constexpr (!White) src = Div255Wide(_mm256_mullo_epi16(src, colour));
+    if constexpr (Blend) src = BlendSrcAlphaWide(src, _mm256_cvtepu8_epi16(dst));
+    return _mm_packus_epi16(_mm256_castsi256_si128(src), _mm256_extracti128_si256(src, 1));
+}
+
+// A row's last group is the four pixels that end it, whatever the groups before covered:
+// its target pixels are read before any is drawn, so where it overlaps the group before,
+// both draw the same values. A row ends without a loop over its odd pixels, and without
+// the branch misses of one.
+template <bool Blend, bool White>
+VELK_WIDE void WideLinearSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;  // a copy the target's stores cannot alias
+    uint32_t* const row = TargetRow32(c.target, y);
+    const uint32_t alpha = TargetAlpha(c.target);
+    if (xr - xl < 3) {
+        FastLinearSpan<Blend, White>(c, y, xl, xr);
+        return;
+    }
+    const __m256i colour = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(t.flat)));
+    const __m128i alphas = _mm_set1_epi32(static_cast<int>(alpha));
+    __m128i* const lastOut = reinterpret_cast<__m128i*>(row + xr - 3);
+    const __m128i lastDst = _mm_loadu_si128(lastOut);
+    FastStepper step = FastStepper::At(t, xl, y);
+    for (int x = xl; x < xr - 3; x += 4) {
+        __m128i* const out = reinterpret_cast<__m128i*>(row + x);
+        _mm_storeu_si128(out, _mm_or_si128(WideGroup<Blend, White>(sampler, step, colour, _mm_loadu_si128(out)), alphas));
+    }
+    FastStepper last = FastStepper::At(t, xr - 3, y);
+    _mm_storeu_si128(lastOut, _mm_or_si128(WideGroup<Blend, White>(sampler, last, colour, lastDst), alphas));
+}
+
+template <bool Blend, bool White>
+void WideSpan(const SpanContext& c, int y, int xl, int xr) {
+    WideLinearSpan<Blend, White>(c, y, xl, xr);
+}
+
+// Initialised before main, maybe before the compiler's own processor detection has run.
+bool HasWideRegisters() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+const bool g_hasWideRegisters = HasWideRegisters();
+bool g_wideSpans = g_hasWideRegisters;
+
+SpanFunction WideSpanFor(bool blend, bool white) {
+    if (blend) return white ? WideSpan<true, true> : WideSpan<true, false>;
+    return white ? WideSpan<false, true> : WideSpan<false, false>;
 }
 
 // Texels 1:1.
@@ -186,6 +304,14 @@ void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const Render
         t.fixedS = ToFixed(t, t.s, bias);
         t.fixedT = ToFixed(t, t.t, bias);
         const bool white = t.flat == 0xFFFFFFFFu;
-        t.span = t.linear ? FastSpanFor<true>(st.blend, white) : FastSpanFor<false>(st.blend, white);
+        if (t.linear && g_wideSpans)
+            t.span = WideSpanFor(st.blend, white);
+        else
+            t.span = t.linear ? FastSpanFor<true>(st.blend, white) : FastSpanFor<false>(st.blend, white);
     }
+}
+
+bool UseWideSpans(bool wide) {
+    g_wideSpans = wide && g_hasWideRegisters;
+    return g_wideSpans;
 }

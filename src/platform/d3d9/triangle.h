@@ -34,6 +34,10 @@ using SpanFunction = void (*)(const SpanContext& c, int y, int xl, int xr);
 
 // A triangle, or a convex quad that stands for two triangles.
 struct Triangle {
+    // Set up field by field where it is recorded: no zero fill of a record this large (edges
+    // past edgeCount stay unset and unread).
+    Triangle() {}
+
     Edge edge[4];
     uint8_t edgeCount;
     int xmin, xmax, ymin, ymax;
@@ -57,3 +61,6 @@ struct SpanContext {
 
 // Picks the span function for a set-up triangle, and prepares what it reads.
 void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target);
+// Whether filtered spans chosen from now on use 256-bit registers: when wide is true and the
+// processor has them (the default). For tests of both paths.
+bool UseWideSpans(bool wide);

@@ -184,6 +184,33 @@ TEST(ImageLoader, HugeClaimedSizesAreRefused) {
     EXPECT_EQ(Decode(dds).channels, 0);
 }
 
+// A scan that decodes with a table slot no segment defined: the decoder would index its
+// symbols with garbage from the unset slot.
+TEST(ImageLoader, JpegScansMustUseDefinedHuffmanTables) {
+    const std::string jpg = EncodeImage(FixtureFormat::Jpg, 16, 16, 3, PatternPixels(16, 16, 3));
+    const std::size_t scan = jpg.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    ASSERT_EQ(jpg[scan + 6], '\x00');  // the first component's DC and AC slots
+    for (const char slots : {'\x03', '\x20', '\x33'}) {
+        std::string broken = jpg;
+        broken[scan + 6] = slots;
+        EXPECT_EQ(Decode(broken).channels, 0) << int{slots};
+    }
+}
+
+// The decoder reads these numbers into an int unchecked: one past its range is refused.
+TEST(ImageLoader, PnmHeaderNumbersMustFitAnInt) {
+    const std::string pixels(5 * 3 * 3, '\x40');
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"P6\n5 3\n255\n", 3},
+        {"P6 # a comment\n00000000005 3 255\n", 3},
+        {"P6\n5 2147483648\n255\n", 0},
+        {"P6\n99999999999999999999 3\n255\n", 0},
+        {"P5\n5 3\n4294967296\n", 0},
+    };
+    for (const auto& [header, channels] : cases) EXPECT_EQ(Decode(header + pixels).channels, channels) << header;
+}
+
 // A header claiming more pixels than the file can hold is refused at once, not decoded
 // from zeros for seconds first (stb fills what is missing and decodes on).
 TEST(ImageLoader, ClaimsBeyondWhatTheFileHoldsAreRefusedBeforeDecoding) {
