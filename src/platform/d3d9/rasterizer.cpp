@@ -336,26 +336,23 @@ void Rasterizer::Batch::Clear() {
     for (auto& bin : bins) bin.clear();
 }
 
-void Rasterizer::FinishInFlight(ThreadPool& pool) {
-    if (!inFlight_) return;
-    pool.Wait();
-    batches_[recording_ ^ 1].Clear();
-    inFlight_ = false;
-}
-
 void Rasterizer::Submit(ThreadPool& pool) {
-    FinishInFlight(pool);
     const Batch& batch = Recording();
     if (batch.triangles.empty()) return;
-    pool.Start(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    // Behind the batch in flight band by band: the workers go on with this one as soon as
+    // they have drawn their band of the other.
+    pool.Chain(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    pool.WaitOlder();
+    if (inFlight_) batches_[recording_ ^ 1].Clear();
     inFlight_ = true;
     recording_ ^= 1;
 }
 
 void Rasterizer::Execute(ThreadPool& pool) {
-    FinishInFlight(pool);
-    Batch& batch = Recording();
+    const Batch& batch = Recording();
     if (!batch.triangles.empty())
-        pool.Run(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
-    batch.Clear();
+        pool.Chain(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
+    pool.Wait();
+    for (Batch& b : batches_) b.Clear();
+    inFlight_ = false;
 }

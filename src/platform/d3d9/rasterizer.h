@@ -74,8 +74,9 @@ public:
     size_t TriangleCount() const;
     // A submitted batch is being drawn.
     bool InFlight() const { return inFlight_; }
-    // Starts drawing the recorded batch on the pool's workers (after the one in flight) and
-    // records the next into the other buffers, which Begin must set up.
+    // Starts drawing the recorded batch on the pool's workers (each band after the same band
+    // of the batch in flight) and records the next into the other buffers once the batch in
+    // flight is drawn; Begin must set them up.
     void Submit(ThreadPool& pool);
     // Draws everything submitted and recorded, and empties both batches.
     void Execute(ThreadPool& pool);
@@ -96,7 +97,6 @@ private:
     bool AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull);
     Batch& Recording() { return batches_[recording_]; }
     const Batch& Recording() const { return batches_[recording_]; }
-    void FinishInFlight(ThreadPool& pool);
 
     Batch batches_[2];
     int recording_ = 0;

@@ -13,12 +13,8 @@ ThreadPool::~ThreadPool() {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    wake_.notify_all();
+    changed_.notify_all();
     for (auto& worker : workers_) worker.join();
-}
-
-void ThreadPool::RunItems() {
-    for (int i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) item_(i);
 }
 
 void ThreadPool::Run(int count, std::function<void(int)> item) {
@@ -28,43 +24,107 @@ void ThreadPool::Run(int count, std::function<void(int)> item) {
 
 void ThreadPool::Start(int count, std::function<void(int)> item) {
     Wait();
+    Chain(count, std::move(item));
+}
+
+void ThreadPool::Chain(int count, std::function<void(int)> item) {
     if (count <= 0) return;
     if (workers_.empty()) {
         for (int i = 0; i < count; ++i) item(i);
         return;
     }
+    WaitOlder();
     {
         std::lock_guard lock(mutex_);
-        item_ = std::move(item);
-        count_ = count;
-        next_.store(0);
-        busy_ = static_cast<int>(workers_.size());
-        started_ = true;
-        ++generation_;
+        if (itemEnded_.size() < static_cast<size_t>(count)) itemEnded_.resize(static_cast<size_t>(count), 0);
+        Job& job = Slot(end_++);
+        job.item = std::move(item);
+        job.count = job.unfinished = count;
+        job.next = 0;
+        job.claimed.assign(static_cast<size_t>(count), false);
     }
-    wake_.notify_all();
+    changed_.notify_all();
 }
 
 void ThreadPool::Wait() {
-    if (!started_) return;
-    RunItems();
     std::unique_lock lock(mutex_);
-    done_.wait(lock, [this] { return busy_ == 0; });
-    started_ = false;
-    item_ = nullptr;
+    const uint64_t end = end_;
+    lock.unlock();
+    WaitUntil(end);
+}
+
+void ThreadPool::WaitOlder() {
+    std::unique_lock lock(mutex_);
+    const uint64_t last = end_ == 0 ? 0 : end_ - 1;
+    lock.unlock();
+    WaitUntil(last);
+}
+
+void ThreadPool::WaitUntil(uint64_t keep) {
+    std::unique_lock lock(mutex_);
+    while (first_ < keep) {
+        Claim claim;
+        if (TryClaim(keep, claim))
+            RunClaim(lock, claim);
+        else
+            Sleep(lock, keep);
+    }
+}
+
+void ThreadPool::Sleep(std::unique_lock<std::mutex>& lock, uint64_t end) {
+    const bool heldBack = Unclaimed(end);
+    heldBack_ += heldBack;
+    changed_.wait(lock);
+    heldBack_ -= heldBack;
+}
+
+bool ThreadPool::TryClaim(uint64_t end, Claim& claim) {
+    for (uint64_t s = first_; s < end; ++s) {
+        Job& job = Slot(s);
+        while (job.next < job.count && job.claimed[static_cast<size_t>(job.next)]) ++job.next;
+        // Items held back until the job before has ended them are passed over.
+        const int before = s > first_ ? Slot(s - 1).count : 0;
+        for (int i = job.next; i < job.count; ++i) {
+            const auto k = static_cast<size_t>(i);
+            if (job.claimed[k] || (i < before && itemEnded_[k] < s)) continue;
+            job.claimed[k] = true;
+            claim = {s, i};
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ThreadPool::Unclaimed(uint64_t end) {
+    for (uint64_t s = first_; s < end; ++s)
+        if (Slot(s).next < Slot(s).count) return true;
+    return false;
+}
+
+void ThreadPool::RunClaim(std::unique_lock<std::mutex>& lock, const Claim& claim) {
+    // The slot is not reused before all its items have ended.
+    const std::function<void(int)>& item = Slot(claim.job).item;
+    lock.unlock();
+    item(claim.item);
+    lock.lock();
+    itemEnded_[static_cast<size_t>(claim.item)] = claim.job + 1;
+    bool notify = heldBack_ > 0;
+    if (--Slot(claim.job).unfinished == 0) {
+        // A job with fewer items may end before the one ahead of it: it leaves with that one.
+        while (first_ < end_ && Slot(first_).unfinished == 0) Slot(first_++).item = nullptr;
+        notify = true;
+    }
+    if (notify) changed_.notify_all();
 }
 
 void ThreadPool::WorkerLoop() {
-    unsigned seen = 0;
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-            if (stop_) return;
-            seen = generation_;
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        Claim claim;
+        if (TryClaim(end_, claim)) {
+            RunClaim(lock, claim);
+            continue;
         }
-        RunItems();
-        std::lock_guard lock(mutex_);
-        if (--busy_ == 0) done_.notify_one();
+        Sleep(lock, end_);
     }
 }
