@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/config.h"
+#include "fixtures/software_device.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
@@ -106,16 +106,8 @@ void FrontEndOnly() {
 }  // namespace
 
 int main() {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
-    SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1024, 768, SDL_WINDOW_HIDDEN);
+    SDL_Window* window = StartHiddenWindowRenderer(1024, 768);
     if (!window) return 1;
-    InitConfigDefaults();
-    InitRenderGlobals();
-    g_renderer.windowWidth = 1024;
-    g_renderer.windowHeight = 768;
-    InitRenderer(window);
-    AllocateBatchBuffers();
     Texture texture = MakeSpriteTexture();
     if (!texture.deviceTexture) {
         std::printf("no device texture\n");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/config.h"
+#include "fixtures/software_device.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/mounted_dir.h"
 #include "graphics/render.h"
@@ -118,16 +118,8 @@ std::string BallImage() {
 }  // namespace
 
 int main() {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
-    SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1024, 768, SDL_WINDOW_HIDDEN);
+    SDL_Window* window = StartHiddenWindowRenderer(1024, 768);
     if (!window) return 1;
-    InitConfigDefaults();
-    InitRenderGlobals();
-    g_renderer.windowWidth = 1024;
-    g_renderer.windowHeight = 768;
-    InitRenderer(window);
-    AllocateBatchBuffers();
     {
         const MountedDir dir;
         dir.Write("ball.png", BallImage());
