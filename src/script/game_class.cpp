@@ -22,21 +22,6 @@ int PushBool(lua_State* L, bool value) {
     return 1;
 }
 
-void SetField(lua_State* L, const char* key, float number) {
-    lua_pushnumber(L, number);
-    lua_setfield(L, -2, key);
-}
-
-void SetField(lua_State* L, const char* key, bool value) {
-    lua_pushboolean(L, value);
-    lua_setfield(L, -2, key);
-}
-
-void SetField(lua_State* L, const char* key, const std::string& text) {
-    lua_pushlstring(L, text.data(), text.size());
-    lua_setfield(L, -2, key);
-}
-
 // A looping call without a positive period is due in every frame.
 bool IsDue(const ScheduledCall& call) {
     return call.elapsed > call.total_time || (call.loop && call.total_time <= 0);
@@ -350,10 +335,10 @@ int GameClass::luaListScheduledCalls(lua_State* L) {
     for (const ScheduledCall& call : scheduledCalls_) {
         if (call.cancelled) continue;
         lua_newtable(L);
-        SetField(L, "function_name", call.function_name);
-        SetField(L, "time_left", call.total_time - call.elapsed);
-        SetField(L, "loop", call.loop);
-        SetField(L, "total_time", call.total_time);
+        LuaTableSetString(L, "function_name", call.function_name);
+        LuaTableSetNumber(L, "time_left", call.total_time - call.elapsed);
+        LuaTableSetBool(L, "loop", call.loop);
+        LuaTableSetNumber(L, "total_time", call.total_time);
         lua_rawseti(L, -2, ++index);
     }
     return 1;

@@ -88,21 +88,6 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"msg", Api_msg},
 };
 
-void SetString(lua_State* L, const char* field, const char* value) {
-    lua_pushstring(L, value);
-    lua_setfield(L, -2, field);
-}
-
-void SetNumber(lua_State* L, const char* field, lua_Number value) {
-    lua_pushnumber(L, value);
-    lua_setfield(L, -2, field);
-}
-
-void SetBoolean(lua_State* L, const char* field, bool value) {
-    lua_pushboolean(L, value);
-    lua_setfield(L, -2, field);
-}
-
 // The script classes, in registration order; the other component classes join as
 // they are built.
 void RegisterClasses(lua_State* L) {
@@ -117,15 +102,15 @@ void RegisterClasses(lua_State* L) {
 
 void RegisterEngineTable(lua_State* L) {
     lua_newtable(L);
-    SetString(L, "build_version", "3.X");
-    SetString(L, "build_date", "Jul 18 2013");
-    SetNumber(L, "app_build", g_config.version_number);
-    SetString(L, "app_date", g_config.version_date.c_str());
-    SetString(L, "platform", "win32");
-    SetString(L, "project_code", g_config.product_code.c_str());
-    SetString(L, "language", g_config.language.c_str());
-    SetString(L, "app_name", g_config.product_name.c_str());
-    SetBoolean(L, "retina_display", false);
+    LuaTableSetString(L, "build_version", "3.X");
+    LuaTableSetString(L, "build_date", "Jul 18 2013");
+    LuaTableSetNumber(L, "app_build", g_config.version_number);
+    LuaTableSetString(L, "app_date", g_config.version_date.c_str());
+    LuaTableSetString(L, "platform", "win32");
+    LuaTableSetString(L, "project_code", g_config.product_code.c_str());
+    LuaTableSetString(L, "language", g_config.language.c_str());
+    LuaTableSetString(L, "app_name", g_config.product_name.c_str());
+    LuaTableSetBool(L, "retina_display", false);
     lua_setglobal(L, "velk");
 }
 
@@ -140,29 +125,29 @@ bool PushGlobalTable(lua_State* L, const char* name) {
 
 void WriteMouseFields(lua_State* L, const MouseState& mouse) {
     // Halves round up, then toward zero, as the scripts have always seen them.
-    SetNumber(L, "x", static_cast<int>(mouse.x + 0.5f));
-    SetNumber(L, "y", static_cast<int>(mouse.y + 0.5f));
-    SetBoolean(L, "left_click", mouse.left.click);
-    SetBoolean(L, "right_click", mouse.right.click);
-    SetBoolean(L, "middle_click", mouse.middle.click);
-    SetBoolean(L, "left_down", mouse.left.down);
-    SetBoolean(L, "right_down", mouse.right.down);
-    SetBoolean(L, "middle_down", mouse.middle.down);
-    SetBoolean(L, "left_up", mouse.left.up);
-    SetBoolean(L, "right_up", mouse.right.up);
-    SetBoolean(L, "middle_up", mouse.middle.up);
-    SetBoolean(L, "wheel_up", mouse.wheel_up);
-    SetBoolean(L, "wheel_down", mouse.wheel_down);
-    SetBoolean(L, "over_window", mouse.over_window);
+    LuaTableSetNumber(L, "x", static_cast<int>(mouse.x + 0.5f));
+    LuaTableSetNumber(L, "y", static_cast<int>(mouse.y + 0.5f));
+    LuaTableSetBool(L, "left_click", mouse.left.click);
+    LuaTableSetBool(L, "right_click", mouse.right.click);
+    LuaTableSetBool(L, "middle_click", mouse.middle.click);
+    LuaTableSetBool(L, "left_down", mouse.left.down);
+    LuaTableSetBool(L, "right_down", mouse.right.down);
+    LuaTableSetBool(L, "middle_down", mouse.middle.down);
+    LuaTableSetBool(L, "left_up", mouse.left.up);
+    LuaTableSetBool(L, "right_up", mouse.right.up);
+    LuaTableSetBool(L, "middle_up", mouse.middle.up);
+    LuaTableSetBool(L, "wheel_up", mouse.wheel_up);
+    LuaTableSetBool(L, "wheel_down", mouse.wheel_down);
+    LuaTableSetBool(L, "over_window", mouse.over_window);
 }
 
 void SetPinchFields(lua_State* L, const char* const (&names)[4], const PinchPoints& points) {
-    for (int i = 0; i < 4; ++i) SetNumber(L, names[i], points[i]);
+    for (int i = 0; i < 4; ++i) LuaTableSetNumber(L, names[i], points[i]);
 }
 
 void WriteTouchFields(lua_State* L, const TouchState& touch) {
-    SetBoolean(L, "was_double_tap", touch.double_tap);
-    SetBoolean(L, "is_pinching", touch.pinching);
+    LuaTableSetBool(L, "was_double_tap", touch.double_tap);
+    LuaTableSetBool(L, "is_pinching", touch.pinching);
     if (!touch.pinching) return;  // the pinch fields keep their last values
     SetPinchFields(L, {"pinch_start_x1", "pinch_start_y1", "pinch_start_x2", "pinch_start_y2"}, touch.pinch_start);
     SetPinchFields(L, {"pinch_prev_x1", "pinch_prev_y1", "pinch_prev_x2", "pinch_prev_y2"}, touch.pinch_previous);
@@ -204,11 +189,11 @@ void UpdateEngineStats() {
     lua_State* L = LuaGetState();
     if (!PushGlobalTable(L, "velk")) return;
     const DrawStatistics& stats = g_renderer.statistics;
-    SetNumber(L, "allocated_textures_count", stats.texturesAllocated);
-    SetNumber(L, "allocated_textures_size", stats.textureBytes * kMebi);
-    SetNumber(L, "drawn_polys_count", stats.trianglesDrawn);
-    SetNumber(L, "drawn_polys_size", stats.pixelsDrawn * kMebi);
-    SetNumber(L, "drawn_call_count", stats.drawCalls);
+    LuaTableSetNumber(L, "allocated_textures_count", stats.texturesAllocated);
+    LuaTableSetNumber(L, "allocated_textures_size", stats.textureBytes * kMebi);
+    LuaTableSetNumber(L, "drawn_polys_count", stats.trianglesDrawn);
+    LuaTableSetNumber(L, "drawn_polys_size", stats.pixelsDrawn * kMebi);
+    LuaTableSetNumber(L, "drawn_call_count", stats.drawCalls);
     lua_pop(L, 1);
 }
 

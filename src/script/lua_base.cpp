@@ -298,3 +298,18 @@ bool LuaTableGetBool(lua_State* L, const char* field) {
     lua_pop(L, 1);
     return value;
 }
+
+void LuaTableSetString(lua_State* L, const char* field, std::string_view text) {
+    lua_pushlstring(L, text.data(), text.size());
+    lua_setfield(L, -2, field);
+}
+
+void LuaTableSetNumber(lua_State* L, const char* field, lua_Number value) {
+    lua_pushnumber(L, value);
+    lua_setfield(L, -2, field);
+}
+
+void LuaTableSetBool(lua_State* L, const char* field, bool value) {
+    lua_pushboolean(L, value);
+    lua_setfield(L, -2, field);
+}

@@ -4,6 +4,8 @@
 // returns or unwinds, so it is safe to reach from inside Lua's C frames.
 #include <lua.hpp>
 
+#include <string_view>
+
 #include "core/log.h"
 
 // The state exists between LuaCreateState and LuaCloseState; null otherwise.
@@ -67,3 +69,8 @@ bool LuaTableIsBoolean(lua_State* L, const char* field);
 const char* LuaTableGetString(lua_State* L, const char* field);
 double LuaTableGetNumber(lua_State* L, const char* field);
 bool LuaTableGetBool(lua_State* L, const char* field);
+
+// Field writers on the table at the top of the stack, which they leave in place.
+void LuaTableSetString(lua_State* L, const char* field, std::string_view text);
+void LuaTableSetNumber(lua_State* L, const char* field, lua_Number value);
+void LuaTableSetBool(lua_State* L, const char* field, bool value);
