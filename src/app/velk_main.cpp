@@ -1,4 +1,4 @@
-#include "core/velk_main.h"
+#include "app/velk_main.h"
 
 #include <ctime>
 
@@ -10,9 +10,8 @@
 #include "core/log.h"
 #include "core/profile.h"
 #include "core/random.h"
-#include "core/storage.h"
-#include "core/storage_mounts.h"
 #include "core/string_utils.h"
+#include "formats/start_files.h"
 #include "graphics/render.h"
 #include "graphics/render_target.h"
 #include "graphics/screenshot.h"
@@ -25,10 +24,12 @@
 #include "platform/linux/signals.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
-#include "script/scene.h"
+#include "script/scene/scene.h"
+#include "storage/storage.h"
+#include "storage/storage_mounts.h"
 
 AppState g_app;
 EngineState g_engine;

@@ -1,10 +1,10 @@
-#include "core/parcon.h"
+#include "formats/parcon.h"
 
 #include <cctype>
 
 #include "core/log.h"
 #include "core/number_text.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 
 namespace {
 

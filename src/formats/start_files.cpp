@@ -1,14 +1,13 @@
-#include "core/config.h"
+#include "formats/start_files.h"
 
 #include <optional>
 #include <variant>
 
+#include "core/config.h"
 #include "core/log.h"
-#include "core/storage.h"
 #include "core/string_utils.h"
-#include "core/vstore.h"
-
-EngineConfig g_config;
+#include "formats/vstore.h"
+#include "storage/storage.h"
 
 namespace {
 
@@ -93,8 +92,6 @@ std::optional<std::string> LoadStartFile(const std::string& name) {
 }
 
 }  // namespace
-
-void InitConfigDefaults() { g_config = EngineConfig{}; }
 
 bool LoadLanguageFile(std::string& language) {
     std::optional<std::string> text = LoadStartFile("language.txt");

@@ -1,11 +1,11 @@
-#include "core/stringsloader.h"
+#include "formats/stringsloader.h"
 
 #include <lua.hpp>
 
 #include <string_view>
 
 #include "core/log.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 
 namespace {
 

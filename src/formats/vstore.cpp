@@ -1,4 +1,4 @@
-#include "core/vstore.h"
+#include "formats/vstore.h"
 
 #include "core/log.h"
 #include "core/number_text.h"

@@ -1,14 +1,14 @@
-#include "core/file_system_container.h"
+#include "storage/file_system_container.h"
 
 #include <climits>
 #include <cstring>
 #include <string_view>
 
 #include "core/log.h"
-#include "core/scramble.h"
-#include "core/storage_path.h"
 #include "core/string_utils.h"
 #include "platform/linux/storage_linux.h"
+#include "storage/scramble.h"
+#include "storage/storage_path.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // container is one of these.
 #include <string>
 
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 class FileSystemContainer : public StorageContainer {
 public:

@@ -1,12 +1,12 @@
-#include "core/pack_container.h"
+#include "storage/pack_container.h"
 
 #include <algorithm>
 #include <climits>
 
 #include "core/log.h"
-#include "core/scramble.h"
-#include "core/storage_path.h"
 #include "platform/linux/storage_linux.h"
+#include "storage/scramble.h"
+#include "storage/storage_path.h"
 
 namespace {
 

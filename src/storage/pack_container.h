@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 class PackContainer : public StorageContainer {
 public:

@@ -2,7 +2,7 @@
 // Scrambled files: the bytes 00 0F, then the payload XOR-ed with a 48-byte key.
 #include <cstdint>
 
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 inline constexpr int32_t kScrambleHeaderSize = 2;
 

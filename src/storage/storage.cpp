@@ -1,4 +1,4 @@
-#include "core/storage.h"
+#include "storage/storage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/log.h"
-#include "core/pack_container.h"
-#include "core/storage_path.h"
-#include "core/zip_container.h"
 #include "platform/linux/storage_linux.h"
+#include "storage/pack_container.h"
+#include "storage/storage_path.h"
+#include "storage/zip_container.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/file_system_container.h"
-#include "core/storage_container.h"
+#include "storage/file_system_container.h"
+#include "storage/storage_container.h"
 
 // The archive password given to every zip container.
 inline constexpr const char* kArchivePassword = "Qm7Tz2Lw9Rb4Xk8Nd1Hv6Jc3Fy5Gp0Sa";

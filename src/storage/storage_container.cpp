@@ -1,4 +1,4 @@
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 bool StorageContainer::Stat(const std::string&, FileInfo&) const { return false; }
 

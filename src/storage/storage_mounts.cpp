@@ -1,9 +1,9 @@
-#include "core/storage_mounts.h"
+#include "storage/storage_mounts.h"
 
 #include <string>
 
 #include "core/config.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "core/zip_container.h"
+#include "storage/zip_container.h"
 
 #include <climits>
 
 #include "core/log.h"
-#include "core/storage_path.h"
-#include "core/zip_entry_reader.h"
 #include "platform/linux/storage_linux.h"
+#include "storage/storage_path.h"
+#include "storage/zip_entry_reader.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 class ZipContainer : public StorageContainer {
 public:

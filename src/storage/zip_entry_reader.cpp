@@ -1,4 +1,4 @@
-#include "core/zip_entry_reader.h"
+#include "storage/zip_entry_reader.h"
 
 #include <zlib.h>
 

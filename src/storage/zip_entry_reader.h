@@ -6,7 +6,7 @@
 
 #include <minizip/unzip.h>
 
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 struct UnzipCloser {
     void operator()(void* archive) const { unzClose(archive); }

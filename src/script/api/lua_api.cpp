@@ -1,23 +1,23 @@
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 
 #include "core/config.h"
 #include "core/input.h"
 #include "graphics/render.h"
+#include "script/api/lua_api_app.h"
+#include "script/api/lua_api_bitmap.h"
+#include "script/api/lua_api_file.h"
+#include "script/api/lua_api_gfx.h"
+#include "script/api/lua_api_input.h"
+#include "script/api/lua_api_timer.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
 #include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
-#include "script/game_object.h"
-#include "script/layer.h"
-#include "script/lua_api_app.h"
-#include "script/lua_api_bitmap.h"
-#include "script/lua_api_file.h"
-#include "script/lua_api_gfx.h"
-#include "script/lua_api_input.h"
-#include "script/lua_api_timer.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
-#include "script/scene.h"
+#include "script/scene/game_object.h"
+#include "script/scene/layer.h"
+#include "script/scene/scene.h"
 
 namespace {
 
@@ -197,7 +197,13 @@ void UpdateEngineStats() {
     lua_pop(L, 1);
 }
 
-const char* ReadStringArgument(lua_State* L, int index) {
-    const int type = lua_type(L, index);
-    return type == LUA_TSTRING || type == LUA_TNUMBER ? lua_tostring(L, index) : nullptr;
+void UpdateScriptFrame(float dt) {
+    UpdateMouseTables();
+    LuaUpdate(dt);
+    if (g_config.dev_mode) ApplyDeveloperHotKeys(g_input.keys);
+}
+
+void RenderScriptFrame() {
+    LuaRender();
+    UpdateEngineStats();
 }

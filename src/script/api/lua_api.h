@@ -9,7 +9,9 @@ void RegisterLuaApi();
 void UpdateMouseTables();
 // After the script's render: the texture and draw statistics into `velk`.
 void UpdateEngineStats();
-
-// Lenient argument reading shared by the flat functions: a string, or a number as its
-// text; null for anything else or a missing argument.
-const char* ReadStringArgument(lua_State* L, int index);
+// Per frame, before drawing: the input tables, the script's update (then the music
+// notice) and, in dev_mode, the developer hot keys.
+void UpdateScriptFrame(float dt);
+// Per frame, inside the scene: the script's render, the statistics into `velk`, and
+// whatever the script left in the batch is drawn.
+void RenderScriptFrame();

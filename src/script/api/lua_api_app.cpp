@@ -1,16 +1,16 @@
-#include "script/lua_api_app.h"
+#include "script/api/lua_api_app.h"
 
 #include <string>
 #include <unordered_set>
 
+#include "app/velk_main.h"
 #include "core/log.h"
 #include "core/string_utils.h"
-#include "core/velk_main.h"
 #include "platform/linux/events.h"
 #include "platform/linux/message_box.h"
 #include "platform/linux/window.h"
-#include "script/lua_api.h"
-#include "script/lua_api_arguments.h"
+#include "script/api/lua_api.h"
+#include "script/lua_arguments.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "script/lua_api_bitmap.h"
+#include "script/api/lua_api_bitmap.h"
 
 #include "core/config.h"
 #include "core/log.h"
@@ -9,10 +9,10 @@
 #include "graphics/screenshot.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
-#include "script/live_handles.h"
-#include "script/lua_api.h"
-#include "script/lua_api_arguments.h"
-#include "script/lua_api_gfx.h"
+#include "script/api/live_handles.h"
+#include "script/api/lua_api.h"
+#include "script/api/lua_api_gfx.h"
+#include "script/lua_arguments.h"
 #include "script/lua_base.h"
 
 namespace {

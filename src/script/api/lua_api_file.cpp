@@ -1,13 +1,13 @@
-#include "script/lua_api_file.h"
+#include "script/api/lua_api_file.h"
 
 #include <string>
 
-#include "core/storage.h"
-#include "core/storage_path.h"
-#include "core/stringsloader.h"
-#include "script/lua_api.h"
-#include "script/lua_api_arguments.h"
+#include "formats/stringsloader.h"
+#include "script/api/lua_api.h"
+#include "script/lua_arguments.h"
 #include "script/lua_base.h"
+#include "storage/storage.h"
+#include "storage/storage_path.h"
 
 // Script errors jump straight out of these functions (see LuaErrorf): every one raises
 // them before any object with a destructor is alive, and does its work in helpers that

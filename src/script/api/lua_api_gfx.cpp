@@ -1,4 +1,4 @@
-#include "script/lua_api_gfx.h"
+#include "script/api/lua_api_gfx.h"
 
 #include <strings.h>
 
@@ -7,15 +7,15 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/velk_main.h"
 #include "core/config.h"
 #include "core/string_utils.h"
-#include "core/velk_main.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/surface.h"
 #include "platform/linux/window.h"
-#include "script/lua_api.h"
-#include "script/lua_api_arguments.h"
+#include "script/api/lua_api.h"
+#include "script/lua_arguments.h"
 
 namespace {
 
@@ -34,11 +34,6 @@ int BlendFactorArgument(lua_State* L, int index) {
 bool IsTrue(lua_State* L, int index) { return ReadBooleanArgument(L, index, false); }
 
 }  // namespace
-
-uint32_t ReadColorArgument(lua_State* L, int colorIndex, int alphaIndex, uint32_t defaultColor, float defaultAlpha) {
-    const float alpha = static_cast<float>(ReadNumberArgument(L, alphaIndex, defaultAlpha));
-    return MakeColorARGB(ReadStringArgument(L, colorIndex), defaultColor, alpha);
-}
 
 void UnpackColor(uint32_t argb, float rgb[3], float& alpha) {
     constexpr float kByte = 255.0f;

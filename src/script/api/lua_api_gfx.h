@@ -6,9 +6,6 @@
 #include <cstdint>
 #include <string>
 
-// The colour text at `colorIndex` (a string or a number's text) over the low 24 bits,
-// else the default colour's; the number at `alphaIndex` as alpha 0..1, else the default.
-uint32_t ReadColorArgument(lua_State* L, int colorIndex, int alphaIndex, uint32_t defaultColor, float defaultAlpha);
 // Red, green, blue and alpha of a packed colour, each byte / 255.
 void UnpackColor(uint32_t argb, float rgb[3], float& alpha);
 // The name up to its first digit, followed by trunc(factor * size + 0.5) limited to

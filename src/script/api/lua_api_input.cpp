@@ -1,9 +1,9 @@
-#include "script/lua_api_input.h"
+#include "script/api/lua_api_input.h"
 
 #include "core/input.h"
 #include "platform/linux/window.h"
-#include "script/lua_api.h"
-#include "script/lua_api_arguments.h"
+#include "script/api/lua_api.h"
+#include "script/lua_arguments.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "script/lua_api_timer.h"
+#include "script/api/lua_api_timer.h"
 
 #include <cmath>
 
 #include "core/frame_timer.h"
-#include "script/lua_api_arguments.h"
+#include "script/lua_arguments.h"
 
 int Api_timer_catchup(lua_State*) {
     GetFrameTimer().Reset();

@@ -1,14 +1,14 @@
-#include "script/game_object.h"
+#include "script/scene/game_object.h"
 
 #include <algorithm>
 #include <cfloat>
 
 #include "core/input.h"
-#include "script/components/root_component.h"
-#include "script/components/shape_component.h"
-#include "script/layer.h"
 #include "script/lua_base.h"
-#include "script/scene.h"
+#include "script/scene/layer.h"
+#include "script/scene/root_component.h"
+#include "script/scene/scene.h"
+#include "script/scene/shape_component.h"
 #include "script/scene_walk.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 // The unit scripts place on a layer: an animatable container of components with an
 // alpha, mouse callbacks, a kill timer and a follow-the-mouse mode.
-#include "script/child_list.h"
 #include "script/game_class.h"
+#include "script/scene/child_list.h"
 
 class Layer;
 class RootComponent;

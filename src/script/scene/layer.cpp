@@ -1,14 +1,14 @@
-#include "script/layer.h"
+#include "script/scene/layer.h"
 
 #include "core/config.h"
 #include "core/input.h"
 #include "core/log.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
-#include "script/components/shape_component.h"
-#include "script/game_object.h"
 #include "script/lua_base.h"
-#include "script/scene.h"
+#include "script/scene/game_object.h"
+#include "script/scene/scene.h"
+#include "script/scene/shape_component.h"
 #include "script/scene_walk.h"
 
 namespace {

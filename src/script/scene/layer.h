@@ -2,9 +2,9 @@
 // An ordered list of game objects inside a scene: updated first to last, offered input
 // and hover last to first (top-most first), drawn first to last, optionally drawn once
 // into a render target and then shown as that one quad.
-#include "script/child_list.h"
 #include "script/game_class.h"
-#include "script/prerendered_target.h"
+#include "script/scene/child_list.h"
+#include "script/scene/prerendered_target.h"
 
 class GameObject;
 class Scene;

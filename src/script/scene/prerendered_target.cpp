@@ -1,4 +1,4 @@
-#include "script/prerendered_target.h"
+#include "script/scene/prerendered_target.h"
 
 #include "graphics/render.h"
 #include "graphics/render_target.h"

@@ -1,8 +1,8 @@
-#include "script/components/root_component.h"
+#include "script/scene/root_component.h"
 
-#include "script/game_object.h"
-#include "script/layer.h"
 #include "script/lua_base.h"
+#include "script/scene/game_object.h"
+#include "script/scene/layer.h"
 #include "script/scene_walk.h"
 
 const MethodEntry<RootComponent> RootComponent::methods[] = {

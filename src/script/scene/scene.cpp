@@ -1,11 +1,11 @@
-#include "script/scene.h"
+#include "script/scene/scene.h"
 
 #include "core/input.h"
 #include "core/log.h"
 #include "graphics/texture.h"
-#include "script/game_object.h"
-#include "script/layer.h"
 #include "script/lua_base.h"
+#include "script/scene/game_object.h"
+#include "script/scene/layer.h"
 #include "script/scene_walk.h"
 
 Scene* CurrentScene = nullptr;

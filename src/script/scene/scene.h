@@ -2,9 +2,9 @@
 // The root of the scene graph: an ordered list of layers. Its update dispatches the
 // frame's button and touch events, finds the object under the mouse and fires the
 // hover, click and button-held callbacks, and updates the layers.
-#include "script/child_list.h"
 #include "script/game_class.h"
-#include "script/prerendered_target.h"
+#include "script/scene/child_list.h"
+#include "script/scene/prerendered_target.h"
 
 class GameObject;
 class Layer;

@@ -1,7 +1,7 @@
-#include "script/components/shape_component.h"
+#include "script/scene/shape_component.h"
 
-#include "script/game_object.h"
 #include "script/lua_base.h"
+#include "script/scene/game_object.h"
 
 const MethodEntry<ShapeComponent> ShapeComponent::methods[] = {
     {"point_inside", &ShapeComponent::luaPointInside},

@@ -1,7 +1,7 @@
 #pragma once
 // The base of the hit-test shapes: auto fit and pass through, and what the input and
 // hover passes ask of a shape.
-#include "script/components/root_component.h"
+#include "script/scene/root_component.h"
 
 class ShapeComponent : public RootComponent {
 public:

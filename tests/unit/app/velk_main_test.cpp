@@ -1,4 +1,4 @@
-#include "core/velk_main.h"
+#include "app/velk_main.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "core/config.h"
-#include "fixtures/engine_frame.h"
-#include "fixtures/fake_clock.h"
 #include "core/input.h"
 #include "core/profile.h"
+#include "fixtures/engine_frame.h"
+#include "fixtures/fake_clock.h"
 #include "script/lua_base.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/parcon.h"
+#include "formats/parcon.h"
 
 #include <gtest/gtest.h>
 

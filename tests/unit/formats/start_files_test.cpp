@@ -1,4 +1,5 @@
 #include "core/config.h"
+#include "formats/start_files.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,9 +8,9 @@
 #include <string>
 
 #include "core/crash.h"
-#include "core/storage.h"
 #include "fixtures/data_directory.h"
 #include "fixtures/temp_dir.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/stringsloader.h"
+#include "formats/stringsloader.h"
 
 #include <gtest/gtest.h>
 

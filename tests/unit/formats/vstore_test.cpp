@@ -1,4 +1,4 @@
-#include "core/vstore.h"
+#include "formats/vstore.h"
 
 #include <gtest/gtest.h>
 

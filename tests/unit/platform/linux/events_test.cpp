@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "app/velk_main.h"
 #include "core/config.h"
-#include "core/velk_main.h"
+#include "fixtures/engine_frame.h"
 #include "platform/linux/signals.h"
 #include "platform/linux/window.h"
-#include "fixtures/engine_frame.h"
 #include "script/lua_base.h"
 
 namespace {

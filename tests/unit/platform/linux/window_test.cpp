@@ -3,9 +3,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "app/velk_main.h"
 #include "core/config.h"
 #include "core/input.h"
-#include "core/velk_main.h"
 #include "fixtures/engine_frame.h"
 #include "script/lua_base.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fixtures/engine_frame.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 
 class ApiTest : public testing::Test {

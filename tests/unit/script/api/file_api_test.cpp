@@ -6,10 +6,10 @@
 
 #include "api_fixture.h"
 #include "core/config.h"
-#include "core/storage.h"
 #include "fixtures/failing_allocator.h"
-#include "fixtures/temp_dir.h"
 #include "fixtures/pack_writer.h"
+#include "fixtures/temp_dir.h"
+#include "storage/storage.h"
 
 namespace {
 

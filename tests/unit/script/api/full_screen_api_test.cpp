@@ -3,13 +3,13 @@
 
 #include <string>
 
+#include "app/velk_main.h"
 #include "core/config.h"
-#include "core/velk_main.h"
 #include "fixtures/script_text.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "platform/linux/window.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "core/config.h"
+#include "gfx_script_fixture.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
-#include "gfx_script_fixture.h"
-#include "script/lua_api_gfx.h"
+#include "script/api/lua_api_gfx.h"
 
 namespace {
 

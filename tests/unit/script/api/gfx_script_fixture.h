@@ -4,12 +4,12 @@
 // to the mounted folder at test time.
 #include <string>
 
-#include "../graphics/software_device_fixture.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/script_text.h"
-#include "script/lua_api.h"
-#include "script/lua_api_bitmap.h"
+#include "script/api/lua_api.h"
+#include "script/api/lua_api_bitmap.h"
 #include "script/lua_base.h"
+#include "unit/graphics/software_device_fixture.h"
 
 class GfxScriptTest : public SoftwareDeviceTest {
 protected:

@@ -1,8 +1,8 @@
 // Message boxes from the scripts: which ones show, what they are titled, and what each
 // answer does.
 #include "api_fixture.h"
+#include "app/velk_main.h"
 #include "core/config.h"
-#include "core/velk_main.h"
 #include "platform/linux/events.h"
 #include "platform/linux/message_box.h"
 

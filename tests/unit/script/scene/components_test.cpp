@@ -4,7 +4,7 @@
 
 #include "scene_fixture.h"
 #include "script/components/box_shape_component.h"
-#include "script/game_object.h"
+#include "script/scene/game_object.h"
 #include "software_render_fixture.h"
 
 namespace {

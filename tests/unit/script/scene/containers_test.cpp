@@ -4,8 +4,8 @@
 
 #include "fixtures/failing_allocator.h"
 #include "scene_fixture.h"
-#include "script/game_object.h"
-#include "script/layer.h"
+#include "script/scene/game_object.h"
+#include "script/scene/layer.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "scene_fixture.h"
-#include "script/components/root_component.h"
-#include "script/game_object.h"
+#include "script/scene/game_object.h"
+#include "script/scene/root_component.h"
 
 namespace {
 

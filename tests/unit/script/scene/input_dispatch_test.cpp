@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "scene_fixture.h"
-#include "script/game_object.h"
+#include "script/scene/game_object.h"
 
 namespace {
 

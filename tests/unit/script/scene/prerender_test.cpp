@@ -1,7 +1,7 @@
 // Layers and scenes drawn once into render targets, read back from the software device.
 #include <gtest/gtest.h>
 
-#include "script/layer.h"
+#include "script/scene/layer.h"
 #include "software_render_fixture.h"
 
 namespace {

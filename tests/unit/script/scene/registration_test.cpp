@@ -3,6 +3,7 @@
 
 #include "graphics/render.h"
 #include "scene_fixture.h"
+#include "script/api/lua_api.h"
 
 namespace {
 

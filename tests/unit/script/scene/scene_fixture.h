@@ -10,11 +10,11 @@
 #include "core/crash.h"
 #include "core/input.h"
 #include "graphics/sprite_batch.h"
+#include "script/api/lua_api.h"
 #include "script/components/visual_component.h"
-#include "script/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
-#include "script/scene.h"
+#include "script/scene/scene.h"
 #include "script/scene_walk.h"
 
 // A plain rectangle of the definition's "w" and "h", drawn in its colour at its

@@ -1,0 +1,5 @@
+#include "core/config.h"
+
+EngineConfig g_config;
+
+void InitConfigDefaults() { g_config = EngineConfig{}; }
