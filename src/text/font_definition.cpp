@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "core/log.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 #include "core/string_utils.h"
-#include "core/vstore.h"
+#include "formats/vstore.h"
 #include "text/debug_font.h"
 #include "text/font_freetype.h"
 #include "text/text_words.h"

@@ -11,7 +11,7 @@
 
 #include "core/log.h"
 #include "core/saturate.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 #include "graphics/surface.h"
 
 namespace {
