@@ -241,8 +241,8 @@ void GameClass::updateScheduledCalls(float dt) {
 // Calls the function with the object's table; true when it returned the boolean true.
 bool GameClass::runScheduledCall(std::size_t index) {
     lua_State* L = luaState();
-    pushFunctionCall(scheduledCalls_[index].function_name.c_str());
-    LuaCallProtected(1, 1, "GameClass::updateScheduledCalls", __FILE__, __LINE__);
+    if (!pushFunctionCall(scheduledCalls_[index].function_name.c_str())) return true;
+    LuaCallProtected(kMethodCallArguments, 1, "GameClass::updateScheduledCalls", __FILE__, __LINE__);
     const bool done = lua_type(L, -1) == LUA_TBOOLEAN && lua_toboolean(L, -1);
     lua_pop(L, 1);
     return done;

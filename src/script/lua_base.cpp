@@ -79,25 +79,49 @@ void ReplaceMathRandom(lua_State* L) {
     lua_pop(L, 1);
 }
 
-// Pushes the global entry point. When it is nil and optional, pops it and gives false.
-// Without a state (start-up ended early, or a window rebuilt before scripts) nothing runs.
-bool PushEntryPoint(const char* name, bool required) {
-    if (!g_lua) return false;
-    lua_getglobal(g_lua, name);
-    if (required || !lua_isnil(g_lua, -1)) return true;
-    lua_pop(g_lua, 1);
-    return false;
+// Called with an entry point's name and its arguments: looks the global up and calls it.
+// The lookup can run a script's metamethods on _G, so it belongs inside the protected call.
+int CallNamedGlobal(lua_State* L) {
+    lua_pushvalue(L, 1);
+    lua_gettable(L, LUA_GLOBALSINDEX);
+    lua_replace(L, 1);
+    lua_call(L, lua_gettop(L) - 1, 0);
+    return 0;
 }
 
-void CallEntryPoint(const char* name, const char* context, bool required) {
-    if (PushEntryPoint(name, required)) LuaCallProtected(0, 0, context, __FILE__, __LINE__);
+// Pushes what calls the entry point and returns how many arguments that takes before the
+// entry point's own; -1 when nothing is to run. An optional entry point is looked up raw
+// (an absent one is skipped, whatever _G's metatable says); a required one is looked up
+// inside the call. Without a state (start-up ended early, or a window rebuilt before
+// scripts) nothing runs.
+int PushEntryPoint(const char* name, bool required) {
+    if (!g_lua) return -1;
+    if (required) {
+        lua_pushcfunction(g_lua, CallNamedGlobal);
+        lua_pushstring(g_lua, name);
+        return 1;
+    }
+    lua_pushstring(g_lua, name);
+    lua_rawget(g_lua, LUA_GLOBALSINDEX);
+    if (!lua_isnil(g_lua, -1)) return 0;
+    lua_pop(g_lua, 1);
+    return -1;
+}
+
+bool CallEntryPoint(const char* name, const char* context, bool required) {
+    const int extra = PushEntryPoint(name, required);
+    if (extra < 0) return false;
+    LuaCallProtected(extra, 0, context, __FILE__, __LINE__);
+    return true;
 }
 
 void CallMusicStopped() {
     std::string name;
-    if (!TakeMusicStoppedNotice(name) || !PushEntryPoint("music_stopped", false)) return;
+    if (!TakeMusicStoppedNotice(name)) return;
+    const int extra = PushEntryPoint("music_stopped", false);
+    if (extra < 0) return;
     lua_pushlstring(g_lua, name.data(), name.size());
-    LuaCallProtected(1, 0, "LuaUpdate", __FILE__, __LINE__);
+    LuaCallProtected(extra + 1, 0, "LuaUpdate", __FILE__, __LINE__);
 }
 
 
@@ -224,17 +248,14 @@ void LuaOnLostFocus() { CallEntryPoint("on_lost_focus", "LuaOnLostFocus", false)
 void LuaOnRegainedFocus() { CallEntryPoint("on_regained_focus", "LuaOnRegainedFocus", false); }
 
 void LuaUpdate(float dt) {
-    lua_getglobal(g_lua, "update");
+    const int extra = PushEntryPoint("update", true);
+    if (extra < 0) return;
     lua_pushnumber(g_lua, dt);
-    LuaCallProtected(1, 0, "LuaUpdate", __FILE__, __LINE__);
+    LuaCallProtected(extra + 1, 0, "LuaUpdate", __FILE__, __LINE__);
     CallMusicStopped();
 }
 
-bool LuaOnExit() {
-    if (!PushEntryPoint("exit", false)) return false;
-    LuaCallProtected(0, 0, "LuaOnExit", __FILE__, __LINE__);
-    return true;
-}
+bool LuaOnExit() { return CallEntryPoint("exit", "LuaOnExit", false); }
 
 const DeveloperOverlay& GetDeveloperOverlay() { return g_overlay; }
 
@@ -288,17 +309,22 @@ bool LuaTableGetBool(lua_State* L, const char* field) {
     return value;
 }
 
+// Raw: the engine writes its own tables, and a metatable a script gave one of them must
+// not run (an error there would have no protected call to land in).
 void LuaTableSetString(lua_State* L, const char* field, std::string_view text) {
+    lua_pushstring(L, field);
     lua_pushlstring(L, text.data(), text.size());
-    lua_setfield(L, -2, field);
+    lua_rawset(L, -3);
 }
 
 void LuaTableSetNumber(lua_State* L, const char* field, lua_Number value) {
+    lua_pushstring(L, field);
     lua_pushnumber(L, value);
-    lua_setfield(L, -2, field);
+    lua_rawset(L, -3);
 }
 
 void LuaTableSetBool(lua_State* L, const char* field, bool value) {
+    lua_pushstring(L, field);
     lua_pushboolean(L, value);
-    lua_setfield(L, -2, field);
+    lua_rawset(L, -3);
 }

@@ -106,6 +106,19 @@ void ClearRegistryEntry(lua_State* L, const void* key) {
     lua_rawset(L, LUA_REGISTRYINDEX);
 }
 
+// Called with an object's table, a function name and the arguments: calls table[name]
+// with the table and the arguments, and returns what it returns.
+int CallNamedMethod(lua_State* L) {
+    lua_pushvalue(L, 2);
+    lua_gettable(L, 1);
+    lua_replace(L, 2);  // table, function, arguments
+    lua_pushvalue(L, 2);
+    lua_insert(L, 1);
+    lua_remove(L, 3);  // function, table, arguments
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
 }  // namespace
 
 LuaClass::~LuaClass() {
@@ -137,26 +150,27 @@ bool LuaClass::hasLuaFunction(const char* name) const {
 
 bool LuaClass::pushFunctionCall(const char* name) const {
     if (!state_) return false;
+    lua_pushcfunction(state_, CallNamedMethod);
     pushOwnTable();
-    lua_getfield(state_, -1, name);
-    lua_insert(state_, -2);
+    lua_pushstring(state_, name);
     return true;
 }
 
 void LuaClass::callLuaFunction(const char* name) {
-    if (pushFunctionCall(name)) LuaCallProtected(1, 0, "LuaClass::callLuaFunction", __FILE__, __LINE__);
+    if (pushFunctionCall(name))
+        LuaCallProtected(kMethodCallArguments, 0, "LuaClass::callLuaFunction", __FILE__, __LINE__);
 }
 
 void LuaClass::callLuaFunction(const char* name, float number) {
     if (!pushFunctionCall(name)) return;
     lua_pushnumber(state_, number);
-    LuaCallProtected(2, 0, "LuaClass::callLuaFunction", __FILE__, __LINE__);
+    LuaCallProtected(kMethodCallArguments + 1, 0, "LuaClass::callLuaFunction", __FILE__, __LINE__);
 }
 
 void LuaClass::callLuaFunction(const char* name, const LuaClass* other) {
     if (!pushFunctionCall(name)) return;
     pushTable(state_, other);
-    LuaCallProtected(2, 0, "LuaClass::callLuaFunction", __FILE__, __LINE__);
+    LuaCallProtected(kMethodCallArguments + 1, 0, "LuaClass::callLuaFunction", __FILE__, __LINE__);
 }
 
 void LuaClass::pushTable(lua_State* L, const LuaClass* object) {

@@ -48,9 +48,12 @@ public:
     void unbindTable();
 
 protected:
-    // Pushes table[name] and then the table, ready for a call; false (nothing pushed)
-    // while unbound.
+    // Pushes a call of table[name] with the table: kMethodCallArguments values that
+    // LuaCallProtected counts as arguments, before the method's own. The lookup runs
+    // inside that call (the table's metamethods may raise). False (nothing pushed) while
+    // unbound.
     bool pushFunctionCall(const char* name) const;
+    static constexpr int kMethodCallArguments = 2;
 
 private:
     friend void LuaFillObject(lua_State* L, LuaClass* object);

@@ -125,9 +125,10 @@ void RegisterEngineTable(lua_State* L) {
 }
 
 // Pushes the global when it is still a table; a script may have replaced it with
-// anything, and then the engine leaves it alone.
+// anything, and then the engine leaves it alone. Raw, so _G's metatable never runs here.
 bool PushGlobalTable(lua_State* L, const char* name) {
-    lua_getglobal(L, name);
+    lua_pushstring(L, name);
+    lua_rawget(L, LUA_GLOBALSINDEX);
     if (lua_istable(L, -1)) return true;
     lua_pop(L, 1);
     return false;
