@@ -30,6 +30,7 @@ bool WaitFor(const std::function<bool()>& done, double seconds = 20) {
 
 class SoundThreadTest : public testing::Test {
 protected:
+    void SetUp() override { UseNullAudioDevice(); }
     void TearDown() override {
         ShutdownSound();
         g_musicStoppedNotice.stopped.store(false);
@@ -76,6 +77,7 @@ TEST_F(SoundThreadTest, AShutdownRightAfterStartWaitsForNothing) {
 // Run by the test below in a fresh process: OpenAL keeps the driver of its first call.
 TEST(SoundThreadChild, StartsAndStopsWithoutADevice) {
     if (!std::getenv("VELK_SOUND_CHILD")) GTEST_SKIP() << "run in a child process only";
+    ASSERT_STREQ(std::getenv("ALSOFT_DRIVERS"), "nothing");
     StartSoundThread();
     QueuePlaySound("x", false, 1);
     ASSERT_TRUE(WaitFor([] { return AudioDisabled.load(); }));
