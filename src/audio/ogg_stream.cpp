@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "core/log.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>

@@ -3,7 +3,7 @@
 #include "audio/ogg_stream.h"
 #include "audio/wave_stream.h"
 #include "core/log.h"
-#include "core/storage_path.h"
+#include "storage/storage_path.h"
 
 std::unique_ptr<VSoundStream> CreateSoundStream(const std::string& path) {
     // The extension alone decides: ".ogg" inside a folder name says nothing of the file.

@@ -7,8 +7,8 @@
 
 #include "audio/music_stopped_notice.h"
 #include "core/log.h"
-#include "core/storage.h"
-#include "core/storage_path.h"
+#include "storage/storage.h"
+#include "storage/storage_path.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/log.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // RIFF WAVE files: PCM, 8 or 16 bits, mono or stereo, a 16-byte format chunk followed
 // directly by the data chunk.
 //   VWaveStream   the data chunk as a stream; never reads past it or past the file
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 #include "audio/sound_stream.h"
 
 class VWaveStream : public VSoundStream {

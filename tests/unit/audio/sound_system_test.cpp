@@ -1,5 +1,5 @@
 // The registry, the sound channel rules and the music channels, with exact steps.
-#include "core/storage.h"
+#include "storage/storage.h"
 #include "fixtures/pack_writer.h"
 #include "sound_test_fixture.h"
 
