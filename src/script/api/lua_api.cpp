@@ -9,6 +9,7 @@
 #include "script/api/lua_api_gfx.h"
 #include "script/api/lua_api_input.h"
 #include "script/api/lua_api_sound.h"
+#include "script/api/lua_api_net.h"
 #include "script/api/lua_api_timer.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
@@ -93,6 +94,15 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"snd_stop_music", Api_snd_stop_music},
     {"snd_sound_volume", Api_snd_sound_volume},
     {"snd_music_volume", Api_snd_music_volume},
+    // web
+    {"net_open_web", Api_net_open_web},
+    {"net_get", Api_net_get},
+    {"net_post_begin", Api_net_post_begin},
+    {"net_post_value", Api_net_post_value},
+    {"net_post_end", Api_net_post_end},
+    {"net_status", Api_net_status},
+    {"net_output", Api_net_output},
+    {"net_release", Api_net_release},
     // log and messages
     {"log", Api_log},
     // Console: {"print", Api_print} over Console_Print, once the developer console lands.
