@@ -70,6 +70,13 @@ TEST_F(LogTest, ErrorWithoutCreateLogStillEndsTheProcessAndShowsTheBoxInDevMode)
                 "^\\[ERROR\\] ERROR AT log_test.cpp, LINE [0-9]+:\nCan't load config file \\(config.cfg\\).\n$");
 }
 
+TEST_F(LogTest, ErrorWithNeitherLogNorBoxStillSaysWhyOnStandardError) {
+    g_config.create_log = false;
+    g_config.dev_mode = false;
+    EXPECT_EXIT(VELK_ERROR("Cannot create application's window"), testing::ExitedWithCode(kExitFatal),
+                "^ERROR AT log_test.cpp, LINE [0-9]+:\nCannot create application's window\n$");
+}
+
 TEST_F(LogTest, ErrorTextIsCutAtTheLineLimit) {
     const std::string long_text(2000, 'y');
     EXPECT_EXIT(LogError("f.cpp", 1, "%s", long_text.c_str()), testing::ExitedWithCode(kExitFatal),
