@@ -8,8 +8,8 @@
 
 #include "core/config.h"
 #include "core/crash.h"
-#include "core/storage.h"
 #include "platform/linux/message_box.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "core/config.h"
 #include "core/crash.h"
-#include "core/storage.h"
 #include "core/string_utils.h"
 #include "fixtures/temp_dir.h"
+#include "storage/storage.h"
 
 namespace {
 
