@@ -148,6 +148,7 @@ local function shape_list(target)
   list[#list + 1] = {"(\"b.png\", p, p, p, p, p)", 5, "b.png"}
   list[#list + 1] = {"(1, p, p, p, p, p)", 5, 1}
   list[#list + 1] = {"(p) inside a coroutine", "coroutine"}
+  list[#list + 1] = {"(p) under raising metatables", "raising"}
   return list
 end
 for _, target in ipairs(targets) do target.shapes = shape_list(target) end
@@ -219,10 +220,45 @@ local function arguments(shape, p)
   return {n = 6, good, v, v, v, v, v}
 end
 
+-- Metatables that raise on every read of an absent field and every new field: on the
+-- engine's tables, on _G (a strict-globals script) and on the object tables; the call,
+-- the scene entries and the frame's own refresh run under them, then they are undone.
+local raising = {__index = function(_, k) error("read " .. tostring(k)) end,
+                 __newindex = function(_, k) error("written " .. tostring(k)) end}
+local function under_raising_metatables(run)
+  local pcall, setmetatable, getmetatable, ipairs, refresh = pcall, setmetatable, getmetatable, ipairs,
+                                                              hostile_engine_refresh
+  local tables = {mouse, touchpad, velk}
+  for _, kept in ipairs(keep) do
+    if type(kept[1]) == "table" then tables[#tables + 1] = kept[1] end
+  end
+  tables[#tables + 1] = _G
+  local old = {}
+  for n, t in ipairs(tables) do
+    old[n] = getmetatable(t)
+    pcall(setmetatable, t, raising)
+  end
+  run()
+  refresh()
+  for n, t in ipairs(tables) do pcall(setmetatable, t, old[n]) end
+end
+
 function hostile_call(t, i)
   local target = targets[t]
   local p, shape = decode(t, i)
   local f, self = target.fn, target.self
+  if shape[2] == "raising" then
+    local v = p > 0 and patterns[p][2] or nil
+    local count = p > 0 and 1 or 0
+    local scenes = target.scenes or {}
+    return under_raising_metatables(function()
+      if self then pcall(f, self, unpack({v}, 1, count)) else pcall(f, unpack({v}, 1, count)) end
+      for _, scene in ipairs(scenes) do
+        pcall(scene.update, scene, 1 / 60)
+        pcall(scene.render, scene)
+      end
+    end)
+  end
   if shape[2] == "coroutine" then
     local v = p > 0 and patterns[p][2] or nil
     local count = p > 0 and 1 or 0

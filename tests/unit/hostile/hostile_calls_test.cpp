@@ -61,6 +61,16 @@ std::set<std::string> GlobalNames(lua_State* L) {
     return names;
 }
 
+// What the frame does to the script state outside the script's own calls: the engine
+// tables refreshed, the optional entry points of a focus change.
+int RefreshAsTheFrameDoes(lua_State*) {
+    UpdateMouseTables();
+    UpdateEngineStats();
+    LuaOnLostFocus();
+    LuaOnRegainedFocus();
+    return 0;
+}
+
 bool WriteAll(int fd, int value) { return write(fd, &value, sizeof value) == static_cast<ssize_t>(sizeof value); }
 
 class HostileCalls : public testing::Test {
@@ -85,6 +95,7 @@ protected:
         lua_setglobal(L, "hostile_light");
         lua_pushlightuserdata(L, nullptr);
         lua_setglobal(L, "hostile_null");
+        lua_register(L, "hostile_engine_refresh", RefreshAsTheFrameDoes);
         ASSERT_EQ(luaL_loadstring(L, kHostileScript), 0) << lua_tostring(L, -1);
         lua_createtable(L, static_cast<int>(engineGlobals.size()), 0);
         for (std::size_t i = 0; i < engineGlobals.size(); ++i) {
