@@ -1,8 +1,11 @@
 #pragma once
-// The alignment flags that both text renderers take (the words that name them are read
-// by ParseAlignment).
-// - TextAlign: line, vertical, block and constant-size flags
-enum TextAlign : int {
+// The alignment flags of both text renderers (TrueText and bitmap fonts):
+// - left/right/center, top/bottom/vcenter: the text within its box
+// - block_*: the box about the position; const_*: sizes that stay fixed
+// - kAlignSkip: internal marker of the bitmap-font renderer
+#include <cstdint>
+
+enum TextAlign : uint32_t {
     kAlignLeft = 0x1,
     kAlignRight = 0x2,
     kAlignCenter = 0x4,
@@ -18,6 +21,5 @@ enum TextAlign : int {
     kAlignConstWidth = 0x1000,
     kAlignConstHeight = 0x2000,
     kAlignConstSize = 0x3000,
-    // Callers that only measure skip the alignment pass.
     kAlignSkip = 0x40000000,
 };
