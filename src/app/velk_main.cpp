@@ -30,6 +30,7 @@
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "text/text_renderer.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -392,7 +393,9 @@ void EngineShutdown() {
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
     }
-    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    // Video: delete the video manager.
+    // Bitmap fonts give back their page textures while the registry still exists.
+    GetTextRenderer().Clear();
     ReleaseAllTextures();
     if (g_started.window) {
         CloseRenderer();

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/number_text.h"
-#include "core/parcon.h"
+#include "formats/parcon.h"
 #include "core/string_utils.h"
 
 namespace {

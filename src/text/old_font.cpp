@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/log.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 #include "core/string_utils.h"
 #include "graphics/texture.h"
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/log.h"
-#include "core/storage.h"
+#include "storage/storage.h"
 #include "core/string_utils.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
