@@ -111,7 +111,7 @@ int CallNamedGlobal(lua_State* L) {
 int PushEntryPoint(const char* name, bool required) {
     if (!g_lua) return -1;
     if (required) {
-        lua_pushcfunction(g_lua, CallNamedGlobal);
+        LuaPushSharedFunction(g_lua, CallNamedGlobal);
         lua_pushstring(g_lua, name);
         return 1;
     }
@@ -215,6 +215,18 @@ const char* LuaErrorKind(int status) {
         case LUA_ERRERR: return "Error while running the error handler function";
         default: return "Unknown error";
     }
+}
+
+void LuaPushSharedFunction(lua_State* L, lua_CFunction function) {
+    void* const key = reinterpret_cast<void*>(function);
+    lua_pushlightuserdata(L, key);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    if (!lua_isnil(L, -1)) return;
+    lua_pop(L, 1);
+    lua_pushcfunction(L, function);
+    lua_pushlightuserdata(L, key);
+    lua_pushvalue(L, -2);
+    lua_rawset(L, LUA_REGISTRYINDEX);
 }
 
 void LuaCallProtected(int argumentCount, int resultCount, const char* context, const char* file, int line) {

@@ -22,6 +22,9 @@ int LuaTraceback(lua_State* L);
 // Calls the function below the arguments with LuaTraceback as handler. A failing call
 // is fatal and never returns.
 void LuaCallProtected(int argumentCount, int resultCount, const char* context, const char* file, int line);
+// Pushes the C function as one closure made once per state (pushing a C function
+// anew makes a new closure each time: garbage on every per-frame call).
+void LuaPushSharedFunction(lua_State* L, lua_CFunction function);
 // Runs a script file through the storage; a load or run error is fatal.
 bool LuaDoFile(const char* path);
 // Runs one line of text; an error is only a warning.

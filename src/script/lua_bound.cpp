@@ -150,7 +150,7 @@ bool LuaClass::hasLuaFunction(const char* name) const {
 
 bool LuaClass::pushFunctionCall(const char* name) const {
     if (!state_) return false;
-    lua_pushcfunction(state_, CallNamedMethod);
+    LuaPushSharedFunction(state_, CallNamedMethod);
     pushOwnTable();
     lua_pushstring(state_, name);
     return true;
