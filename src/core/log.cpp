@@ -9,11 +9,12 @@
 #include "core/config.h"
 #include "core/crash.h"
 #include "platform/linux/message_box.h"
-#include "storage/storage.h"
 
 namespace {
 
 constexpr std::size_t kLineLimit = 1020;
+
+LogFileHooks g_file{};
 
 // The sound thread logs too: one lock keeps its lines whole in the file and on stderr.
 std::mutex& LogMutex() {
@@ -32,7 +33,7 @@ void WriteLine(std::string text) {
     if (text.size() > kLineLimit) text.resize(kLineLimit);
     if (!text.empty() && text.back() != '\n') text += '\n';
     const std::lock_guard lock(LogMutex());
-    AppendToLogFile(text.data(), text.size());
+    if (g_file.append) g_file.append(text.data(), text.size());
     std::fwrite(text.data(), 1, text.size(), stderr);
     // Console: Console_Print(text, 3) (the log echo), under the same lock.
 }
@@ -86,5 +87,12 @@ void LogError(const char* file, int line, const char* format, ...) {
 }
 
 void ResetLogFile() {
-    if (g_config.create_log) RemoveLogFile();
+    if (g_config.create_log && g_file.remove) g_file.remove();
 }
+
+void SetLogFileHooks(const LogFileHooks& hooks) {
+    const std::lock_guard lock(LogMutex());
+    g_file = hooks;
+}
+
+std::string LogFilePath() { return g_file.path ? g_file.path() : std::string(); }

@@ -1,6 +1,9 @@
 #pragma once
 // The engine's one log ("log.txt" in the writable container), warnings and fatal errors.
 
+#include <cstddef>
+#include <string>
+
 #define VELK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
 int LogPrintf(const char* format, ...) VELK_PRINTF(1, 2);
@@ -9,6 +12,16 @@ void LogWarning(const char* file, int line, const char* format, ...) VELK_PRINTF
 // Nothing unwinds: script frames above it are never returned through.
 [[noreturn]] void LogError(const char* file, int line, const char* format, ...) VELK_PRINTF(3, 4);
 void ResetLogFile();
+
+// The log file, kept by the storage, which installs these (no file until then).
+struct LogFileHooks {
+    bool (*append)(const char* text, std::size_t size);
+    void (*remove)();
+    // The file's full path; empty while there is no writable container.
+    std::string (*path)();
+};
+void SetLogFileHooks(const LogFileHooks& hooks);
+std::string LogFilePath();
 
 #define VELK_WARNING(...) LogWarning(__FILE__, __LINE__, __VA_ARGS__)
 #define VELK_ERROR(...) LogError(__FILE__, __LINE__, __VA_ARGS__)
