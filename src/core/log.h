@@ -12,6 +12,9 @@ void LogWarning(const char* file, int line, const char* format, ...) VELK_PRINTF
 // Nothing unwinds: script frames above it are never returned through.
 [[noreturn]] void LogError(const char* file, int line, const char* format, ...) VELK_PRINTF(3, 4);
 void ResetLogFile();
+// This thread's warnings and fatal errors are logged only: message boxes belong to the
+// main thread (the sound thread calls it).
+void SetThreadLogOnly();
 
 // The log file, kept by the storage, which installs these (no file until then).
 struct LogFileHooks {
