@@ -52,5 +52,6 @@ void FBORenderBuffer::Bind() const {
 }
 
 void FBORenderBuffer::Unbind() {
-    g_gl.BindFramebufferEXT(gl::FRAMEBUFFER, 0);
+    // Without the extension the window's framebuffer is the only one.
+    if (g_gl.BindFramebufferEXT) g_gl.BindFramebufferEXT(gl::FRAMEBUFFER, 0);
 }

@@ -2,17 +2,6 @@
 
 #include <SDL.h>
 
-void SetGLWindowAttributes(int colourBits, int depthBits) {
-    const bool bits16 = colourBits <= 16;
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, bits16 ? 5 : 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, bits16 ? 6 : 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, bits16 ? 5 : 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-}
-
 GLContext::GLContext(SDL_Window* window) : window_(window) {
     context_ = SDL_GL_CreateContext(window);
     if (!context_) {

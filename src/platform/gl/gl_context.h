@@ -1,14 +1,11 @@
 #pragma once
-// The OpenGL compatibility context on the engine window, over SDL.
-//   SetGLWindowAttributes  colour and depth bits, asked for before the window is made
+// The OpenGL compatibility context on the engine window, over SDL (the window code asks
+// for its colour and depth bits when it makes the window).
 //   GLContext              the context, current on the main thread while it lives
 //   SetGLSwapInterval      false when the driver refuses (not an error)
 //   SwapGLWindow           shows the back buffer
 //   GLPlatformError        the platform's text for the last failure
 struct SDL_Window;
-
-// Zero alpha bits: destination alpha then reads 1, as on a back buffer without alpha.
-void SetGLWindowAttributes(int colourBits, int depthBits);
 
 enum class GLContextError { None, NoContext, NotCurrent };
 

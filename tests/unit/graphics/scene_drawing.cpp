@@ -16,24 +16,16 @@ void Box(float x, float y, float w, float h, const float rgb[3], float alpha = 1
     DrawTexturedQuad(x, y, 0, w, h, 0, 0, 0, 0, nullptr, angle, alpha, 1, 1, rgb, 0, 0, 0, 0, 0, 0);
 }
 
-void Sprite(Texture* t, float x, float y, float w, float h, float u1 = 1, float v1 = 1) {
+void TexturedBox(Texture* t, float x, float y, float w, float h, float u1 = 1, float v1 = 1) {
     DrawTexturedQuad(x, y, 0, w, h, 0, 0, u1, v1, t, 0, 1, 1, 1, nullptr, 0, 0, 0, 0, 0, 0);
-}
-
-// The same square as two triangle lists, one clockwise on screen, one reversed.
-void Square(float x, float y, bool reversed) {
-    const RenderVertex v[4] = {{x, y, 0, 0xFFFFFFFF, 0, 0}, {x + 8, y, 0, 0xFFFFFFFF, 0, 0},
-                               {x + 8, y + 8, 0, 0xFFFFFFFF, 0, 0}, {x, y + 8, 0, 0xFFFFFFFF, 0, 0}};
-    const uint16_t backwards[6] = {0, 2, 1, 0, 3, 2};
-    DrawTriangles(v, 4, reversed ? backwards : kQuadIndices, 6, nullptr, kAddressClamp, nullptr);
 }
 
 void CullRows() {
     const int modes[3] = {kCullBack, kCullFront, kCullNone};
     for (int row = 0; row < 3; ++row) {
         SetCullMode(modes[row]);
-        Square(4, 4 + 16.0f * row, false);
-        Square(20, 4 + 16.0f * row, true);
+        WindingSquare(4, 4 + 16.0f * row, false);
+        WindingSquare(20, 4 + 16.0f * row, true);
     }
     SetCullMode(kCullNone);
 }
@@ -43,6 +35,13 @@ Texture* RenderTarget(int width, int height) {
 }
 
 }  // namespace
+
+void WindingSquare(float x, float y, bool reversed) {
+    const RenderVertex v[4] = {{x, y, 0, 0xFFFFFFFF, 0, 0}, {x + 8, y, 0, 0xFFFFFFFF, 0, 0},
+                               {x + 8, y + 8, 0, 0xFFFFFFFF, 0, 0}, {x, y + 8, 0, 0xFFFFFFFF, 0, 0}};
+    const uint16_t backwards[6] = {0, 2, 1, 0, 3, 2};
+    DrawTriangles(v, 4, reversed ? backwards : kQuadIndices, 6, nullptr, kAddressClamp, nullptr);
+}
 
 Texture* TexelTexture(int width, int height, const std::vector<uint32_t>& texels) {
     Texture* t = CreateBlankTexture(width, height, 0, 0, true, false, false, false, true);
@@ -74,12 +73,12 @@ void DrawSpriteOneToOne() {
         texels[i] = 0xFF000000u | static_cast<uint32_t>(i * 4) << 16 | static_cast<uint32_t>(255 - i * 3) << 8 | (i * 37 & 255);
     Texture* t = TexelTexture(8, 8, texels);
     if (!t) return;
-    Sprite(t, 40, 30, 8, 8);
+    TexturedBox(t, 40, 30, 8, 8);
     // Half-transparent texels over a box.
     Box(4, 4, 16, 16, kBlue);
     for (uint32_t& c : texels) c = (c & 0xFFFFFFu) | 0x80000000u;
     Texture* half = TexelTexture(8, 8, texels);
-    if (half) Sprite(half, 8, 8, 8, 8);
+    if (half) TexturedBox(half, 8, 8, 8, 8);
 }
 
 void DrawLetterboxed() {
@@ -131,8 +130,8 @@ void DrawCullInTarget() {
     // The cull mode set before the switch holds inside the target too.
     SetCullMode(kCullBack);
     if (!BeginRenderToTexture(target, 0xFF000040u)) return;
-    Square(36, 4, false);
-    Square(52, 4, true);
+    WindingSquare(36, 4, false);
+    WindingSquare(52, 4, true);
     CullRows();
     EndRenderToTexture();
     DrawSprite(target, "main", 0, 0, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
@@ -146,17 +145,17 @@ void DrawTargetOrientation() {
     Box(2, 20, 4, 8, kBlue);
     EndRenderToTexture();
     DrawSprite(target, "main", 4, 4, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
-    DrawSprite(target, "main", 50, 4, 0, 0, 1, -1, 1, nullptr, 0, 0, 0, 0);
-    DrawSprite(target, "main", 4, 40, 0, 0, 1, 2, 2, nullptr, 0, 0, 0, 0);
+    DrawSprite(target, "main", 50, 40, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
 }
 
+// Texels mapped one to one: the two back ends sample magnified textures half a pixel apart.
 void DrawClampAndWrap() {
-    Texture* t = TexelTexture(2, 1, {0xFFFF0000u, 0xFF0000FFu});
+    Texture* t = TexelTexture(4, 1, {0xFFFF0000u, 0xFF0000FFu, 0xFF00FF00u, 0xFFFFFFFFu});
     if (!t) return;
     SetBlendMode(kBlendNone);
-    Sprite(t, 0, 0, 4, 4);
-    Sprite(t, 0, 8, 4, 4, 1.0003f, 1);
-    Sprite(t, 8, 0, 8, 8, 2, 1);
+    TexturedBox(t, 0, 0, 4, 4);
+    DrawTexturedQuad(8, 0, 0, 4, 4, 0.5f, 0, 1.5f, 1, t, 0, 1, 1, 1, nullptr, 0, 0, 0, 0, 0, 0);
+    DrawTexturedQuad(16, 0, 0, 4, 4, 0, 0, 1, 1, t, 0, 1, 1, 1, nullptr, 0, 0, 0.25f, 0, 0, 0);
 }
 
 void DrawUploads() {

@@ -71,19 +71,19 @@ TEST_F(RenderGLTest, MaxBlendingIsAdditiveWithoutTheBlendEquation) {
     const auto blendEquation = g_gl.BlendEquation;
     const float background[3] = {0.4f, 0.2f, 0.8f};  // 102, 51, 204
     const float source[3] = {0.2f, 0.6f, 0.4f};      // 51, 153, 102
+    // A driver without the entry point: the equation stays the context's first, add.
+    g_gl.BlendEquation = nullptr;
     Begin();
-    Box(0, 0, 0, 16, 16, background);
-    Box(16, 0, 0, 16, 16, background);
+    Box(0, 0, 0, 32, 16, background);
     SetBlendMode(kBlendMax);
     Box(0, 0, 0, 16, 16, source);
     FlushBatch(kAllBatchSlots);
-    g_gl.BlendEquation = nullptr;
+    g_gl.BlendEquation = blendEquation;
     SetBlendMode(kBlendMax);
     Box(16, 0, 0, 16, 16, source);
     End();
-    g_gl.BlendEquation = blendEquation;
-    EXPECT_EQ(At(8, 8), 0x6699CCu) << "the larger of each channel";
-    EXPECT_EQ(At(24, 8), 0x99CCFFu) << "the sum, saturated";
+    EXPECT_EQ(At(8, 8), 0x99CCFFu) << "the sum, saturated";
+    EXPECT_EQ(At(24, 8), 0x6699CCu) << "the larger of each channel";
 }
 
 TEST_F(RenderGLTest, TargetsAreRefusedWithTheExtensionHidden) {

@@ -5,6 +5,8 @@
 
 struct Texture;
 
+// An 8 x 8 white square as two triangles running clockwise on screen, or reversed.
+void WindingSquare(float x, float y, bool reversed);
 // A texture of 0xAARRGGBB texels, uploaded as RGBA bytes in the back end's own order.
 Texture* TexelTexture(int width, int height, const std::vector<uint32_t>& texels);
 
