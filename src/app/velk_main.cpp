@@ -322,7 +322,8 @@ bool VelkInit() {
 
 WindowSettings MainWindowSettings() {
     return {g_config.product_name, g_config.width,       g_config.height, g_config.window_width,
-            g_config.window_height, g_config.full_screen, g_config.opengl, g_config.icon_file};
+            g_config.window_height, g_config.full_screen, g_config.opengl, g_config.bit16,
+            g_config.icon_file};
 }
 
 SDL_Window* CreateWindowOrExit() {

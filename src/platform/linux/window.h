@@ -19,6 +19,8 @@ struct WindowSettings {
     int window_height = 0;
     bool full_screen = false;
     bool opengl = false;
+    // 16-bit colour for an OpenGL window.
+    bool bit16 = false;
     std::string icon_file;
 };
 
@@ -32,6 +34,9 @@ struct WindowError {
 // width x height.
 WindowSize ComputeWindowSize(const WindowSettings& config, WindowSize screen);
 
+// For an OpenGL window, before it is made. Zero alpha bits: destination alpha then reads
+// 1, as on a back buffer without alpha.
+void SetOpenGLWindowAttributes(int colourBits, int depthBits);
 // Creates and shows the window; null when it cannot (see LastWindowError).
 SDL_Window* CreateAppWindow(const WindowSettings& settings);
 const WindowError& LastWindowError();
