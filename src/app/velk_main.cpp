@@ -30,6 +30,8 @@
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "text/debug_font.h"
+#include "text/true_text.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -51,6 +53,7 @@ struct StartedSteps {
     bool storage = false;
     bool profiler = false;
     bool window = false;
+    bool fonts = false;
     bool sound = false;
 };
 
@@ -110,8 +113,15 @@ void InitWindow() {
 }
 
 void InitTextAndInput() {
-    // Fonts: TrueText_Init().
+    TrueText_Init();
+    g_started.fonts = true;
     ResetInput();
+}
+
+// The debug font draws whatever `true_text` says, so its texture goes whatever it says too.
+void ReleaseFonts() {
+    TrueText_Destroy();
+    DebugFont_Release();
 }
 
 void StartSound() {
@@ -212,14 +222,15 @@ void HandleHotKeys() {
 }
 
 void ReleaseDeviceResources() {
-    // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
+    // Fonts: TextRenderer quad index buffer.
     ReleaseDeviceTextures();
+    ReleaseFonts();
     CloseRenderer();
 }
 
 void RestoreDeviceResources() {
     ReloadDeviceTextures();
-    // Fonts: TrueText_Init().
+    TrueText_Init();
     LuaRecreate();
 }
 
@@ -388,7 +399,7 @@ void EngineShutdown() {
     LuaDestroy();
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
-    // Fonts: TrueText_Destroy().
+    if (g_started.fonts) ReleaseFonts();
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
     }
