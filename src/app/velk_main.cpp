@@ -17,6 +17,7 @@
 #include "graphics/screenshot.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
+#include "net/net_manager.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -377,7 +378,7 @@ void MainUpdate(float dt) {
     SwapInputQueues();
     ProcessInputEvents();
     HandleHotKeys();
-    // Web: NetManager::Update().
+    if (NetManager* net = FindNetManager()) net->Update();
     // Console: Console_Update(dt); the script's frame runs only while it is closed.
     UpdateScriptFrame(dt);
 }
@@ -410,6 +411,8 @@ void EngineShutdown() {
         FreeBatchBuffers();
     }
     if (g_started.profiler) ProfilePrint();
+    // While the log can still be written.
+    DestroyNetManager();
     if (g_started.storage) ShutdownStorage();
     CloseAppWindow();
     g_instance_lock.Release();
@@ -419,6 +422,7 @@ void EngineShutdown() {
 int AppMain(int argc, char** argv) {
     InstallCrashGuard();
     InstallCloseSignalHandlers();
+    IgnoreBrokenPipes();
     const CommandLine line = ParseCommandLine(argc, argv);
     if (line.show_version) {
         ShowMessageBox(VersionText(), "Version info", MessageBoxKind::Information);
