@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "audio/sound_thread.h"
 #include "core/build_info.h"
 #include "core/config.h"
 #include "core/crash.h"
@@ -126,8 +127,10 @@ void ReleaseFonts() {
 }
 
 void StartSound() {
+    AudioDisabled.store(g_config.disable_audio);
     if (g_config.disable_audio) return;
-    // Sound: start the sound thread (fatal "Couldn't start sound thread"), then set g_started.sound.
+    StartSoundThread();
+    g_started.sound = true;
 }
 
 void CreateVideo() {
@@ -176,7 +179,7 @@ void PresentAndWatchDevice() {
 
 void OnFocusLost() {
     LuaOnLostFocus();
-    // Sound: QueueSoundsPaused(true).
+    QueueSoundsPaused(true);
     ResetInput();
 }
 
@@ -328,7 +331,7 @@ void CreateMainWindow() {
 }
 
 void OnFocusRegained() {
-    // Sound: QueueSoundsPaused(false).
+    QueueSoundsPaused(false);
     ResetInput();
     LuaOnRegainedFocus();
     GetFrameTimer().Reset();
@@ -401,9 +404,7 @@ void EngineShutdown() {
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
     if (g_started.fonts) ReleaseFonts();
-    if (g_started.sound) {
-        // Sound: ShutdownSound() (stop command, join the thread).
-    }
+    if (g_started.sound) ShutdownSound();
     // Video: delete the video manager. Fonts: TextRenderer::Clear().
     ReleaseAllTextures();
     if (g_started.window) {
