@@ -33,6 +33,7 @@
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
 #include "text/debug_font.h"
+#include "text/text_renderer.h"
 #include "text/true_text.h"
 
 AppState g_app;
@@ -405,7 +406,9 @@ void EngineShutdown() {
     LuaCloseState();
     if (g_started.fonts) ReleaseFonts();
     if (g_started.sound) ShutdownSound();
-    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    // Video: delete the video manager.
+    // Bitmap fonts give back their page textures while the registry still exists.
+    GetTextRenderer().Clear();
     ReleaseAllTextures();
     if (g_started.window) {
         CloseRenderer();
