@@ -32,7 +32,9 @@
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "text/debug_font.h"
 #include "text/text_renderer.h"
+#include "text/true_text.h"
 
 namespace {
 
@@ -51,6 +53,7 @@ struct StartedSteps {
     bool storage = false;
     bool profiler = false;
     bool window = false;
+    bool fonts = false;
     bool sound = false;
 };
 
@@ -110,8 +113,15 @@ void InitWindow() {
 }
 
 void InitTextAndInput() {
-    // Fonts: TrueText_Init().
+    TrueText_Init();
+    g_started.fonts = true;
     ResetInput();
+}
+
+// The debug font draws whatever `true_text` says, so its texture goes whatever it says too.
+void ReleaseFonts() {
+    TrueText_Destroy();
+    DebugFont_Release();
 }
 
 void StartSound() {
@@ -214,14 +224,15 @@ void HandleHotKeys() {
 }
 
 void ReleaseDeviceResources() {
-    // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
+    // Fonts: TextRenderer quad index buffer.
     ReleaseDeviceTextures();
+    ReleaseFonts();
     CloseRenderer();
 }
 
 void RestoreDeviceResources() {
     ReloadDeviceTextures();
-    // Fonts: TrueText_Init().
+    TrueText_Init();
     LuaRecreate();
 }
 
@@ -417,7 +428,7 @@ void EngineShutdown() {
     LuaDestroy();
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
-    // Fonts: TrueText_Destroy().
+    if (g_started.fonts) ReleaseFonts();
     if (g_started.sound) ShutdownSound();
     // Video: delete the video manager.
     // Bitmap fonts give back their page textures while the registry still exists.

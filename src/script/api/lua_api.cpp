@@ -1,8 +1,15 @@
 #include "script/api/lua_api.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "core/config.h"
+#include "core/frame_timer.h"
 #include "core/input.h"
+#include "core/saturate.h"
+#include "core/string_utils.h"
 #include "graphics/render.h"
+#include "graphics/sprite_batch.h"
 #include "script/api/lua_api_app.h"
 #include "script/api/lua_api_bitmap.h"
 #include "script/api/lua_api_file.h"
@@ -11,6 +18,7 @@
 #include "script/api/lua_api_text.h"
 #include "script/api/lua_api_net.h"
 #include "script/api/lua_api_sound.h"
+#include "script/api/lua_api_text.h"
 #include "script/api/lua_api_timer.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
@@ -22,6 +30,7 @@
 #include "script/scene/game_object.h"
 #include "script/scene/layer.h"
 #include "script/scene/scene.h"
+#include "text/debug_font.h"
 #include "text/font_benchmark.h"
 
 namespace {
@@ -39,6 +48,8 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"gfx_global_font_scaling", Api_gfx_global_font_scaling},
     {"gfx_enable_dithering_16_bit", Api_gfx_enable_dithering_16_bit},
     {"gfx_is_dithering_16_bit_enabled", Api_gfx_is_dithering_16_bit_enabled},
+    {"gfx_render_simple_text", Api_gfx_render_simple_text},
+    {"gfx_reset_true_text_cache", Api_gfx_reset_true_text_cache},
     // graphics: display and bitmaps (particles and collision masks join with their systems)
     {"gfx_aspect_ratio_correction", Api_gfx_aspect_ratio_correction},
     {"gfx_resolution", Api_gfx_resolution},
@@ -185,6 +196,22 @@ void WriteTouchFields(lua_State* L, const TouchState& touch) {
     SetPinchFields(L, {"pinch_x1", "pinch_y1", "pinch_x2", "pinch_y2"}, touch.pinch_current);
 }
 
+// The developer overlay: frames per second, and in dev_mode the texture and draw counts.
+void DrawStatisticsLines() {
+    constexpr double kMebi = 1.0 / 1048576.0;
+    const uint32_t color = PackARGB(1.0f, 1.0f, 0.9f, 1.0f), shadow = PackARGB(0.0f, 0.0f, 0.0f, 0.5f);
+    char line[128];
+    std::snprintf(line, sizeof line, "%d", TruncateToInt(std::round(GetFrameTimer().fps)));
+    DebugFont_DrawShadowed(5, 5, line, color, shadow);
+    if (!g_config.dev_mode) return;
+    const DrawStatistics& s = g_renderer.statistics;
+    std::snprintf(line, sizeof line, "Allocated: %d, %.2f MB", s.texturesAllocated, s.textureBytes * kMebi);
+    DebugFont_DrawShadowed(5, 20, line, color, shadow);
+    std::snprintf(line, sizeof line, "Drawn: %d, %.1f MB, calls: %d", s.trianglesDrawn, s.pixelsDrawn * kMebi,
+                  s.drawCalls);
+    DebugFont_DrawShadowed(5, 35, line, color, shadow);
+}
+
 }  // namespace
 
 void RegisterLuaApi() {
@@ -237,6 +264,8 @@ void UpdateScriptFrame(float dt) {
 void RenderScriptFrame() {
     LuaRender();
     UpdateEngineStats();
+    if (GetDeveloperOverlay().shown) DrawStatisticsLines();
+    FlushBatch(kAllBatchSlots);
     // Shift+F8: the font gallery, then with the layout boxes shown.
     const int gallery = GetDeveloperOverlay().galleryMode;
     if (gallery != 0) FontGallery(gallery == 2);
