@@ -127,9 +127,13 @@ function update(dt)
   elseif step == 1 and e > 0.4 then log('beep playing: ' .. tostring(snd_is_sound_playing('beep'))) step = 2
   elseif step == 2 and e > 1.2 then snd_play_music('music/low') step = 3
   elseif step == 3 and e > 3.4 then snd_play_music('music/high') step = 4
-  elseif step == 4 and e > 5.4 then log('volumes ' .. snd_sound_volume() .. ' ' .. snd_music_volume()) sys_exit() step = 5
+  elseif step == 4 and e > 5.4 then
+    log('volumes ' .. snd_sound_volume() .. ' ' .. snd_music_volume())
+    snd_stop_music(false)
+    step = 5
   end
 end
+function music_stopped(name) log('music stopped: ' .. name) sys_exit() end
 function render() end
 )";
 
@@ -139,7 +143,9 @@ TEST_F(SoundGame, ASoundPlaysAtItsPitchAndACrossFadeIsLinear) {
     copy_.Write("data/sounds/beep.wav", MakeWav(beep, TonePcm16(1, 22050, 22050 / 2, 660, 0.5)));
     copy_.Write("data/music/low.ogg", EncodeOgg(1, 22050, ToneFloats(1, 22050, 22050 * 4, 440, 0.4)));
     copy_.Write("data/music/high.ogg", EncodeOgg(1, 22050, ToneFloats(1, 22050, 22050 * 4, 1000, 0.4)));
-    const GameResult result = Run(kCrossFadeGame, "log beep playing: true\nlog volumes 100 100");
+    const GameResult result = Run(kCrossFadeGame,
+                                  "log beep playing: true\nlog volumes 100 100\nline music stopped: music/high\n"
+                                  "no-log music stopped: music/low");
     ASSERT_EQ(result.exitStatus, 0) << Describe(result);
     ASSERT_EQ(CheckLog(expectation_, result.log), std::vector<std::string>{}) << Describe(result);
 
