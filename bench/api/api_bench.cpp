@@ -6,11 +6,11 @@
 #include <string>
 
 #include "core/config.h"
-#include "core/storage.h"
 #include "fixtures/engine_frame.h"
 #include "fixtures/temp_dir.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
+#include "storage/storage.h"
 
 namespace {
 

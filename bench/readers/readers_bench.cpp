@@ -6,9 +6,9 @@
 
 #include <lua.hpp>
 
-#include "core/parcon.h"
-#include "core/stringsloader.h"
-#include "core/vstore.h"
+#include "formats/parcon.h"
+#include "formats/stringsloader.h"
+#include "formats/vstore.h"
 
 namespace {
 

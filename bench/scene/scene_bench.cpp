@@ -12,11 +12,11 @@
 #include "fixtures/software_device.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
+#include "script/api/lua_api.h"
 #include "script/components/visual_component.h"
-#include "script/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
-#include "script/scene.h"
+#include "script/scene/scene.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/config.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 
 namespace {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/software_device.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/mounted_dir.h"
+#include "fixtures/software_device.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 
 namespace {

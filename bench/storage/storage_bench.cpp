@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "core/file_system_container.h"
-#include "core/pack_container.h"
-#include "core/storage.h"
-#include "core/zip_container.h"
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
+#include "storage/file_system_container.h"
+#include "storage/pack_container.h"
+#include "storage/storage.h"
+#include "storage/zip_container.h"
 
 namespace {
 

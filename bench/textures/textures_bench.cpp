@@ -6,13 +6,13 @@
 #include <string>
 
 #include "core/config.h"
-#include "core/storage.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/texture.h"
+#include "storage/storage.h"
 
 namespace {
 

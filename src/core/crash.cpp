@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "core/config.h"
-#include "core/storage.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/crash_report.h"
 #include "platform/linux/process_spawn.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "core/config.h"
 #include "core/crash.h"
-#include "core/storage.h"
 #include "platform/linux/message_box.h"
+#include "storage/storage.h"
 
 namespace {
 
@@ -80,6 +80,8 @@ void LogError(const char* file, int line, const char* format, ...) {
     WriteLine("\n----------");
     WriteLine(text);
     if (g_config.dev_mode) ShowMessageBox(text, "ERROR", MessageBoxKind::Error);
+    // With neither a log nor a box the process would end without a word.
+    else if (!g_config.create_log) std::fprintf(stderr, "%s\n", text.c_str());
     EndProcessAfterFatalError();
 }
 

@@ -4,9 +4,9 @@
 
 #include "core/log.h"
 #include "core/string_utils.h"
-#include "core/storage_path.h"
 #include "graphics/image_files.h"
 #include "graphics/surface.h"
+#include "storage/storage_path.h"
 
 namespace {
 

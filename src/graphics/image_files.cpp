@@ -1,7 +1,7 @@
 #include "graphics/image_files.h"
 
-#include "core/storage.h"
-#include "core/storage_path.h"
+#include "storage/storage.h"
+#include "storage/storage_path.h"
 
 std::optional<std::vector<uint8_t>> LoadStoredFile(const std::string& name) {
     int32_t size = 0;

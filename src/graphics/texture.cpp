@@ -6,7 +6,6 @@
 #include "core/config.h"
 #include "core/log.h"
 #include "core/string_utils.h"
-#include "core/storage_path.h"
 #include "graphics/image_files.h"
 #include "graphics/image_loader.h"
 #include "graphics/render.h"
@@ -16,6 +15,7 @@
 #include "graphics/sprite_sheet.h"
 #include "graphics/surface.h"
 #include "platform/linux/message_box.h"
+#include "storage/storage_path.h"
 
 namespace {
 

@@ -10,9 +10,8 @@
 #include "core/config.h"
 #include "core/input.h"
 #include "core/random.h"
-#include "core/storage.h"
 #include "graphics/sprite_batch.h"
-#include "script/lua_api.h"
+#include "storage/storage.h"
 
 namespace {
 
@@ -101,11 +100,6 @@ void CallMusicStopped() {
     LuaCallProtected(1, 0, "LuaUpdate", __FILE__, __LINE__);
 }
 
-void ApplyDeveloperHotKeys(const KeyTables& keys) {
-    if (keys.pressed[kKeyF2] == kKeyPressed) g_overlay.shown = !g_overlay.shown;
-    if (keys.down[kKeyShift] != kKeyHeld) return;
-    if (keys.pressed[kKeyF8] == kKeyPressed) g_overlay.galleryMode = (g_overlay.galleryMode + 1) % 3;
-}
 
 // The field on the table at the top, pushed; nothing is pushed when the top is no table.
 bool PushField(lua_State* L, const char* field) {
@@ -242,18 +236,13 @@ bool LuaOnExit() {
     return true;
 }
 
-void UpdateScriptFrame(float dt) {
-    UpdateMouseTables();
-    LuaUpdate(dt);
-    if (g_config.dev_mode) ApplyDeveloperHotKeys(g_input.keys);
-}
-
-void RenderScriptFrame() {
-    LuaRender();
-    UpdateEngineStats();
-}
-
 const DeveloperOverlay& GetDeveloperOverlay() { return g_overlay; }
+
+void ApplyDeveloperHotKeys(const KeyTables& keys) {
+    if (keys.pressed[kKeyF2] == kKeyPressed) g_overlay.shown = !g_overlay.shown;
+    if (keys.down[kKeyShift] != kKeyHeld) return;
+    if (keys.pressed[kKeyF8] == kKeyPressed) g_overlay.galleryMode = (g_overlay.galleryMode + 1) % 3;
+}
 
 bool LuaTableHasValue(lua_State* L, const char* field) {
     const int type = FieldType(L, field);

@@ -46,12 +46,8 @@ void LuaOnRegainedFocus();
 // True when the script defines `exit` (whatever it returns).
 bool LuaOnExit();
 
-// Per frame, before drawing: the input tables, the script's update (then the music
-// notice) and, in dev_mode, the developer hot keys.
-void UpdateScriptFrame(float dt);
-// Per frame, inside the scene: the script's render, the statistics into `velk`, and
-// whatever the script left in the batch is drawn.
-void RenderScriptFrame();
+
+struct KeyTables;
 
 // Toggled by the developer hot keys: F2 the statistics overlay, Shift+F8 the font
 // gallery (0 off, 1 and 2 its two pages).
@@ -60,6 +56,8 @@ struct DeveloperOverlay {
     int galleryMode = 0;
 };
 const DeveloperOverlay& GetDeveloperOverlay();
+// F2 and Shift+F8 pressed this frame change the overlay.
+void ApplyDeveloperHotKeys(const KeyTables& keys);
 
 // Definition readers on the table at the top of the stack, which they leave in place.
 bool LuaTableHasValue(lua_State* L, const char* field);

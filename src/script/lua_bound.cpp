@@ -12,7 +12,6 @@
 namespace {
 
 constexpr uint64_t kBoxTag = 0x76656c6b426f7821ULL;
-constexpr const char* kWrongArgument = "Wrong argument for function";
 
 // One per state, in a registry userdata made before any object: the main thread (a
 // method may run in a coroutine, whose state must not be remembered) and the objects
@@ -270,26 +269,6 @@ LuaClass* LuaMethodObject(lua_State* L, const char* method, const char* classNam
 
 void LuaRaiseWrongClass(lua_State* L, const char* method, const char* className) {
     RaiseMethodError(L, "Method '%s' of %s type called on an object of another type", method, className);
-}
-
-const char* LuaArgString(lua_State* L) {
-    const int type = lua_type(L, 2);
-    if (type != LUA_TSTRING && type != LUA_TNUMBER) LogError(__FILE__, __LINE__, "%s", kWrongArgument);
-    return lua_tostring(L, 2);
-}
-
-float LuaArgNumber(lua_State* L, int index) {
-    if (!lua_isnumber(L, index)) LogError(__FILE__, __LINE__, "%s", kWrongArgument);
-    return static_cast<float>(lua_tonumber(L, index));
-}
-
-float LuaArgNumberOr(lua_State* L, int index, float fallback) {
-    return lua_isnumber(L, index) ? static_cast<float>(lua_tonumber(L, index)) : fallback;
-}
-
-bool LuaArgBool(lua_State* L) {
-    if (lua_type(L, 2) != LUA_TBOOLEAN) LogError(__FILE__, __LINE__, "%s", kWrongArgument);
-    return lua_toboolean(L, 2);
 }
 
 LuaClass* LuaArgAnyObject(lua_State* L) {

@@ -1,6 +1,6 @@
 #pragma once
 // The root of every script-visible native class, the boxes that carry native pointers
-// in script tables, and the argument readers of the script methods.
+// in script tables, and the readers of object arguments (value readers: lua_arguments.h).
 //
 // A box never outlives its knowledge of the object: deleting the object (by its
 // container or by the collector) clears the pointer in the box, so a script that kept
@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "script/lua_arguments.h"
 
 class LuaClass;
 
@@ -100,11 +102,8 @@ std::size_t LuaDroppedObjectCount(lua_State* L);
 LuaClass* LuaMethodObject(lua_State* L, const char* method, const char* className, const char* file, int line);
 [[noreturn]] void LuaRaiseWrongClass(lua_State* L, const char* method, const char* className);
 
-// Argument readers: the object is argument 1, the first real argument is 2.
-const char* LuaArgString(lua_State* L);
-float LuaArgNumber(lua_State* L, int index);
-float LuaArgNumberOr(lua_State* L, int index, float fallback);
-bool LuaArgBool(lua_State* L);
+// Object arguments (the object is argument 1, the first real argument is 2); the value
+// readers are in lua_arguments.h.
 // The live object of argument 2; a script error for anything else.
 LuaClass* LuaArgAnyObject(lua_State* L);
 // The live object of argument 2, or null for anything else.

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/storage.h"
-#include "graphics/image_loader.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
 #include "game_run.h"
+#include "graphics/image_loader.h"
+#include "storage/storage.h"
 
 namespace {
 

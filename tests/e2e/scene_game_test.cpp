@@ -11,8 +11,8 @@
 #include <iterator>
 #include <thread>
 
+#include "app/velk_main.h"
 #include "core/config.h"
-#include "core/velk_main.h"
 #include "fixtures/temp_dir.h"
 #include "game_run.h"
 #include "platform/linux/events.h"

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/storage.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "core/log.h"
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 void LogError(const char*, int, const char* format, ...) {
     char message[1024];

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/pack_container.h"
 #include "fuzz_support.h"
+#include "storage/pack_container.h"
 
 namespace {
 

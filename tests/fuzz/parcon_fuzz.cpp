@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/parcon.h"
+#include "formats/parcon.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <lua.hpp>
 
-#include "core/stringsloader.h"
+#include "formats/stringsloader.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/vstore.h"
+#include "formats/vstore.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/storage.h"
-#include "core/zip_container.h"
-#include "core/zip_entry_reader.h"
 #include "fuzz_support.h"
+#include "storage/storage.h"
+#include "storage/zip_container.h"
+#include "storage/zip_entry_reader.h"
 
 namespace {
 

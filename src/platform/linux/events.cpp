@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/velk_main.h"
+#include "app/velk_main.h"
 #include "platform/linux/key_map.h"
 #include "platform/linux/signals.h"
 #include "platform/linux/window.h"

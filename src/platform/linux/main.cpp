@@ -1,3 +1,3 @@
-#include "core/velk_main.h"
+#include "app/velk_main.h"
 
 int main(int argc, char** argv) { return AppMain(argc, argv); }

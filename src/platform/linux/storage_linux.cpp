@@ -16,10 +16,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/file_system_container.h"
 #include "core/log.h"
-#include "core/storage_path.h"
 #include "core/string_utils.h"
+#include "storage/file_system_container.h"
+#include "storage/storage_path.h"
 
 namespace {
 

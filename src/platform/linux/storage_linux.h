@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/storage_container.h"
+#include "storage/storage_container.h"
 
 // $XDG_DATA_HOME, else $HOME/.local/share; created when missing.
 std::string Storage_GetDefaultWriteFolder();

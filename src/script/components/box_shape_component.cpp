@@ -4,8 +4,8 @@
 #include "core/input.h"
 #include "core/string_utils.h"
 #include "graphics/sprite_batch.h"
-#include "script/game_object.h"
 #include "script/lua_base.h"
+#include "script/scene/game_object.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // bounds of the object's visual components until a size is given.
 #include <cfloat>
 
-#include "script/components/shape_component.h"
+#include "script/scene/shape_component.h"
 
 class BoxShapeComponent : public ShapeComponent {
 public:

@@ -9,9 +9,9 @@
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
-#include "script/game_object.h"
-#include "script/layer.h"
 #include "script/lua_base.h"
+#include "script/scene/game_object.h"
+#include "script/scene/layer.h"
 
 namespace {
 

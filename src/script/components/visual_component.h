@@ -4,7 +4,7 @@
 // drawing of every drawable leaf.
 #include <cstdint>
 
-#include "script/components/root_component.h"
+#include "script/scene/root_component.h"
 
 class VisualComponent : public RootComponent {
 public:

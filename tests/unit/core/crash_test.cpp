@@ -11,9 +11,9 @@
 
 #include "core/config.h"
 #include "core/log.h"
-#include "core/storage.h"
 #include "fixtures/temp_dir.h"
 #include "platform/linux/crash_guard.h"
+#include "storage/storage.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "core/config.h"
 #include "core/crash.h"
-#include "core/storage.h"
 #include "core/string_utils.h"
 #include "fixtures/temp_dir.h"
+#include "storage/storage.h"
 
 namespace {
 
@@ -68,6 +68,13 @@ TEST_F(LogTest, ErrorWithoutCreateLogStillEndsTheProcessAndShowsTheBoxInDevMode)
     g_config.dev_mode = true;
     EXPECT_EXIT(VELK_ERROR("Can't load config file (%s).", "config.cfg"), testing::ExitedWithCode(kExitFatal),
                 "^\\[ERROR\\] ERROR AT log_test.cpp, LINE [0-9]+:\nCan't load config file \\(config.cfg\\).\n$");
+}
+
+TEST_F(LogTest, ErrorWithNeitherLogNorBoxStillSaysWhyOnStandardError) {
+    g_config.create_log = false;
+    g_config.dev_mode = false;
+    EXPECT_EXIT(VELK_ERROR("Cannot create application's window"), testing::ExitedWithCode(kExitFatal),
+                "^ERROR AT log_test.cpp, LINE [0-9]+:\nCannot create application's window\n$");
 }
 
 TEST_F(LogTest, ErrorTextIsCutAtTheLineLimit) {

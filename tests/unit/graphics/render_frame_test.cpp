@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "core/velk_main.h"
+#include "app/velk_main.h"
 #include "fixtures/engine_frame.h"
 #include "fixtures/fake_clock.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 
 namespace {

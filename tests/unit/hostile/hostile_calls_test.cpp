@@ -22,15 +22,15 @@
 
 #include "core/config.h"
 #include "core/crash.h"
-#include "core/storage.h"
 #include "fixtures/engine_frame.h"
 #include "fixtures/failing_allocator.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "hostile_calls.lua.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
+#include "storage/storage.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

@@ -9,8 +9,8 @@
 #include "core/config.h"
 #include "core/crash.h"
 #include "core/random.h"
-#include "core/storage.h"
 #include "fixtures/temp_dir.h"
+#include "storage/storage.h"
 
 namespace {
 

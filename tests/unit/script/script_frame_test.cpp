@@ -4,13 +4,13 @@
 
 #include <string>
 
+#include "app/velk_main.h"
 #include "core/config.h"
 #include "core/input.h"
-#include "core/velk_main.h"
 #include "fixtures/engine_frame.h"
 #include "fixtures/fake_clock.h"
 #include "graphics/render.h"
-#include "script/lua_api.h"
+#include "script/api/lua_api.h"
 #include "script/lua_base.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/file_system_container.h"
+#include "storage/file_system_container.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

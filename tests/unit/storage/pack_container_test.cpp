@@ -1,4 +1,4 @@
-#include "core/pack_container.h"
+#include "storage/pack_container.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/scramble.h"
+#include "storage/scramble.h"
 
 #include <gtest/gtest.h>
 

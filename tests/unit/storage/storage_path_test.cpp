@@ -1,4 +1,4 @@
-#include "core/storage_path.h"
+#include "storage/storage_path.h"
 
 #include <gtest/gtest.h>
 

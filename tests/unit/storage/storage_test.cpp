@@ -1,4 +1,4 @@
-#include "core/storage.h"
+#include "storage/storage.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,11 +12,11 @@
 #include "core/config.h"
 #include "core/crash.h"
 #include "core/log.h"
-#include "core/storage_mounts.h"
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
 #include "platform/linux/storage_linux.h"
+#include "storage/storage_mounts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/zip_container.h"
+#include "storage/zip_container.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@
 
 #include "core/config.h"
 #include "core/crash.h"
-#include "core/storage.h"
-#include "core/zip_entry_reader.h"
 #include "fixtures/peak_memory.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
+#include "storage/storage.h"
+#include "storage/zip_entry_reader.h"
 
 namespace {
 
