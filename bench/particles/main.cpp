@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/random.h"
-#include "core/storage.h"
 #include "effects/particle_system.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/software_device.h"
@@ -19,6 +18,7 @@
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
+#include "storage/storage.h"
 
 namespace {
 

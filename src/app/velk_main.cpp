@@ -11,6 +11,7 @@
 #include "core/profile.h"
 #include "core/random.h"
 #include "core/string_utils.h"
+#include "effects/collision_mask_registry.h"
 #include "formats/start_files.h"
 #include "graphics/render.h"
 #include "graphics/render_target.h"
@@ -25,6 +26,7 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
 #include "script/api/lua_api.h"
+#include "script/api/lua_api_effects.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "script/scene/scene.h"
@@ -388,6 +390,9 @@ void EngineShutdown() {
     LuaDestroy();
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
+    // Masks still held (by the scripts' handles): logged and freed; then the handles.
+    ReportUnreleasedCollisionMasks();
+    ForgetEffectHandles();
     // Fonts: TrueText_Destroy().
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).

@@ -2,17 +2,22 @@
 
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "core/log.h"
-#include "core/storage_path.h"
 #include "effects/collision_mask.h"
 #include "graphics/image_loader.h"
 #include "graphics/surface.h"
+#include "storage/storage_path.h"
 
 namespace {
 
-// Ordered by name, so the exit report lists them so.
-using Registry = std::map<std::string, std::unique_ptr<CollisionMask>>;
+// The masks by name (ordered, so the exit report lists them so), and by address: a
+// release is checked against the masks held without reading through the pointer.
+struct Registry {
+    std::map<std::string, CollisionMask*> byName;
+    std::unordered_map<const CollisionMask*, std::unique_ptr<CollisionMask>> owned;
+};
 
 Registry& GetCollisionMaskRegistry() {
     static Registry registry;
@@ -25,9 +30,9 @@ CollisionMask* CollisionMask_Load(const std::string& name, int channel) {
     std::string key = name;
     if (GetExtension(key).empty()) key += ".png";
     Registry& registry = GetCollisionMaskRegistry();
-    if (const auto found = registry.find(key); found != registry.end()) {
+    if (const auto found = registry.byName.find(key); found != registry.byName.end()) {
         ++found->second->refCount;
-        return found->second.get();
+        return found->second;
     }
     Surface surface;
     LoadSurfaceFromFile(surface, key);
@@ -35,24 +40,28 @@ CollisionMask* CollisionMask_Load(const std::string& name, int channel) {
     mask->name = key;
     mask->refCount = 1;
     BuildCollisionMask(*mask, surface, channel);
-    return registry.emplace(key, std::move(mask)).first->second.get();
+    CollisionMask* loaded = mask.get();
+    registry.byName.emplace(key, loaded);
+    registry.owned.emplace(loaded, std::move(mask));
+    return loaded;
 }
 
 bool CollisionMask_Release(CollisionMask* mask) {
-    if (!mask) return false;
     Registry& registry = GetCollisionMaskRegistry();
-    const auto found = registry.find(mask->name);
-    if (found == registry.end() || found->second.get() != mask || mask->refCount <= 0) return false;
+    const auto found = registry.owned.find(mask);
+    if (found == registry.owned.end() || mask->refCount <= 0) return false;
     if (--mask->refCount > 0) return false;
-    registry.erase(found);
+    registry.byName.erase(mask->name);
+    registry.owned.erase(found);
     return true;
 }
 
 void ReportUnreleasedCollisionMasks() {
     Registry& registry = GetCollisionMaskRegistry();
-    for (const auto& [name, mask] : registry)
+    for (const auto& [name, mask] : registry.byName)
         LogPrintf("Collision mask is not released: %s [ref: %d]\n", name.c_str(), mask->refCount);
-    registry.clear();
+    registry.byName.clear();
+    registry.owned.clear();
 }
 
-std::size_t CollisionMaskCount() { return GetCollisionMaskRegistry().size(); }
+std::size_t CollisionMaskCount() { return GetCollisionMaskRegistry().owned.size(); }

@@ -15,7 +15,8 @@ struct CollisionMask;
 // The name gets ".png" when it has no extension; a name loaded again returns the mask
 // built the first time, whatever the channel. A missing or undecodable image is fatal.
 CollisionMask* CollisionMask_Load(const std::string& name, int channel);
-// Refused (false, nothing changes) for a mask the registry does not hold.
+// Refused (false, nothing changes) for a mask the registry does not hold, such as one
+// already freed: the pointer is not read then.
 bool CollisionMask_Release(CollisionMask* mask);
 void ReportUnreleasedCollisionMasks();
 std::size_t CollisionMaskCount();

@@ -196,8 +196,6 @@ void DrawParticle(const ParticleEmitter& emitter, const Particle& p, float drawS
 
 }  // namespace
 
-void TextureReferenceReleaser::operator()(Texture* texture) const { texture->refCount -= 1; }
-
 void ParticleEmitter_Update(ParticleEmitter& emitter, float dt) {
     if (!std::isfinite(dt) || dt < 0) return;
     Move(emitter, dt);

@@ -12,8 +12,7 @@
 #include <vector>
 
 #include "effects/particle_curve.h"
-
-struct Texture;
+#include "graphics/texture.h"
 
 enum ParticleBlending : int { kParticleAlpha = 0, kParticleAdd = 1, kParticleSubtract = 2 };
 
@@ -40,12 +39,6 @@ struct ParticleRange {
 struct ShapePoint {
     float x, y;
 };
-
-// Gives back the one texture reference an emitter holds.
-struct TextureReferenceReleaser {
-    void operator()(Texture* texture) const;
-};
-using TextureReference = std::unique_ptr<Texture, TextureReferenceReleaser>;
 
 struct ParticleEmitter {
     ParticleCurve alpha, color, scale, spin;

@@ -7,11 +7,11 @@
 
 #include "core/log.h"
 #include "core/saturate.h"
-#include "core/storage_path.h"
 #include "effects/particle_system.h"
 #include "graphics/image_loader.h"
 #include "graphics/surface.h"
 #include "graphics/texture.h"
+#include "storage/storage_path.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "core/parcon.h"
+#include "formats/parcon.h"
 
 struct ParticleEmitter;
 struct ParticleSystem;

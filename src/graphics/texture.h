@@ -54,6 +54,8 @@ struct SpriteRect {
 
 // Gets or loads an image texture and adds a reference (fatal when it cannot be found).
 Texture* LoadTexture(const std::string& name);
+// Whether LoadTexture would find an image for the name.
+bool TextureExists(const std::string& name);
 // Null when the device refuses the texture or its render target. One reference.
 Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool alpha, bool depth, bool renderTarget,
                             bool dynamic, bool fullColour);
@@ -82,6 +84,12 @@ struct TextureDeleter {
     void operator()(Texture* texture) const;  // releases the device objects too
 };
 using TexturePtr = std::unique_ptr<Texture, TextureDeleter>;
+
+// One reference on a texture, given back when the holder lets go.
+struct TextureReleaser {
+    void operator()(Texture* texture) const { texture->refCount -= 1; }
+};
+using TextureReference = std::unique_ptr<Texture, TextureReleaser>;
 
 // The registry in creation order (statistics, tests).
 const std::vector<TexturePtr>& AllTextures();

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "../graphics/software_device_fixture.h"
 #include "core/config.h"
 #include "core/crash.h"
 #include "core/random.h"
 #include "effects/particle_system.h"
 #include "fixtures/image_fixtures.h"
+#include "unit/graphics/software_device_fixture.h"
 
 class ParticleTest : public SoftwareDeviceTest {
 protected:
