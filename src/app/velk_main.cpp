@@ -18,6 +18,7 @@
 #include "graphics/screenshot.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
+#include "net/net_manager.h"
 #include "platform/linux/clock.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/events.h"
@@ -368,7 +369,7 @@ void MainUpdate(float dt) {
     SwapInputQueues();
     ProcessInputEvents();
     HandleHotKeys();
-    // Web: NetManager::Update().
+    if (NetManager* net = FindNetManager()) net->Update();
     // Console: Console_Update(dt); the script's frame runs only while it is closed.
     UpdateScriptFrame(dt);
 }
@@ -404,6 +405,8 @@ void EngineShutdown() {
         FreeBatchBuffers();
     }
     if (g_started.profiler) ProfilePrint();
+    // While the log can still be written.
+    DestroyNetManager();
     if (g_started.storage) ShutdownStorage();
     CloseAppWindow();
     g_instance_lock.Release();
@@ -413,6 +416,7 @@ void EngineShutdown() {
 int AppMain(int argc, char** argv) {
     InstallCrashGuard();
     InstallCloseSignalHandlers();
+    IgnoreBrokenPipes();
     const CommandLine line = ParseCommandLine(argc, argv);
     if (line.show_version) {
         ShowMessageBox(VersionText(), "Version info", MessageBoxKind::Information);

@@ -36,6 +36,8 @@ public:
 
     // Values in key order (bytewise), as a list's elements are enumerated.
     const ValueMap& Values() const { return values_; }
+    // Child nodes in key order (bytewise).
+    const std::map<std::string, std::unique_ptr<VStoreNode>, std::less<>>& Children() const { return children_; }
     bool IsList() const { return is_list_; }
 
 private:

@@ -1,9 +1,11 @@
 #include "platform/linux/process_spawn.h"
 
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <thread>
 
 extern char** environ;
 
@@ -11,6 +13,13 @@ bool SpawnDetached(const char* program, char* const argv[]) {
     if (access(program, X_OK) != 0) return false;
     pid_t pid = 0;
     return posix_spawn(&pid, program, nullptr, nullptr, argv, environ) == 0;
+}
+
+bool SpawnFromPath(const char* program, char* const argv[]) {
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) != 0) return false;
+    std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+    return true;
 }
 
 std::string ExecutableDirectory() {

@@ -19,6 +19,10 @@ void InstallCloseSignalHandlers() {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+void IgnoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 bool ConsumeCloseSignal() {
     if (!g_close_signal) return false;
     g_close_signal = 0;

@@ -5,3 +5,5 @@
 void InstallCloseSignalHandlers();
 // True once per received close signal.
 bool ConsumeCloseSignal();
+// A peer closing a socket becomes an error code of the write, not the end of the process.
+void IgnoreBrokenPipes();

@@ -146,6 +146,10 @@ void WarpMouseInWindow(int x, int y) {
     if (SDL_Window* window = GetAppWindow()) SDL_WarpMouseInWindow(window, x, y);
 }
 
+void MinimizeAppWindow() {
+    if (SDL_Window* window = GetAppWindow()) SDL_MinimizeWindow(window);
+}
+
 void SetMouseCapture(bool captured) {
     if (GetAppWindow()) SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE);
 }

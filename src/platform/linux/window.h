@@ -25,6 +25,8 @@ WindowSize GetAppWindowSize();
 bool IsMouseInWindow();
 void WarpMouseInWindow(int x, int y);
 void SetMouseCapture(bool captured);
+// Minimises the window when there is one (before handing the screen to another program).
+void MinimizeAppWindow();
 // Arrow when set, else a transparent cursor; nothing happens when the flag is unchanged.
 // The flag outlives the window and chooses the cursor of the next one.
 void SetHardwareCursor(bool visible);

@@ -9,6 +9,7 @@
 #include "script/api/lua_api_file.h"
 #include "script/api/lua_api_gfx.h"
 #include "script/api/lua_api_input.h"
+#include "script/api/lua_api_net.h"
 #include "script/api/lua_api_timer.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
@@ -98,6 +99,15 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"file_remove_directory", Api_file_remove_directory},
     {"app_active", Api_app_active},
     {"sys_exit", Api_sys_exit},
+    // web
+    {"net_open_web", Api_net_open_web},
+    {"net_get", Api_net_get},
+    {"net_post_begin", Api_net_post_begin},
+    {"net_post_value", Api_net_post_value},
+    {"net_post_end", Api_net_post_end},
+    {"net_status", Api_net_status},
+    {"net_output", Api_net_output},
+    {"net_release", Api_net_release},
     // log and messages
     {"log", Api_log},
     // Console: {"print", Api_print} over Console_Print, once the developer console lands.
