@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "audio/sound_thread.h"
 #include "core/build_info.h"
 #include "core/config.h"
 #include "core/crash.h"
@@ -118,8 +119,10 @@ void InitTextAndInput() {
 }
 
 void StartSound() {
+    AudioDisabled.store(g_config.disable_audio);
     if (g_config.disable_audio) return;
-    // Sound: start the sound thread (fatal "Couldn't start sound thread"), then set g_started.sound.
+    StartSoundThread();
+    g_started.sound = true;
 }
 
 void CreateVideo() {
@@ -168,7 +171,7 @@ void PresentAndWatchDevice() {
 
 void OnFocusLost() {
     LuaOnLostFocus();
-    // Sound: QueueSoundsPaused(true).
+    QueueSoundsPaused(true);
     ResetInput();
 }
 
@@ -319,7 +322,7 @@ void CreateMainWindow() {
 }
 
 void OnFocusRegained() {
-    // Sound: QueueSoundsPaused(false).
+    QueueSoundsPaused(false);
     ResetInput();
     LuaOnRegainedFocus();
     GetFrameTimer().Reset();
@@ -395,9 +398,7 @@ void EngineShutdown() {
     ReportUnreleasedCollisionMasks();
     ForgetEffectHandles();
     // Fonts: TrueText_Destroy().
-    if (g_started.sound) {
-        // Sound: ShutdownSound() (stop command, join the thread).
-    }
+    if (g_started.sound) ShutdownSound();
     // Video: delete the video manager. Fonts: TextRenderer::Clear().
     ReleaseAllTextures();
     if (g_started.window) {

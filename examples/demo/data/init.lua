@@ -1,6 +1,6 @@
 -- The example game: a scene of bitmaps, sprite-sheet animations and animated grids, with
 -- sprites, boxes, a render-target canvas and a fountain of sparks drawn straight from the
--- script.
+-- script; a tune plays and every mouse click clicks.
 local frames = 0
 local time = 0
 
@@ -49,6 +49,8 @@ function init()
   canvas = gfx_create_bitmap(128, 64, true)
   sparks = gfx_particle_start('demo/sparks.txt', 512, 560)
   build_scene()
+  snd_load()
+  snd_play_music('music/theme')
   log("demo: init")
 end
 
@@ -58,7 +60,11 @@ function update(dt)
   scene:update(dt)
   gfx_particle_set_pos(sparks, 512 + 160 * math.sin(time * 0.7), 560)
   gfx_particle_update(sparks, dt)
-  if frames == 30 then log("demo: 30 frames") end
+  if mouse.left_click then snd_play_sound('click') end
+  if frames == 30 then
+    snd_play_sound('click')
+    log("demo: 30 frames")
+  end
 end
 
 function render()
