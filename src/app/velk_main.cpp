@@ -34,6 +34,7 @@
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "text/text_renderer.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -399,7 +400,9 @@ void EngineShutdown() {
     ForgetEffectHandles();
     // Fonts: TrueText_Destroy().
     if (g_started.sound) ShutdownSound();
-    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    // Video: delete the video manager.
+    // Bitmap fonts give back their page textures while the registry still exists.
+    GetTextRenderer().Clear();
     ReleaseAllTextures();
     if (g_started.window) {
         CloseRenderer();
