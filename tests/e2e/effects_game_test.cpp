@@ -99,7 +99,7 @@ protected:
 // xdotool: waits for the game's window, then clicks at window pixels, one by one.
 int ClickInWindow(const std::vector<std::pair<int, int>>& points) {
     std::string script =
-        "id=$(timeout 15 xdotool search --sync --onlyvisible --name 'Velk Shape Click' | head -n 1) && "
+        "id=$(timeout 40 xdotool search --sync --onlyvisible --name 'Velk Shape Click' | head -n 1) && "
         "[ -n \"$id\" ] && sleep 0.5";
     for (const auto& [x, y] : points)
         script += " && xdotool mousemove --window $id " + std::to_string(x) + " " + std::to_string(y) +
@@ -111,7 +111,7 @@ TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     Copy("shape_click");
     copy_.Write("data/blob.png", MaskImage(40, 40, [](int x, int) { return x < 20; }));
     GameExpectation expectation = ParseExpectation(
-        "env SDL_VIDEODRIVER=x11\ntime-limit 40\nlog shapes: ready\n"
+        "env SDL_VIDEODRIVER=x11\ntime-limit 90\nlog shapes: ready\n"
         "line click 1 at 95,120\nline hit circle at click 1\nline click 2 at 230,120\nline hit mask at click 2\n"
         "line click 3 at 250,120\nline click 4 at 105,120\nno-log at click 3\nno-log at click 4");
     // Window pixels are twice the game's: (95, 120) in the circle, (230, 120) on the mask's

@@ -1,9 +1,9 @@
 -- A circle and a mask decide which object a click hits: a layer with a circle of radius
 -- 20 at (80, 120) and a 40 x 40 mask centred on (240, 120) whose left half is solid.
--- Every click is logged with what it hit; the game ends after four clicks.
+-- Every click is logged with what it hit; the game ends after four clicks (or 45 s).
 local scene
 local clicks = 0
-local frames = 0
+local elapsed = 0
 
 local function make_object(layer, id, x, y, shape, definition)
   local object = GameObject()
@@ -29,13 +29,13 @@ function init()
 end
 
 function update(dt)
-  frames = frames + 1
+  elapsed = elapsed + dt
   if mouse.left_click then
     clicks = clicks + 1
     log('click ' .. clicks .. ' at ' .. mouse.x .. ',' .. mouse.y)
   end
   scene:update(dt)
-  if clicks == 4 or frames > 3000 then sys_exit() end
+  if clicks == 4 or elapsed > 45 then sys_exit() end
 end
 
 function render()
