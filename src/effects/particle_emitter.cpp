@@ -5,7 +5,6 @@
 
 #include "core/random.h"
 #include "core/saturate.h"
-#include "graphics/blend_state.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
@@ -14,6 +13,7 @@ namespace {
 
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kRadiansToDegrees = 57.295776f;
+constexpr int kBlendFactorOne = 2;
 
 // The ranges read once per emit step from the starting curves.
 struct SpawnRanges {
@@ -206,10 +206,15 @@ void ParticleEmitter_Render(ParticleEmitter& emitter) {
     if (emitter.noLiveParticles || !emitter.texture) return;
     FlushBatch(kAllBatchSlots);
     // Put back what was in force, which need not be plain alpha blending.
+    const BlendState found = g_renderer.blend;
+    BlendState own = found;
+    if (emitter.blending == kParticleAdd) {
+        own.src = kBlendFactorSrcAlpha;
+        own.dst = kBlendFactorOne;
+    }
+    if (emitter.blending == kParticleSubtract) own.equation = kBlendOpSubtract;
     const bool ownBlending = emitter.blending != kParticleAlpha;
-    const BlendState found = ownBlending ? CurrentBlendState() : BlendState{};
-    if (emitter.blending == kParticleAdd) SetBlendFunc(kBlendFactorSrcAlpha, kBlendFactorOne);
-    if (emitter.blending == kParticleSubtract) SetBlendEquation(kBlendOpSubtract);
+    if (ownBlending) RestoreBlendState(own);
     const float turn = emitter.drawAngle * kDegreesToRadians;
     const float sine = std::sin(turn), cosine = std::cos(turn);
     for (int i = 0; i < emitter.limit; ++i)

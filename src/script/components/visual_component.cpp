@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "core/string_utils.h"
-#include "graphics/blend_state.h"
 #include "graphics/render.h"
 #include "graphics/sprite_batch.h"
 #include "script/lua_base.h"
@@ -107,8 +106,7 @@ float VisualComponent::effectiveAlpha() const {
 
 void VisualComponent::beginRender() {
     if (changesBlending()) {
-        FlushBatch(kAllBatchSlots);  // what is pending was meant for the old state
-        saved_ = CurrentBlendState();
+        saved_ = g_renderer.blend;
         explicitFactors ? SetBlendFunc(blendSrc, blendDst) : SetBlendMode(blendMode);
     }
     if (alphaTestFunction != kCompareAlways)

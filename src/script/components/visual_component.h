@@ -4,7 +4,7 @@
 // drawing of every drawable leaf.
 #include <cstdint>
 
-#include "graphics/blend_state.h"
+#include "graphics/render.h"
 #include "script/scene/root_component.h"
 
 class VisualComponent : public RootComponent {
@@ -54,6 +54,5 @@ private:
     template <float VisualComponent::*Field>
     int luaNumber(lua_State* L);
 
-    // The blending in force before beginRender, put back by endRender.
-    BlendState saved_{};
+    BlendState saved_{};  // the blending in force before beginRender, put back by endRender
 };

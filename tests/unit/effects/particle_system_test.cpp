@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "graphics/blend_state.h"
 #include "graphics/render_d3d.h"
 #include "particle_fixture.h"
 
@@ -282,12 +281,12 @@ TEST_F(ParticleTest, AddAndSubtractPutBackTheBlendingTheyFound) {
         const ParticleSystemPtr system = LoadEmitter(std::string("(burst 0 2) (blending ") + blending + ")");
         ParticleSystem_Update(*system, 0.1f);
         SetBlendMode(kBlendMax);  // as a component with max blending leaves it
-        const BlendState before = CurrentBlendState();
+        const BlendState before = g_renderer.blend;
         ParticleSystem_Render(*system);
-        const BlendState after = CurrentBlendState();
+        const BlendState after = g_renderer.blend;
         EXPECT_EQ(after.src, before.src) << blending;
         EXPECT_EQ(after.dst, before.dst) << blending;
-        EXPECT_EQ(after.op, before.op) << blending;
+        EXPECT_EQ(after.equation, before.equation) << blending;
         EXPECT_EQ(after.enabled, before.enabled) << blending;
         SetDefaultBlendState();
     }
