@@ -59,14 +59,11 @@ struct SpriteRect {
 
 // Gets or loads an image texture and adds a reference (fatal when it cannot be found).
 Texture* LoadTexture(const std::string& name);
-<<<<<<< HEAD
 // Whether LoadTexture would find an image for the name.
 bool TextureExists(const std::string& name);
-=======
 // The back end's handle of the texture (what the batch tells textures apart by), 0 when none.
 uintptr_t DeviceHandle(const Texture* texture);
 bool HasRenderTarget(const Texture* texture);
->>>>>>> main
 // Null when the device refuses the texture or its render target. One reference.
 Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool alpha, bool depth, bool renderTarget,
                             bool dynamic, bool fullColour);
