@@ -36,9 +36,6 @@
 #include "storage/storage_mounts.h"
 #include "text/text_renderer.h"
 
-AppState g_app;
-EngineState g_engine;
-
 namespace {
 
 constexpr int kVirtualKeyEnter = 13;
@@ -278,6 +275,18 @@ bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit)
 
 bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, LuaOnExit); }
 
+void InstallAppEventSink() {
+    SetEventSink({
+        [](const InputEvent& e) { QueueInputEvent(e.type, e.value, e.x, e.y, e.repeat); },
+        [](bool active) { g_app.active = active; },
+        [](bool minimised) { g_app.minimised = minimised; },
+        [](int origin) {
+            if (origin != 0) g_app.close_origin = origin;
+            return CloseRequestQuits();
+        },
+    });
+}
+
 bool LimitFrameRate(double& dt, int fpsLimit) {
     g_engine.fps_accumulator += dt;
     if (g_engine.fps_accumulator < 1.0 / fpsLimit) return false;
@@ -287,6 +296,7 @@ bool LimitFrameRate(double& dt, int fpsLimit) {
 }
 
 bool VelkInit() {
+    InstallAppEventSink();
     InitStorageStep();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
@@ -312,9 +322,23 @@ bool VelkInit() {
     return true;
 }
 
+WindowSettings MainWindowSettings() {
+    return {g_config.product_name, g_config.width,       g_config.height, g_config.window_width,
+            g_config.window_height, g_config.full_screen, g_config.opengl, g_config.bit16,
+            g_config.icon_file};
+}
+
+SDL_Window* CreateWindowOrExit() {
+    SDL_Window* window = CreateAppWindow(MainWindowSettings());
+    if (window) return window;
+    const WindowError& error = LastWindowError();
+    LogPrintf("SDL: %s", error.reason.c_str());
+    VELK_ERROR("%s", error.step);
+}
+
 void CreateMainWindow() {
     LogPrintf("CreateMainWindow begin");
-    SDL_Window* window = CreateAppWindow();
+    SDL_Window* window = CreateWindowOrExit();
     g_started.window = true;
     StartRenderer(window);
     FlushBatch(kAllBatchSlots);
@@ -418,7 +442,7 @@ void EngineShutdown() {
 }
 
 int AppMain(int argc, char** argv) {
-    InstallCrashGuard();
+    InstallCrashPath();
     InstallCloseSignalHandlers();
     IgnoreBrokenPipes();
     const CommandLine line = ParseCommandLine(argc, argv);

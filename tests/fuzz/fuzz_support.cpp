@@ -20,6 +20,8 @@ int LogPrintf(const char*, ...) { return 0; }
 
 void LogWarning(const char*, int, const char*, ...) {}
 
+void SetLogFileHooks(const LogFileHooks&) {}
+
 void LoadAndCheck(const StorageContainer& container, const std::string& name) {
     FileInfo info;
     (void)container.Stat(name, info);
