@@ -12,6 +12,7 @@
 #include "core/profile.h"
 #include "core/random.h"
 #include "core/string_utils.h"
+#include "effects/collision_mask_registry.h"
 #include "formats/start_files.h"
 #include "graphics/render.h"
 #include "graphics/render_target.h"
@@ -27,6 +28,7 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
 #include "script/api/lua_api.h"
+#include "script/api/lua_api_effects.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "script/scene/scene.h"
@@ -428,6 +430,9 @@ void EngineShutdown() {
     LuaDestroy();
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
+    // Masks still held (by the scripts' handles): logged and freed; then the handles.
+    ReportUnreleasedCollisionMasks();
+    ForgetEffectHandles();
     if (g_started.fonts) ReleaseFonts();
     if (g_started.sound) ShutdownSound();
     // Video: delete the video manager.

@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "core/config.h"
+#include "core/input.h"
 #include "core/log.h"
 #include "core/profile.h"
 #include "graphics/render_d3d.h"
@@ -129,19 +130,23 @@ void UpdateViewportScale() {
         r.offsetX = r.offsetY = 0.0f;
         r.workWidth = r.windowWidth;
         r.workHeight = r.windowHeight;
-        return;
+    } else {
+        // Scripts set the virtual size: an empty one would divide by zero.
+        r.virtualWidth = std::max(r.virtualWidth, 1);
+        r.virtualHeight = std::max(r.virtualHeight, 1);
+        r.workWidth = r.virtualWidth;
+        r.workHeight = r.virtualHeight;
+        const float sx = static_cast<float>(r.windowWidth) / static_cast<float>(r.virtualWidth);
+        const float sy = static_cast<float>(r.windowHeight) / static_cast<float>(r.virtualHeight);
+        const float s = sy < sx ? sy : sx;
+        r.scaleX = r.scaleY = s;
+        r.offsetX = static_cast<float>((r.windowWidth - static_cast<int>(static_cast<float>(r.virtualWidth) * s)) / 2);
+        r.offsetY =
+            static_cast<float>((r.windowHeight - static_cast<int>(static_cast<float>(r.virtualHeight) * s)) / 2);
     }
-    // Scripts set the virtual size: an empty one would divide by zero.
-    r.virtualWidth = std::max(r.virtualWidth, 1);
-    r.virtualHeight = std::max(r.virtualHeight, 1);
-    r.workWidth = r.virtualWidth;
-    r.workHeight = r.virtualHeight;
-    const float sx = static_cast<float>(r.windowWidth) / static_cast<float>(r.virtualWidth);
-    const float sy = static_cast<float>(r.windowHeight) / static_cast<float>(r.virtualHeight);
-    const float s = sy < sx ? sy : sx;
-    r.scaleX = r.scaleY = s;
-    r.offsetX = static_cast<float>((r.windowWidth - static_cast<int>(static_cast<float>(r.virtualWidth) * s)) / 2);
-    r.offsetY = static_cast<float>((r.windowHeight - static_cast<int>(static_cast<float>(r.virtualHeight) * s)) / 2);
+    // Window input is turned into virtual coordinates with the same mapping.
+    g_input.viewport = {r.scaleX, r.scaleY, r.offsetX, r.offsetY, static_cast<float>(r.workWidth),
+                        static_cast<float>(r.workHeight)};
 }
 
 void MatrixPerspectiveOffCenter(float out[16], float left, float right, float bottom, float top, float zn, float zf) {

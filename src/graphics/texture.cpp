@@ -154,13 +154,22 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
     CountAllocated(t);
 }
 
-std::string ResolveTextureName(const std::string& name) {
-    if (!GetExtension(name).empty()) return name;
+// The stored file a texture name stands for (a name without extension tries the image
+// extensions in order); empty when storage has none.
+std::string FindTextureFile(const std::string& name) {
+    if (!GetExtension(name).empty()) return StoredFileExists(name) ? name : std::string();
     for (const char* extension : kExtensionsInOrder) {
         const std::string candidate = name + "." + extension;
         if (StoredFileExists(candidate)) return candidate;
     }
-    VELK_ERROR("Can't find texture '%s'", name.c_str());
+    return {};
+}
+
+std::string ResolveTextureName(const std::string& name) {
+    if (!GetExtension(name).empty()) return name;
+    std::string found = FindTextureFile(name);
+    if (found.empty()) VELK_ERROR("Can't find texture '%s'", name.c_str());
+    return found;
 }
 
 // OpenGL gets power-of-two sides always; a target's framebuffer is made at that size.
@@ -240,6 +249,8 @@ int ImageFormatFromExtension(const std::string& extension) {
         if (lower == kExtensionsInOrder[i]) return i;
     return kFormatNone;
 }
+
+bool TextureExists(const std::string& name) { return !FindTextureFile(NormalizePath(name)).empty(); }
 
 Texture* LoadTexture(const std::string& name) {
     const std::string resolved = ResolveTextureName(NormalizePath(name));

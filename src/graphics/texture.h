@@ -59,6 +59,8 @@ struct SpriteRect {
 
 // Gets or loads an image texture and adds a reference (fatal when it cannot be found).
 Texture* LoadTexture(const std::string& name);
+// Whether LoadTexture would find an image for the name.
+bool TextureExists(const std::string& name);
 // The back end's handle of the texture (what the batch tells textures apart by), 0 when none.
 uintptr_t DeviceHandle(const Texture* texture);
 bool HasRenderTarget(const Texture* texture);
@@ -92,6 +94,12 @@ struct TextureDeleter {
     void operator()(Texture* texture) const;  // releases the device objects too
 };
 using TexturePtr = std::unique_ptr<Texture, TextureDeleter>;
+
+// One reference on a texture, given back when the holder lets go.
+struct TextureReleaser {
+    void operator()(Texture* texture) const { texture->refCount -= 1; }
+};
+using TextureReference = std::unique_ptr<Texture, TextureReleaser>;
 
 // The registry in creation order (statistics, tests).
 const std::vector<TexturePtr>& AllTextures();

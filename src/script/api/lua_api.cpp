@@ -12,6 +12,7 @@
 #include "graphics/sprite_batch.h"
 #include "script/api/lua_api_app.h"
 #include "script/api/lua_api_bitmap.h"
+#include "script/api/lua_api_effects.h"
 #include "script/api/lua_api_file.h"
 #include "script/api/lua_api_gfx.h"
 #include "script/api/lua_api_input.h"
@@ -24,6 +25,8 @@
 #include "script/components/animated_grid_component.h"
 #include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
+#include "script/components/circle_shape_component.h"
+#include "script/components/mask_shape_component.h"
 #include "script/components/text_component.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
@@ -50,7 +53,7 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"gfx_is_dithering_16_bit_enabled", Api_gfx_is_dithering_16_bit_enabled},
     {"gfx_render_simple_text", Api_gfx_render_simple_text},
     {"gfx_reset_true_text_cache", Api_gfx_reset_true_text_cache},
-    // graphics: display and bitmaps (particles and collision masks join with their systems)
+    // graphics: display and bitmaps
     {"gfx_aspect_ratio_correction", Api_gfx_aspect_ratio_correction},
     {"gfx_resolution", Api_gfx_resolution},
     {"gfx_color", Api_gfx_color},
@@ -74,6 +77,19 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"gfx_batch_layer", Api_gfx_batch_layer},
     {"gfx_current_mode", Api_gfx_current_mode},
     {"gfx_full_screen", Api_gfx_full_screen},
+    // graphics: particles and collision masks
+    {"gfx_particle_start", Api_gfx_particle_start},
+    {"gfx_particle_restart", Api_gfx_particle_restart},
+    {"gfx_particle_stop", Api_gfx_particle_stop},
+    {"gfx_particle_release", Api_gfx_particle_release},
+    {"gfx_particle_update", Api_gfx_particle_update},
+    {"gfx_particle_render", Api_gfx_particle_render},
+    {"gfx_particle_set_pos", Api_gfx_particle_set_pos},
+    {"gfx_particle_set_angle", Api_gfx_particle_set_angle},
+    {"gfx_collision_mask_load", Api_gfx_collision_mask_load},
+    {"gfx_collision_mask_release", Api_gfx_collision_mask_release},
+    {"gfx_collision_mask_size", Api_gfx_collision_mask_size},
+    {"gfx_collision_mask_test", Api_gfx_collision_mask_test},
     // input and timer
     {"input_reset", Api_input_reset},
     {"input_enable", Api_input_enable},
@@ -138,6 +154,8 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<AnimatedBitmapComponent>::Register(L);
     LuaBinder<BitmapComponent>::Register(L);
     LuaBinder<BoxShapeComponent>::Register(L);
+    LuaBinder<CircleShapeComponent>::Register(L);
+    LuaBinder<MaskShapeComponent>::Register(L);
     LuaBinder<TextComponent>::Register(L);
     LuaBinder<AnimatedGridComponent>::Register(L);
 }
@@ -219,6 +237,7 @@ void RegisterLuaApi() {
     RegisterClasses(L);
     // A new state holds no bitmap handles and starts at the default font scale.
     ForgetBitmapHandles();
+    ForgetEffectHandles();
     ResetGfxState();
     for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
     lua_newtable(L);

@@ -77,6 +77,7 @@ protected:
             std::filesystem::create_directories(sandbox / ("worker_" + std::to_string(worker)) / "user");
         data.Write("script.lua", "hostile_loaded = true\n");
         data.Write("b.png", EncodeImage(FixtureFormat::Png, 8, 8, 4, PatternPixels(8, 8, 4)));
+        data.Write("p.txt", "(generator (texture b) (particle_limit 8) (flow 0 20) (burst 0 3) (blending add))");
         ASSERT_TRUE(AddDirectoryStorage(data.path().string(), false, false));
         L = LuaGetState();
         const std::set<std::string> before = GlobalNames(L);
