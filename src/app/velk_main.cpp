@@ -31,6 +31,7 @@
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "video/video_manager.h"
 
 AppState g_app;
 EngineState g_engine;
@@ -121,7 +122,7 @@ void StartSound() {
 }
 
 void CreateVideo() {
-    // Video: CreateVideoManager().
+    CreateVideoManager();
 }
 
 void LoadConsoleHistory() {
@@ -393,7 +394,8 @@ void EngineShutdown() {
     if (g_started.sound) {
         // Sound: ShutdownSound() (stop command, join the thread).
     }
-    // Video: delete the video manager. Fonts: TextRenderer::Clear().
+    DestroyVideoManager();
+    // Fonts: TextRenderer::Clear().
     ReleaseAllTextures();
     if (g_started.window) {
         CloseRenderer();

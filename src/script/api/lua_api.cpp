@@ -14,6 +14,7 @@
 #include "script/components/animated_grid_component.h"
 #include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
+#include "script/components/video_player_component.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
 #include "script/scene/game_object.h"
@@ -108,6 +109,7 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<BitmapComponent>::Register(L);
     LuaBinder<BoxShapeComponent>::Register(L);
     LuaBinder<AnimatedGridComponent>::Register(L);
+    LuaBinder<VideoPlayerComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {
