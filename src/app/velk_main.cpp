@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "audio/sound_thread.h"
 #include "core/build_info.h"
 #include "core/config.h"
 #include "core/crash.h"
@@ -117,8 +118,10 @@ void InitTextAndInput() {
 }
 
 void StartSound() {
+    AudioDisabled.store(g_config.disable_audio);
     if (g_config.disable_audio) return;
-    // Sound: start the sound thread (fatal "Couldn't start sound thread"), then set g_started.sound.
+    StartSoundThread();
+    g_started.sound = true;
 }
 
 void CreateVideo() {
@@ -167,7 +170,7 @@ void PresentAndWatchDevice() {
 
 void OnFocusLost() {
     LuaOnLostFocus();
-    // Sound: QueueSoundsPaused(true).
+    QueueSoundsPaused(true);
     ResetInput();
 }
 
@@ -318,7 +321,7 @@ void CreateMainWindow() {
 }
 
 void OnFocusRegained() {
-    // Sound: QueueSoundsPaused(false).
+    QueueSoundsPaused(false);
     ResetInput();
     LuaOnRegainedFocus();
     GetFrameTimer().Reset();
@@ -391,9 +394,7 @@ void EngineShutdown() {
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
     // Fonts: TrueText_Destroy().
-    if (g_started.sound) {
-        // Sound: ShutdownSound() (stop command, join the thread).
-    }
+    if (g_started.sound) ShutdownSound();
     DestroyVideoManager();
     // Fonts: TextRenderer::Clear().
     ReleaseAllTextures();

@@ -8,7 +8,8 @@
 extern std::mutex SoundMutex;
 
 struct MusicStoppedNotice {
-    bool armed = false;  // sound thread only
+    bool armed = false;    // sound thread only
+    std::string pending;   // sound thread only: the name of the track that armed it
     std::atomic<bool> stopped{false};
     std::string name;
 };

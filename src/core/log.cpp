@@ -15,6 +15,10 @@ namespace {
 
 constexpr std::size_t kLineLimit = 1020;
 
+thread_local bool t_logOnly = false;
+
+bool ShowsMessageBoxes() { return g_config.dev_mode && !t_logOnly; }
+
 // The sound thread logs too: one lock keeps its lines whole in the file and on stderr.
 std::mutex& LogMutex() {
     static std::mutex mutex;
@@ -68,7 +72,7 @@ void LogWarning(const char* file, int line, const char* format, ...) {
     va_end(args);
     const std::string text = Limited("WARNING AT " + std::string(file) + " LINE " + std::to_string(line) + ":\n" + message);
     WriteLine(text);
-    if (g_config.dev_mode) ShowMessageBox(text, "WARNING", MessageBoxKind::Information);
+    if (ShowsMessageBoxes()) ShowMessageBox(text, "WARNING", MessageBoxKind::Information);
 }
 
 void LogError(const char* file, int line, const char* format, ...) {
@@ -79,7 +83,7 @@ void LogError(const char* file, int line, const char* format, ...) {
     const std::string text = Limited("ERROR AT " + BaseName(file) + ", LINE " + std::to_string(line) + ":\n" + message);
     WriteLine("\n----------");
     WriteLine(text);
-    if (g_config.dev_mode) ShowMessageBox(text, "ERROR", MessageBoxKind::Error);
+    if (ShowsMessageBoxes()) ShowMessageBox(text, "ERROR", MessageBoxKind::Error);
     // With neither a log nor a box the process would end without a word.
     else if (!g_config.create_log) std::fprintf(stderr, "%s\n", text.c_str());
     EndProcessAfterFatalError();
@@ -88,3 +92,5 @@ void LogError(const char* file, int line, const char* format, ...) {
 void ResetLogFile() {
     if (g_config.create_log) RemoveLogFile();
 }
+
+void SetThreadLogOnly() { t_logOnly = true; }

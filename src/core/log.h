@@ -9,6 +9,9 @@ void LogWarning(const char* file, int line, const char* format, ...) VELK_PRINTF
 // Nothing unwinds: script frames above it are never returned through.
 [[noreturn]] void LogError(const char* file, int line, const char* format, ...) VELK_PRINTF(3, 4);
 void ResetLogFile();
+// This thread's warnings and fatal errors are logged only: message boxes belong to the
+// main thread (the sound thread calls it).
+void SetThreadLogOnly();
 
 #define VELK_WARNING(...) LogWarning(__FILE__, __LINE__, __VA_ARGS__)
 #define VELK_ERROR(...) LogError(__FILE__, __LINE__, __VA_ARGS__)

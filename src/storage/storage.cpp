@@ -137,6 +137,15 @@ FileStream OpenFileDirectly(const std::string& name) {
     VELK_ERROR("Storage: OpenFileDirectly - file not found: %s", name.c_str());
 }
 
+bool FileExistsDirectly(const std::string& name) {
+    StorageState& state = State();
+    const std::shared_lock lock(state.mutex);
+    FileInfo info;
+    for (const auto& container : state.containers)
+        if (container->IsFileSystem() && container->Stat(name, info) && info.size >= 0) return true;
+    return false;
+}
+
 std::string GetWritablePath(const std::string& name) {
     const FileSystemContainer* writable = State().writable;
     return writable ? writable->Root() + name : name;

@@ -27,6 +27,8 @@ int SearchFiles(const std::string& pattern, FileInfoMap& map, bool files, bool d
 FileData LoadFile(const std::string& name, int32_t* size, bool required);
 // Only directory containers are searched; fatal when none has the name.
 FileStream OpenFileDirectly(const std::string& name);
+// Whether a directory container has the name, so OpenFileDirectly would find it.
+bool FileExistsDirectly(const std::string& name);
 std::string GetWritablePath(const std::string& name);
 
 // The writable container, or null before it is mounted.

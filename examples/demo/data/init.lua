@@ -1,5 +1,6 @@
 -- The example game: a scene of bitmaps, sprite-sheet animations and animated grids, with
--- sprites, boxes and a render-target canvas drawn straight from the script.
+-- sprites, boxes and a render-target canvas drawn straight from the script; a tune plays
+-- and every mouse click clicks.
 local frames = 0
 local time = 0
 
@@ -47,6 +48,8 @@ function init()
   star = gfx_load_bitmap('demo/star.png')
   canvas = gfx_create_bitmap(128, 64, true)
   build_scene()
+  snd_load()
+  snd_play_music('music/theme')
   log("demo: init")
 end
 
@@ -54,7 +57,11 @@ function update(dt)
   frames = frames + 1
   time = time + dt
   scene:update(dt)
-  if frames == 30 then log("demo: 30 frames") end
+  if mouse.left_click then snd_play_sound('click') end
+  if frames == 30 then
+    snd_play_sound('click')
+    log("demo: 30 frames")
+  end
 end
 
 function render()

@@ -9,6 +9,7 @@
 #include "script/api/lua_api_gfx.h"
 #include "script/api/lua_api_input.h"
 #include "script/api/lua_api_net.h"
+#include "script/api/lua_api_sound.h"
 #include "script/api/lua_api_timer.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
@@ -84,6 +85,16 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"file_remove_directory", Api_file_remove_directory},
     {"app_active", Api_app_active},
     {"sys_exit", Api_sys_exit},
+    // sound
+    {"snd_load", Api_snd_load},
+    {"snd_release_sounds", Api_snd_release_sounds},
+    {"snd_play_sound", Api_snd_play_sound},
+    {"snd_stop_sound", Api_snd_stop_sound},
+    {"snd_is_sound_playing", Api_snd_is_sound_playing},
+    {"snd_play_music", Api_snd_play_music},
+    {"snd_stop_music", Api_snd_stop_music},
+    {"snd_sound_volume", Api_snd_sound_volume},
+    {"snd_music_volume", Api_snd_music_volume},
     // web
     {"net_open_web", Api_net_open_web},
     {"net_get", Api_net_get},
