@@ -41,13 +41,16 @@ public:
 
     static int gc(lua_State* L) { return LuaCollectObject(L, T::kClassName); }
 
-    // table[name] = closure(thunk, row index), for the table on the stack top.
+    // table[name] = closure(thunk, row index), for the table on the stack top. The
+    // closures differ only by row, so every object of the class shares one set per state:
+    // an object costs a table, not a table and a closure per method.
     static void registerMethods(lua_State* L) {
+        pushSharedClosures(L);
         for (int row = 0; T::methods[row].name; ++row) {
-            lua_pushnumber(L, row);
-            lua_pushcclosure(L, thunk, 1);
-            lua_setfield(L, -2, T::methods[row].name);
+            lua_rawgeti(L, -1, row + 1);
+            lua_setfield(L, -3, T::methods[row].name);
         }
+        lua_pop(L, 1);
     }
 
     static int thunk(lua_State* L) {
@@ -61,6 +64,25 @@ public:
     }
 
 private:
+    // The class's closures, indexed by row + 1, kept in the registry under this binder's key.
+    static void pushSharedClosures(lua_State* L) {
+        lua_pushlightuserdata(L, const_cast<char*>(&kClosuresKey));
+        lua_rawget(L, LUA_REGISTRYINDEX);
+        if (lua_istable(L, -1)) return;
+        lua_pop(L, 1);
+        lua_createtable(L, static_cast<int>(rowCount()), 0);
+        for (int row = 0; T::methods[row].name; ++row) {
+            lua_pushnumber(L, row);
+            lua_pushcclosure(L, thunk, 1);
+            lua_rawseti(L, -2, row + 1);
+        }
+        lua_pushlightuserdata(L, const_cast<char*>(&kClosuresKey));
+        lua_pushvalue(L, -2);
+        lua_rawset(L, LUA_REGISTRYINDEX);
+    }
+
+    static inline const char kClosuresKey = 0;
+
     static lua_Integer rowCount() {
         static const lua_Integer count = [] {
             lua_Integer rows = 0;

@@ -69,7 +69,7 @@ TEST(Demo, BootsAndRunsFrames) {
     const TempDir copy;
     fs::copy(kE2eDir / "../../examples/demo", copy.path(), fs::copy_options::recursive);
     const GameExpectation expectation =
-        ParseExpectation("terminate-after 2\nlog demo: boot\nlog demo: init\nlog demo: 30 frames\nlog demo: destroyed");
+        ParseExpectation("terminate-after 5\nlog demo: boot\nlog demo: init\nlog demo: 30 frames\nlog demo: destroyed");
     const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
     EXPECT_EQ(result.exitStatus, 0) << Describe(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
