@@ -32,6 +32,7 @@
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "text/text_renderer.h"
 #include "video/video_manager.h"
 
 AppState g_app;
@@ -396,7 +397,8 @@ void EngineShutdown() {
     // Fonts: TrueText_Destroy().
     if (g_started.sound) ShutdownSound();
     DestroyVideoManager();
-    // Fonts: TextRenderer::Clear().
+    // Bitmap fonts give back their page textures while the registry still exists.
+    GetTextRenderer().Clear();
     ReleaseAllTextures();
     if (g_started.window) {
         CloseRenderer();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/fnt_fixture.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
@@ -81,6 +82,15 @@ std::vector<std::string> SpriteSheetSeeds() {
             "a -1 -2 100000 0 -5 7\r\n@scale 0.5\r\n"};
 }
 
+std::vector<std::string> FntSeeds() {
+    FntFont overrides = BoxFont(20);
+    for (const char* c : {"(", ")", "[", "]", "#", "&nbsp;", "&quot;"}) overrides.glyphs.push_back({c, 1, 0, 10, 7, 0, 0, 6, 10});
+    overrides.glyphMargin = 2;
+    overrides.extraLines = "(settings (space_length 6) (line_spacing 2) (paragraph_spacing 4))\n";
+    return {FntDescription(BoxFont(12)), FntDescription(overrides),
+            "<font size='10'>\n<glyph page='0' x='1' y='9' advance='300' x0='20' y0='0' x1='0' y1='10'>\n<char c='W' g='0'>\n"};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,5 +104,6 @@ int main(int argc, char** argv) {
     WriteSeeds(root / "image", ImageSeeds());
     WriteSeeds(root / "dds", DdsSeeds());
     WriteSeeds(root / "spritesheet", SpriteSheetSeeds());
+    WriteSeeds(root / "fnt", FntSeeds());
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "core/config.h"
 #include "core/crash.h"
+#include "fixtures/software_device.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
@@ -54,21 +55,9 @@ protected:
     // Ends the scene and copies the back buffer's colours out.
     void End() {
         EndScene();
-        ComPtr<IDirect3DSurface9> back;
-        ASSERT_TRUE(SUCCEEDED(D3D_Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.ReleaseAndGetAddressOf())));
-        D3DSURFACE_DESC desc{};
-        back->GetDesc(&desc);
-        ASSERT_EQ(FormatBytes(desc.Format), 4);
-        D3DLOCKED_RECT locked{};
-        ASSERT_TRUE(SUCCEEDED(back->LockRect(&locked, nullptr, D3DLOCK_READONLY)));
-        width_ = static_cast<int>(desc.Width);
-        pixels_.resize(static_cast<std::size_t>(desc.Width) * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y)
-            std::memcpy(&pixels_[y * desc.Width], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, desc.Width * 4);
-        back->UnlockRect();
+        pixels_ = ReadBackBuffer(width_);
+        ASSERT_FALSE(pixels_.empty());
     }
-
-    static int FormatBytes(D3DFORMAT format) { return format == D3DFMT_X8R8G8B8 || format == D3DFMT_A8R8G8B8 ? 4 : 0; }
 
     uint32_t At(int x, int y) const { return pixels_.at(static_cast<std::size_t>(y) * width_ + x) & kRgb; }
 
