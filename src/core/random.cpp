@@ -4,13 +4,15 @@
 
 namespace {
 
-uint32_t g_state = 1;
+RandomSequence g_sequence(1);
 
 }  // namespace
 
-void SeedRandom(unsigned int seed) { g_state = seed; }
+void SeedRandom(unsigned int seed) { g_sequence = RandomSequence(seed); }
 
-int RandomNumber() {
-    g_state = g_state * 214013u + 2531011u;
-    return static_cast<int>((g_state >> 16) & 0x7fff);
+int RandomNumber() { return g_sequence.Next(); }
+
+int RandomSequence::Next() {
+    state_ = state_ * 214013u + 2531011u;
+    return static_cast<int>((state_ >> 16) & 0x7fff);
 }

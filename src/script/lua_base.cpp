@@ -12,6 +12,7 @@
 #include "core/random.h"
 #include "graphics/sprite_batch.h"
 #include "storage/storage.h"
+#include "text/font_benchmark.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ constexpr const char* kNoMessage = "(error with no message)";
 // Windows virtual-key codes of the developer hot keys.
 constexpr int kKeyShift = 0x10;
 constexpr int kKeyF2 = 0x71;
+constexpr int kKeyF6 = 0x75;
 constexpr int kKeyF8 = 0x77;
 
 // The error object on the stack top as text.
@@ -242,6 +244,12 @@ void ApplyDeveloperHotKeys(const KeyTables& keys) {
     if (keys.pressed[kKeyF2] == kKeyPressed) g_overlay.shown = !g_overlay.shown;
     if (keys.down[kKeyShift] != kKeyHeld) return;
     if (keys.pressed[kKeyF8] == kKeyPressed) g_overlay.galleryMode = (g_overlay.galleryMode + 1) % 3;
+    if (keys.pressed[kKeyF6] == kKeyPressed) {
+        int characters = 0;
+        const float seconds = FontBenchmark("common", 18, characters);
+        // With TrueText off there is nothing to time, and no rate to report.
+        if (seconds > 0) LogPrintf("%s", FontBenchmarkLine(seconds, characters).c_str());
+    }
 }
 
 bool LuaTableHasValue(lua_State* L, const char* field) {

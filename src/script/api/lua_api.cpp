@@ -8,6 +8,7 @@
 #include "script/api/lua_api_file.h"
 #include "script/api/lua_api_gfx.h"
 #include "script/api/lua_api_input.h"
+#include "script/api/lua_api_text.h"
 #include "script/api/lua_api_net.h"
 #include "script/api/lua_api_sound.h"
 #include "script/api/lua_api_timer.h"
@@ -15,18 +16,26 @@
 #include "script/components/animated_grid_component.h"
 #include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
+#include "script/components/text_component.h"
 #include "script/components/video_player_component.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
 #include "script/scene/game_object.h"
 #include "script/scene/layer.h"
 #include "script/scene/scene.h"
+#include "text/font_benchmark.h"
 
 namespace {
 
 // The flat functions, in registration order.
 constexpr luaL_Reg kFlatFunctions[] = {
     // graphics: the font-scale and dithering state (text and fonts join with their renderers)
+    {"gfx_load_font", Api_gfx_load_font},
+    {"gfx_release_font", Api_gfx_release_font},
+    {"gfx_set_font", Api_gfx_set_font},
+    {"gfx_render_text", Api_gfx_render_text},
+    {"gfx_text_size", Api_gfx_text_size},
+    {"gfx_set_asian_wrapping_mode", Api_gfx_set_asian_wrapping_mode},
     {"gfx_use_non_retina_fonts", Api_gfx_use_non_retina_fonts},
     {"gfx_global_font_scaling", Api_gfx_global_font_scaling},
     {"gfx_enable_dithering_16_bit", Api_gfx_enable_dithering_16_bit},
@@ -119,6 +128,7 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<AnimatedBitmapComponent>::Register(L);
     LuaBinder<BitmapComponent>::Register(L);
     LuaBinder<BoxShapeComponent>::Register(L);
+    LuaBinder<TextComponent>::Register(L);
     LuaBinder<AnimatedGridComponent>::Register(L);
     LuaBinder<VideoPlayerComponent>::Register(L);
 }
@@ -229,4 +239,7 @@ void UpdateScriptFrame(float dt) {
 void RenderScriptFrame() {
     LuaRender();
     UpdateEngineStats();
+    // Shift+F8: the font gallery, then with the layout boxes shown.
+    const int gallery = GetDeveloperOverlay().galleryMode;
+    if (gallery != 0) FontGallery(gallery == 2);
 }

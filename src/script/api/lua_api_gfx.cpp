@@ -16,13 +16,12 @@
 #include "platform/linux/window.h"
 #include "script/api/lua_api.h"
 #include "script/lua_arguments.h"
+#include "text/text_placement.h"
 
 namespace {
 
 constexpr int kLargestFontSize = 900;
 constexpr int kNumberedBlendFactors = 10;
-
-float g_fontScale = 1.0f;
 
 // A number n names the factor n + 1 (0 is ZERO); outside 0..9 the factor stays as it is.
 int BlendFactorArgument(lua_State* L, int index) {
@@ -56,19 +55,17 @@ std::string ScaleBitmapFontName(const std::string& name, float factor) {
     return name.substr(0, digits) + std::to_string(clamped);
 }
 
-float GlobalFontScale() { return g_fontScale; }
-
-void ResetGfxState() { g_fontScale = 1.0f; }
+void ResetGfxState() { SetGlobalFontScale(1.0f); }
 
 int Api_gfx_use_non_retina_fonts(lua_State* L) {
-    if (lua_toboolean(L, 1)) g_fontScale = 0.5f;
+    if (lua_toboolean(L, 1)) SetGlobalFontScale(0.5f);
     return 0;
 }
 
 int Api_gfx_global_font_scaling(lua_State* L) {
     // Sizes are divided by the scale: 0, a negative or a NaN scale would make them meaningless.
     const double scale = ReadNumberArgument(L, 1, 0.0);
-    if (scale > 0.0 && std::isfinite(scale)) g_fontScale = static_cast<float>(scale);
+    if (scale > 0.0 && std::isfinite(scale)) SetGlobalFontScale(static_cast<float>(scale));
     return 0;
 }
 

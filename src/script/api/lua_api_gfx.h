@@ -11,8 +11,6 @@ void UnpackColor(uint32_t argb, float rgb[3], float& alpha);
 // The name up to its first digit, followed by trunc(factor * size + 0.5) limited to
 // 0..900 when digits follow (arial12 x 1.5 is arial18); a name without digits is kept.
 std::string ScaleBitmapFontName(const std::string& name, float factor);
-// The scale every bitmap-font and text size is measured at; always above 0.
-float GlobalFontScale();
 // Back to the defaults of a new script state.
 void ResetGfxState();
 

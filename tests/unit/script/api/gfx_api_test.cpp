@@ -9,6 +9,7 @@
 #include "graphics/sprite_batch.h"
 #include "graphics/texture.h"
 #include "script/api/lua_api_gfx.h"
+#include "text/text_placement.h"
 
 namespace {
 
