@@ -17,6 +17,8 @@
 namespace {
 
 lua_State* g_lua = nullptr;
+// The state's one traceback handler, in its registry.
+int g_tracebackRef = LUA_NOREF;
 
 DeveloperOverlay g_overlay;
 
@@ -27,6 +29,16 @@ constexpr int kKeyShift = 0x10;
 constexpr int kKeyF2 = 0x71;
 constexpr int kKeyF6 = 0x75;
 constexpr int kKeyF8 = 0x77;
+
+// Pushing a C function makes a new closure each time, and the engine calls into the
+// scripts thousands of times a frame: the handler is made once. A script that replaced
+// the registry slot through the debug library gets a fresh one.
+void PushTraceback(lua_State* L) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, g_tracebackRef);
+    if (lua_tocfunction(L, -1) == LuaTraceback) return;
+    lua_pop(L, 1);
+    lua_pushcfunction(L, LuaTraceback);
+}
 
 // The error object on the stack top as text.
 const char* ErrorMessage(lua_State* L) {
@@ -126,12 +138,15 @@ void LuaCreateState() {
     g_lua = luaL_newstate();
     if (!g_lua) VELK_ERROR("Couldn't create the script state");
     LuaOpenLibs(g_lua);
+    lua_pushcfunction(g_lua, LuaTraceback);
+    g_tracebackRef = luaL_ref(g_lua, LUA_REGISTRYINDEX);
 }
 
 void LuaCloseState() {
     if (!g_lua) return;
     lua_close(g_lua);
     g_lua = nullptr;
+    g_tracebackRef = LUA_NOREF;
 }
 
 void LuaOpenLibs(lua_State* L) {
@@ -180,7 +195,7 @@ const char* LuaErrorKind(int status) {
 
 void LuaCallProtected(int argumentCount, int resultCount, const char* context, const char* file, int line) {
     const int handler = lua_gettop(g_lua) - argumentCount;
-    lua_pushcfunction(g_lua, LuaTraceback);
+    PushTraceback(g_lua);
     lua_insert(g_lua, handler);
     const int status = lua_pcall(g_lua, argumentCount, resultCount, handler);
     if (status != 0) ReportCallError(g_lua, status, context, file, line);
@@ -190,7 +205,7 @@ void LuaCallProtected(int argumentCount, int resultCount, const char* context, c
 bool LuaDoFile(const char* path) {
     int32_t size = 0;
     const FileData source = LoadFile(path, &size, true);
-    lua_pushcfunction(g_lua, LuaTraceback);
+    PushTraceback(g_lua);
     const int handler = lua_gettop(g_lua);
     int status = luaL_loadbuffer(g_lua, source.get(), static_cast<std::size_t>(size), path);
     if (status == 0) status = lua_pcall(g_lua, 0, 0, handler);
