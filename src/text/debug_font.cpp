@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kImageSize = 256;
-constexpr int kUploadAlpha = 2;
 
 struct DebugFontState {
     Texture* texture = nullptr;  // one reference, dropped by DebugFont_Release

@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kGlyphCacheSize = 512;
+constexpr std::size_t kFontRegistryLimit = 256;
 
 // The small-block atlas's share of the cache texture, and the blocks it takes.
 struct SmallBlockLimits {
@@ -131,7 +132,12 @@ TrueText_Font* TrueText_GetFont(const std::string& name, float size) {
     size = TrueText_ClampFontSize(size);
     const std::string key = TrueText_FontKey(name, size);
     auto found = s.fonts.find(key);
-    if (found == s.fonts.end()) found = s.fonts.emplace(key, TrueText_LoadFontDefinition(name, size)).first;
+    if (found == s.fonts.end()) {
+        // Bounded: a text whose size animates asks for a new size every frame. Callers
+        // hold a font only for the one call that got it.
+        if (s.fonts.size() >= kFontRegistryLimit) s.fonts.clear();
+        found = s.fonts.emplace(key, TrueText_LoadFontDefinition(name, size)).first;
+    }
     TrueText_Font& font = *found->second;
     TrueText_ApplySize(font, font.size);
     return &font;

@@ -19,6 +19,7 @@
 namespace {
 
 constexpr float kDegreesToRadians = 0.017453292f;
+int g_blocksRendered = 0;
 constexpr uint32_t kOverlayBlock = 0x55FF0000u, kOverlayLine = 0x99FF6600u;
 constexpr uint32_t kOverlayRuleTop = 0xFFFFFF00u, kOverlayRuleBase = 0xFFFF0000u, kOverlayGlyph = 0xFF0000FFu;
 
@@ -97,6 +98,7 @@ void ClearFrame(Surface& block) {
 
 void TrueText_RenderBlock(TrueText_Style& style, AtlasRegion& region) {
     if (!style.font) return;
+    ++g_blocksRendered;
     if (!style.drawingPass) LogPrintf("!!!!!!!!\n\n\n!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!\n\nRENDER NOSKIP!!!\n\n\n");
     Surface block;
     const std::size_t pixels = static_cast<std::size_t>(region.width) * static_cast<std::size_t>(region.height);
@@ -160,3 +162,5 @@ void TrueText_Render(const char* text, bool layoutCall, std::string_view fontNam
     SetBlendMode(kBlendAlpha);
     DrawIndexed(kQuadIndices, 6);
 }
+
+int TrueText_BlocksRendered() { return g_blocksRendered; }

@@ -4,6 +4,7 @@
 // - TrueText_RenderBlock: the block's pixels (every layer's glyphs) into the cache texture
 // - TrueText_Render: lays a text out (a layout call stops there) or draws its block
 // - TextBlockSnap: a corner to whole pixels and its texture coordinates to texels
+// - TrueText_BlocksRendered: blocks composed since start (benchmarks)
 #include <cstdint>
 #include <string_view>
 
@@ -18,3 +19,4 @@ void TrueText_Render(const char* text, bool layoutCall, std::string_view fontNam
                      float angle, float scaleX, float scaleY, float boxWidth, float boxHeight, uint32_t flags,
                      uint32_t color);
 void TextBlockSnap(RenderVertex& vertex, int cacheSize, bool rotated);
+int TrueText_BlocksRendered();

@@ -89,6 +89,17 @@ void SetIconFromFile(SDL_Window* window) {
 
 }  // namespace
 
+void SetOpenGLWindowAttributes(int colourBits, int depthBits) {
+    const bool bits16 = colourBits <= 16;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, bits16 ? 5 : 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, bits16 ? 6 : 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, bits16 ? 5 : 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
 WindowSize ComputeWindowSize(const EngineConfig& config, WindowSize screen) {
     if (config.full_screen) return screen;
     if (config.window_width >= 1 && config.window_height >= 1) return {config.window_width, config.window_height};
@@ -100,7 +111,11 @@ SDL_Window* CreateAppWindow() {
     WindowState& state = State();
     const WindowSize size = ComputeWindowSize(g_config, ScreenSize());
     Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_INPUT_FOCUS;
-    if (g_config.opengl) flags |= SDL_WINDOW_OPENGL;
+    if (g_config.opengl) {
+        flags |= SDL_WINDOW_OPENGL;
+        // Depth is 16-bit: no key asks for 24 bits.
+        SetOpenGLWindowAttributes(g_config.bit16 ? 16 : 32, 16);
+    }
     if (g_config.full_screen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
     state.window.reset(SDL_CreateWindow(g_config.product_name.c_str(), SDL_WINDOWPOS_CENTERED,
                                         SDL_WINDOWPOS_CENTERED, size.width, size.height, flags));

@@ -12,6 +12,9 @@ struct WindowSize {
 // width x height.
 WindowSize ComputeWindowSize(const EngineConfig& config, WindowSize screen);
 
+// For an OpenGL window, before it is made. Zero alpha bits: destination alpha then reads
+// 1, as on a back buffer without alpha.
+void SetOpenGLWindowAttributes(int colourBits, int depthBits);
 // Creates and shows the window titled product_name; fatal when it cannot.
 SDL_Window* CreateAppWindow();
 // Destroys the window (a full-screen toggle creates it again).
