@@ -37,6 +37,7 @@
 #include "text/debug_font.h"
 #include "text/text_renderer.h"
 #include "text/true_text.h"
+#include "video/video_manager.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ void StartSound() {
 }
 
 void CreateVideo() {
-    // Video: CreateVideoManager().
+    CreateVideoManager();
 }
 
 void LoadConsoleHistory() {
@@ -435,7 +436,7 @@ void EngineShutdown() {
     ForgetEffectHandles();
     if (g_started.fonts) ReleaseFonts();
     if (g_started.sound) ShutdownSound();
-    // Video: delete the video manager.
+    DestroyVideoManager();
     // Bitmap fonts give back their page textures while the registry still exists.
     GetTextRenderer().Clear();
     ReleaseAllTextures();

@@ -190,6 +190,8 @@ bool CreateBlankDeviceObjects(Texture* t, int width, int height) {
     if (g_renderer.opengl) return CreateBlankGLObjects(t, width, height);
     t->deviceTexture = D3D_CreateBlankTexture(width, height, t->hasAlpha, t->dynamic, t->fullColour, t->isRenderTarget);
     if (!t->deviceTexture) return false;
+    static uint32_t generations = 0;
+    t->deviceGeneration = ++generations;
     // Counted at once, so releasing after a failed render target balances the statistics.
     TakeDeviceSize(t);
     CountAllocated(t);

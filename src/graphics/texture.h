@@ -39,6 +39,8 @@ struct Texture {
     int32_t memoryBytes = 0;
     bool hasAlpha = false, hasDepth = false, isRenderTarget = false, dynamic = false, fullColour = false;
     int32_t formatIndex = kFormatNone;
+    // New each time the device objects are made: a blank texture made anew is empty again.
+    uint32_t deviceGeneration = 0;
     std::vector<Sprite> sprites;  // in file order
     // name -> position in sprites; rebuilt by lookups whenever the list has changed size
     mutable SpriteIndex spriteIndex;

@@ -1,5 +1,6 @@
--- The example game: a scene of bitmaps, sprite-sheet animations and animated grids, with
--- sprites, boxes, a render-target canvas and a fountain of sparks drawn straight from the
+-- The example game: a scene of bitmaps, sprite-sheet animations, animated grids and a
+-- looping video, with sprites, boxes, a render-target canvas and a fountain of sparks
+-- drawn straight from the
 -- script; a tune plays and every mouse click clicks.
 local frames = 0
 local time = 0
@@ -29,6 +30,7 @@ local function build_scene()
     {bitmap = 'demo/flag.png', rows = 4, columns = 6, fx = 'bend', range = 20, speed = 2, scale = 3})
   add_object(layer, 720, 440, AnimatedGridComponent(),
     {bitmap = 'demo/water.png', rows = 4, columns = 16, fx = 'water', scale = 2})
+  add_object(layer, 40, 40, VideoPlayerComponent(), {video = 'demo/clip', loop = true, scale = 1.5})
 end
 
 local function paint_canvas()

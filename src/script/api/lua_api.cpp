@@ -28,6 +28,7 @@
 #include "script/components/circle_shape_component.h"
 #include "script/components/mask_shape_component.h"
 #include "script/components/text_component.h"
+#include "script/components/video_player_component.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
 #include "script/scene/game_object.h"
@@ -158,6 +159,7 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<MaskShapeComponent>::Register(L);
     LuaBinder<TextComponent>::Register(L);
     LuaBinder<AnimatedGridComponent>::Register(L);
+    LuaBinder<VideoPlayerComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {
