@@ -1,7 +1,6 @@
 -- The example game: a scene of bitmaps, sprite-sheet animations, animated grids and a
 -- looping video, with sprites, boxes, a render-target canvas and a fountain of sparks
--- drawn straight from the
--- script; a tune plays and every mouse click clicks.
+-- drawn straight from the script; a tune plays and every mouse click clicks.
 local frames = 0
 local time = 0
 
