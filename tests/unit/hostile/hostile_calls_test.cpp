@@ -28,6 +28,7 @@
 #include "fixtures/temp_dir.h"
 #include "hostile_calls.lua.h"
 #include "script/api/lua_api.h"
+#include "script/api/lua_api_effects.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "storage/storage.h"
@@ -157,6 +158,8 @@ protected:
         lua_pushnil(L);
         lua_setglobal(L, "targets");
         LuaCloseState();
+        // The particle systems and masks the scripts still held, as the engine's shutdown frees them.
+        ForgetEffectHandles();
 #if defined(__SANITIZE_ADDRESS__)
         if (__lsan_do_recoverable_leak_check() != 0) _exit(kExitLeak);
 #endif
