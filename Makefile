@@ -15,8 +15,9 @@ endif
 PACKAGES = cmake ninja-build g++ pkg-config \
   liblua5.1-0-dev libfreetype-dev libagg-dev libstb-dev zlib1g-dev libminizip-dev \
   libcurl4-openssl-dev libogg-dev libtheora-dev libvorbis-dev libopenal-dev \
-  libsdl2-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  xvfb xauth fonts-dejavu-core zip unzip clang-14 libclang-rt-14-dev
+  libsdl2-dev libgl-dev libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev \
+  xvfb xauth fonts-dejavu-core zip unzip clang-14 libclang-rt-14-dev \
+  xdotool
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -1,13 +1,17 @@
-// Whole frames through the engine's drawing path: DrawTexturedQuad, the sprite batch, the
-// Direct3D back end and the software device, at 1024x768 in a hidden window. Prints
-// milliseconds per frame for N rotated, alpha-blended 32x32 sprites of one texture.
+// Whole frames through the engine's drawing path: DrawTexturedQuad, the sprite batch and
+// the back end named on the command line, at 1024x768: "software" (the default: the
+// Direct3D back end on the software device, in a hidden window) or "opengl" (a window of
+// the X display; bench/render_frame/compare.sh runs both under Xvfb). Prints milliseconds
+// per frame for N rotated, alpha-blended 32x32 sprites of one texture.
 #include <SDL2/SDL.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#include "fixtures/gl_window.h"
 #include "fixtures/software_device.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
@@ -65,19 +69,20 @@ FrameTimes MillisecondsPerFrame(Texture* texture, int count, int frames) {
     return {times.frame / frames, times.submit / frames};
 }
 
-Texture MakeSpriteTexture() {
-    Texture texture;
-    texture.width = texture.height = 32;
-    texture.deviceTexture = D3D_CreateBlankTexture(32, 32, true, false, true, false);
-    if (!texture.deviceTexture) return texture;
-    std::vector<uint32_t> texels(32 * 32);
+// A disc shaded by position, through the renderer's own texture calls.
+Texture* MakeSpriteTexture() {
+    Texture* texture = CreateBlankTexture(32, 32, 16, 16, true, false, false, false, true);
+    if (!texture) return nullptr;
+    std::vector<uint8_t> texels;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             const int dx = x - 16, dy = y - 16;
-            const uint32_t alpha = dx * dx + dy * dy < 256 ? 255u : 0u;
-            texels[y * 32 + x] = alpha << 24 | static_cast<uint32_t>(x * 8) << 16 | static_cast<uint32_t>(y * 8) << 8 | 0x80;
+            const uint8_t alpha = dx * dx + dy * dy < 256 ? 255 : 0;
+            const uint8_t red = static_cast<uint8_t>(x * 8), green = static_cast<uint8_t>(y * 8), blue = 0x80;
+            if (g_renderer.opengl) texels.insert(texels.end(), {red, green, blue, alpha});
+            else texels.insert(texels.end(), {blue, green, red, alpha});
         }
-    D3D_UpdateTexture(0, 0, texture.deviceTexture, 32, 32, texels.data(), kUploadBGRA);
+    UpdateTexture(0, 0, texture, 32, 32, texels.data(), kUploadDeviceOrder);
     return texture;
 }
 
@@ -105,25 +110,38 @@ void FrontEndOnly() {
 
 }  // namespace
 
-int main() {
-    SDL_Window* window = StartHiddenWindowRenderer(1024, 768);
-    if (!window) return 1;
-    Texture texture = MakeSpriteTexture();
-    if (!texture.deviceTexture) {
+int main(int argc, char** argv) {
+    const bool opengl = argc > 1 && std::strcmp(argv[1], "opengl") == 0;
+    if (argc > 1 && !opengl && std::strcmp(argv[1], "software") != 0) {
+        std::fprintf(stderr, "usage: %s [software|opengl]\n", argv[0]);
+        return 2;
+    }
+    SDL_Window* window = opengl ? StartGLWindowRenderer(1024, 768, 1024, 768) : StartHiddenWindowRenderer(1024, 768);
+    if (!window) {
+        std::fprintf(stderr, "no window: %s\n", SDL_GetError());
+        return 1;
+    }
+    Texture* texture = MakeSpriteTexture();
+    if (!texture) {
         std::printf("no device texture\n");
         return 1;
     }
     int largest = 0;
     for (int count : {1000, 5000, 20000, 40000}) {
-        const FrameTimes t = MillisecondsPerFrame(&texture, count, count > 10000 ? 20 : 50);
+        const FrameTimes t = MillisecondsPerFrame(texture, count, count > 10000 ? 20 : 50);
         std::printf("%6d sprites: %7.2f ms per frame (%6.2f ms submitting)\n", count, t.frame, t.submit);
     }
     for (int count = 1000; count <= 200000; count += 1000) {
-        if (MillisecondsPerFrame(&texture, count, 10).frame > 16.7) break;
+        if (MillisecondsPerFrame(texture, count, 10).frame > 16.7) break;
         largest = count;
     }
     std::printf("largest N within 16.7 ms: %d\n", largest);
-    texture.deviceTexture->Release();
+    texture->refCount = 0;
+    ReleaseUnusedTextures();
+    if (opengl) {
+        StopGLWindowRenderer(window);
+        return 0;
+    }
     FreeBatchBuffers();
     CloseRenderer();
     FrontEndOnly();

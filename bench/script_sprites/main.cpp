@@ -103,18 +103,6 @@ FrameTimes MillisecondsPerFrame(const char* start, const char* draw, int count, 
     return {times.frame / frames, times.submit / frames};
 }
 
-// A 32 x 32 disc with soft colours, opaque inside and clear outside.
-std::string BallImage() {
-    std::vector<uint8_t> pixels;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const int dx = x - 16, dy = y - 16;
-            const uint8_t alpha = dx * dx + dy * dy < 256 ? 255 : 0;
-            pixels.insert(pixels.end(), {static_cast<uint8_t>(x * 8), static_cast<uint8_t>(y * 8), 0x80, alpha});
-        }
-    return EncodeImage(FixtureFormat::Png, 32, 32, 4, pixels);
-}
-
 }  // namespace
 
 int main() {

@@ -12,6 +12,7 @@
 #include "core/profile.h"
 #include "core/random.h"
 #include "core/string_utils.h"
+#include "effects/collision_mask_registry.h"
 #include "formats/start_files.h"
 #include "graphics/render.h"
 #include "graphics/render_target.h"
@@ -27,15 +28,16 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/window.h"
 #include "script/api/lua_api.h"
+#include "script/api/lua_api_effects.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "script/scene/scene.h"
 #include "storage/storage.h"
 #include "storage/storage_mounts.h"
+#include "text/debug_font.h"
 #include "text/text_renderer.h"
-
-AppState g_app;
-EngineState g_engine;
+#include "text/true_text.h"
+#include "video/video_manager.h"
 
 namespace {
 
@@ -54,6 +56,7 @@ struct StartedSteps {
     bool storage = false;
     bool profiler = false;
     bool window = false;
+    bool fonts = false;
     bool sound = false;
 };
 
@@ -113,8 +116,15 @@ void InitWindow() {
 }
 
 void InitTextAndInput() {
-    // Fonts: TrueText_Init().
+    TrueText_Init();
+    g_started.fonts = true;
     ResetInput();
+}
+
+// The debug font draws whatever `true_text` says, so its texture goes whatever it says too.
+void ReleaseFonts() {
+    TrueText_Destroy();
+    DebugFont_Release();
 }
 
 void StartSound() {
@@ -125,7 +135,7 @@ void StartSound() {
 }
 
 void CreateVideo() {
-    // Video: CreateVideoManager().
+    CreateVideoManager();
 }
 
 void LoadConsoleHistory() {
@@ -217,14 +227,15 @@ void HandleHotKeys() {
 }
 
 void ReleaseDeviceResources() {
-    // Fonts: TextRenderer quad index buffer, TrueText_Destroy().
+    // Fonts: TextRenderer quad index buffer.
     ReleaseDeviceTextures();
+    ReleaseFonts();
     CloseRenderer();
 }
 
 void RestoreDeviceResources() {
     ReloadDeviceTextures();
-    // Fonts: TrueText_Init().
+    TrueText_Init();
     LuaRecreate();
 }
 
@@ -276,6 +287,18 @@ bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit)
 
 bool CloseRequestQuits() { return CloseQuits(g_config.confirm_exit, g_app.close_origin, LuaOnExit); }
 
+void InstallAppEventSink() {
+    SetEventSink({
+        [](const InputEvent& e) { QueueInputEvent(e.type, e.value, e.x, e.y, e.repeat); },
+        [](bool active) { g_app.active = active; },
+        [](bool minimised) { g_app.minimised = minimised; },
+        [](int origin) {
+            if (origin != 0) g_app.close_origin = origin;
+            return CloseRequestQuits();
+        },
+    });
+}
+
 bool LimitFrameRate(double& dt, int fpsLimit) {
     g_engine.fps_accumulator += dt;
     if (g_engine.fps_accumulator < 1.0 / fpsLimit) return false;
@@ -285,6 +308,7 @@ bool LimitFrameRate(double& dt, int fpsLimit) {
 }
 
 bool VelkInit() {
+    InstallAppEventSink();
     InitStorageStep();
     LoadStartFiles();
     if (!IsOnlyCopy()) return false;
@@ -310,9 +334,23 @@ bool VelkInit() {
     return true;
 }
 
+WindowSettings MainWindowSettings() {
+    return {g_config.product_name, g_config.width,       g_config.height, g_config.window_width,
+            g_config.window_height, g_config.full_screen, g_config.opengl, g_config.bit16,
+            g_config.icon_file};
+}
+
+SDL_Window* CreateWindowOrExit() {
+    SDL_Window* window = CreateAppWindow(MainWindowSettings());
+    if (window) return window;
+    const WindowError& error = LastWindowError();
+    LogPrintf("SDL: %s", error.reason.c_str());
+    VELK_ERROR("%s", error.step);
+}
+
 void CreateMainWindow() {
     LogPrintf("CreateMainWindow begin");
-    SDL_Window* window = CreateAppWindow();
+    SDL_Window* window = CreateWindowOrExit();
     g_started.window = true;
     StartRenderer(window);
     FlushBatch(kAllBatchSlots);
@@ -393,9 +431,12 @@ void EngineShutdown() {
     LuaDestroy();
     // Console: Console_SaveHistory() in dev_mode.
     LuaCloseState();
-    // Fonts: TrueText_Destroy().
+    // Masks still held (by the scripts' handles): logged and freed; then the handles.
+    ReportUnreleasedCollisionMasks();
+    ForgetEffectHandles();
+    if (g_started.fonts) ReleaseFonts();
     if (g_started.sound) ShutdownSound();
-    // Video: delete the video manager.
+    DestroyVideoManager();
     // Bitmap fonts give back their page textures while the registry still exists.
     GetTextRenderer().Clear();
     ReleaseAllTextures();
@@ -413,7 +454,7 @@ void EngineShutdown() {
 }
 
 int AppMain(int argc, char** argv) {
-    InstallCrashGuard();
+    InstallCrashPath();
     InstallCloseSignalHandlers();
     IgnoreBrokenPipes();
     const CommandLine line = ParseCommandLine(argc, argv);

@@ -2,25 +2,8 @@
 // Process entry, engine start-up, the frame and shutdown.
 #include <string>
 
-// Window-side state: focus, minimise and where the last close request came from.
-struct AppState {
-    bool active = true;
-    bool minimised = false;
-    int close_origin = 0;
-    bool quit_requested = false;
-};
-
-// Frame-side state of the engine.
-struct EngineState {
-    bool focused = false;
-    bool frame_rendered = false;
-    bool full_screen_toggle_requested = false;
-    bool device_lost = false;
-    double fps_accumulator = 0;
-};
-
-extern AppState g_app;
-extern EngineState g_engine;
+#include "core/app_state.h"
+#include "platform/linux/window.h"
 
 inline constexpr const char* kWindowClass = "Velk Engine";
 
@@ -40,6 +23,10 @@ void MainUpdate(float dt);
 void MainRender();
 // Shuts down only what start-up brought up.
 void EngineShutdown();
+// The window as the configuration asks for it.
+WindowSettings MainWindowSettings();
+// CreateAppWindow, fatal when it fails.
+SDL_Window* CreateWindowOrExit();
 void CreateMainWindow();
 void OnFocusRegained();
 void RecreateIfNeeded();
@@ -49,6 +36,9 @@ void RecreateIfNeeded();
 using ScriptExitHandler = bool (*)();
 bool CloseQuits(bool confirmExit, int closeOrigin, ScriptExitHandler scriptExit);
 bool CloseRequestQuits();
+// The window's events into the input queue and the app state; closes through
+// CloseRequestQuits.
+void InstallAppEventSink();
 
 // fps_limit: accumulates dt; false while the frame is not yet due, else dt becomes the
 // accumulated time.

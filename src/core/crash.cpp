@@ -5,10 +5,10 @@
 #include <cstdlib>
 
 #include "core/config.h"
+#include "core/log.h"
 #include "platform/linux/crash_guard.h"
 #include "platform/linux/crash_report.h"
 #include "platform/linux/process_spawn.h"
-#include "storage/storage.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ void RefreshCrashSender() {
     state.sender_program = SenderProgram();
     // Read now: a fatal error in start-up (a script error, say) comes after the writable
     // container is there but before the dump path is set.
-    state.log_path = GetWritableContainer() ? GetWritablePath("log.txt") : std::string();
+    state.log_path = LogFilePath();
     CrashSenderInput input{g_config.create_log, g_config.send_errors, true, g_config.product_code, state.log_path,
                            state.dump_path};
     state.with_dump.Set(state.sender_program, CrashSenderArguments(input));
@@ -90,6 +90,11 @@ bool StartCrashSender() {
     PreparedArguments& arguments = state.dump_written ? state.with_dump : state.without_dump;
     if (!state.sender_program.empty()) SpawnDetached(state.sender_program.c_str(), arguments.pointers.data());
     return true;
+}
+
+void InstallCrashPath() {
+    RefreshCrashSender();
+    InstallCrashGuard(EndProcessAfterCrash);
 }
 
 void EndProcessAfterCrash(const CrashInfo& info) {

@@ -4,18 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/crash_report.h"
+
 inline constexpr int kExitFatal = 3;
 inline constexpr int kExitCrash = 4;
 inline constexpr const char* kCrashSenderName = "bugpost";
-
-// What went wrong: a signal (with its fault address and machine context), or a reason
-// text for a fatal error or a terminate.
-struct CrashInfo {
-    int signal = 0;
-    const void* fault_address = nullptr;
-    const void* machine_context = nullptr;
-    const char* reason = nullptr;
-};
 
 struct CrashSenderInput {
     bool create_log = false;
@@ -41,6 +34,8 @@ int CreateExceptionReport(const CrashInfo& info, bool createLog, const std::stri
 // Starts the sender once; false when it was started already.
 bool StartCrashSender();
 
+// The crash guard with EndProcessAfterCrash as its handler, the sender prepared first.
+void InstallCrashPath();
 // Runs the whole crash path from a signal handler or the terminate handler.
 [[noreturn]] void EndProcessAfterCrash(const CrashInfo& info);
 // The end of every LogError.

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "core/config.h"
 #include "platform/linux/window.h"
 
 InputState g_input;
@@ -231,7 +232,7 @@ bool ProcessInputEvents() {
         mouse.y = static_cast<float>(lastPosition->y) + mouse.offset_y;
     }
     if (mouse.block_out && !mouse.left.down && !mouse.left.up) ParkCursor();
-    mouse.over_window = IsMouseInWindow();
+    mouse.over_window = IsMouseInWindow(g_config.full_screen);
     return mouse.over_window;
 }
 

@@ -9,12 +9,12 @@
 #include "core/config.h"
 #include "core/crash.h"
 #include "platform/linux/message_box.h"
-#include "storage/storage.h"
 
 namespace {
 
 constexpr std::size_t kLineLimit = 1020;
 
+LogFileHooks g_file{};
 thread_local bool t_logOnly = false;
 
 bool ShowsMessageBoxes() { return g_config.dev_mode && !t_logOnly; }
@@ -36,7 +36,7 @@ void WriteLine(std::string text) {
     if (text.size() > kLineLimit) text.resize(kLineLimit);
     if (!text.empty() && text.back() != '\n') text += '\n';
     const std::lock_guard lock(LogMutex());
-    AppendToLogFile(text.data(), text.size());
+    if (g_file.append) g_file.append(text.data(), text.size());
     std::fwrite(text.data(), 1, text.size(), stderr);
     // Console: Console_Print(text, 3) (the log echo), under the same lock.
 }
@@ -90,7 +90,14 @@ void LogError(const char* file, int line, const char* format, ...) {
 }
 
 void ResetLogFile() {
-    if (g_config.create_log) RemoveLogFile();
+    if (g_config.create_log && g_file.remove) g_file.remove();
 }
+
+void SetLogFileHooks(const LogFileHooks& hooks) {
+    const std::lock_guard lock(LogMutex());
+    g_file = hooks;
+}
+
+std::string LogFilePath() { return g_file.path ? g_file.path() : std::string(); }
 
 void SetThreadLogOnly() { t_logOnly = true; }

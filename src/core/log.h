@@ -1,6 +1,9 @@
 #pragma once
 // The engine's one log ("log.txt" in the writable container), warnings and fatal errors.
 
+#include <cstddef>
+#include <string>
+
 #define VELK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
 int LogPrintf(const char* format, ...) VELK_PRINTF(1, 2);
@@ -12,6 +15,16 @@ void ResetLogFile();
 // This thread's warnings and fatal errors are logged only: message boxes belong to the
 // main thread (the sound thread calls it).
 void SetThreadLogOnly();
+
+// The log file, kept by the storage, which installs these (no file until then).
+struct LogFileHooks {
+    bool (*append)(const char* text, std::size_t size);
+    void (*remove)();
+    // The file's full path; empty while there is no writable container.
+    std::string (*path)();
+};
+void SetLogFileHooks(const LogFileHooks& hooks);
+std::string LogFilePath();
 
 #define VELK_WARNING(...) LogWarning(__FILE__, __LINE__, __VA_ARGS__)
 #define VELK_ERROR(...) LogError(__FILE__, __LINE__, __VA_ARGS__)

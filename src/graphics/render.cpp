@@ -8,9 +8,11 @@
 #include <strings.h>
 
 #include "core/config.h"
+#include "core/input.h"
 #include "core/log.h"
 #include "core/profile.h"
 #include "graphics/render_d3d.h"
+#include "graphics/render_gl.h"
 #include "graphics/sprite_batch.h"
 
 RendererState g_renderer;
@@ -41,23 +43,35 @@ constexpr std::array<const char*, 8> kCompareWords = {
     "NEVER", "LESS", "EQUAL", "LESSEQUAL", "GREATER", "NOTEQUAL", "GREATEREQUAL", "ALWAYS"};
 constexpr std::array<const char*, 3> kCullWords = {"NONE", "BACK", "FRONT"};
 
-struct BlendSetting {
-    D3DBLEND src, dst;
-    int equation;
-};
-
-BlendSetting BlendSettingFor(int mode) {
+// The factor codes are Direct3D's blend values.
+BlendState BlendStateFor(int mode) {
     switch (mode) {
-        case kBlendAlpha: return {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, kBlendOpAdd};
-        case kBlendAdd: return {D3DBLEND_SRCALPHA, D3DBLEND_ONE, kBlendOpAdd};
-        case kBlendSum: return {D3DBLEND_ONE, D3DBLEND_ONE, kBlendOpAdd};
-        case kBlendMax: return {D3DBLEND_ONE, D3DBLEND_ONE, kBlendOpMax};
-        default: return {D3DBLEND_ONE, D3DBLEND_ZERO, kBlendOpAdd};
+        case kBlendAlpha: return {D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, true, kBlendOpAdd};
+        case kBlendAdd: return {D3DBLEND_SRCALPHA, D3DBLEND_ONE, true, kBlendOpAdd};
+        case kBlendSum: return {D3DBLEND_ONE, D3DBLEND_ONE, true, kBlendOpAdd};
+        case kBlendMax: return {D3DBLEND_ONE, D3DBLEND_ONE, true, kBlendOpMax};
+        default: return {D3DBLEND_ONE, D3DBLEND_ZERO, mode != kBlendNone, kBlendOpAdd};
     }
+}
+
+bool IsBlendFactor(int code) {
+    return code >= static_cast<int>(D3DBLEND_ZERO) && code <= static_cast<int>(D3DBLEND_INVDESTCOLOR);
 }
 
 void SetState(D3DRENDERSTATETYPE state, DWORD value) {
     if (IDirect3DDevice9* device = D3D_Device()) device->SetRenderState(state, value);
+}
+
+void ApplyBlendState() {
+    const BlendState& b = g_renderer.blend;
+    if (g_renderer.opengl) {
+        GL_SetBlendState(b.src, b.dst, b.enabled, b.equation);
+        return;
+    }
+    SetState(D3DRS_SRCBLEND, static_cast<DWORD>(b.src));
+    SetState(D3DRS_DESTBLEND, static_cast<DWORD>(b.dst));
+    SetState(D3DRS_ALPHABLENDENABLE, b.enabled);
+    SetState(D3DRS_BLENDOP, static_cast<DWORD>(b.equation));
 }
 
 }  // namespace
@@ -86,20 +100,27 @@ void InitRenderer(SDL_Window* window) {
     ProfileStart("renderer_init");
     LogPrintf("InitRenderer - width=%d height=%d fullScreen=%s", g_renderer.windowWidth,
               g_renderer.windowHeight, g_renderer.fullScreen ? "true" : "false");
+    // A new device or context starts from the fixed states.
+    g_renderer.blend = BlendState{};
     if (g_renderer.opengl) {
-        // Only the Direct3D path is built on this platform so far.
         LogPrintf("Init Renderer - OpenGL");
-        VELK_ERROR("Cannot initialize OpenGL");
+        if (!GL_Init(window)) VELK_ERROR("Cannot initialize OpenGL");
+    } else {
+        LogPrintf("Init Renderer - Direct3D");
+        if (!D3D_Init(window)) VELK_ERROR("Cannot initialize Direct3D");
     }
-    LogPrintf("Init Renderer - Direct3D");
-    if (!D3D_Init(window)) VELK_ERROR("Cannot initialize Direct3D");
     UpdateViewportScale();
     g_renderer.statistics = DrawStatistics{};
     ProfileStop("renderer_init");
 }
 
 void CloseRenderer() {
-    D3D_Close();
+    if (!g_renderer.opengl) {
+        D3D_Close();
+        return;
+    }
+    GL_Close();
+    FreeVertexBuffer();
 }
 
 void UpdateViewportScale() {
@@ -109,19 +130,23 @@ void UpdateViewportScale() {
         r.offsetX = r.offsetY = 0.0f;
         r.workWidth = r.windowWidth;
         r.workHeight = r.windowHeight;
-        return;
+    } else {
+        // Scripts set the virtual size: an empty one would divide by zero.
+        r.virtualWidth = std::max(r.virtualWidth, 1);
+        r.virtualHeight = std::max(r.virtualHeight, 1);
+        r.workWidth = r.virtualWidth;
+        r.workHeight = r.virtualHeight;
+        const float sx = static_cast<float>(r.windowWidth) / static_cast<float>(r.virtualWidth);
+        const float sy = static_cast<float>(r.windowHeight) / static_cast<float>(r.virtualHeight);
+        const float s = sy < sx ? sy : sx;
+        r.scaleX = r.scaleY = s;
+        r.offsetX = static_cast<float>((r.windowWidth - static_cast<int>(static_cast<float>(r.virtualWidth) * s)) / 2);
+        r.offsetY =
+            static_cast<float>((r.windowHeight - static_cast<int>(static_cast<float>(r.virtualHeight) * s)) / 2);
     }
-    // Scripts set the virtual size: an empty one would divide by zero.
-    r.virtualWidth = std::max(r.virtualWidth, 1);
-    r.virtualHeight = std::max(r.virtualHeight, 1);
-    r.workWidth = r.virtualWidth;
-    r.workHeight = r.virtualHeight;
-    const float sx = static_cast<float>(r.windowWidth) / static_cast<float>(r.virtualWidth);
-    const float sy = static_cast<float>(r.windowHeight) / static_cast<float>(r.virtualHeight);
-    const float s = sy < sx ? sy : sx;
-    r.scaleX = r.scaleY = s;
-    r.offsetX = static_cast<float>((r.windowWidth - static_cast<int>(static_cast<float>(r.virtualWidth) * s)) / 2);
-    r.offsetY = static_cast<float>((r.windowHeight - static_cast<int>(static_cast<float>(r.virtualHeight) * s)) / 2);
+    // Window input is turned into virtual coordinates with the same mapping.
+    g_input.viewport = {r.scaleX, r.scaleY, r.offsetX, r.offsetY, static_cast<float>(r.workWidth),
+                        static_cast<float>(r.workHeight)};
 }
 
 void MatrixPerspectiveOffCenter(float out[16], float left, float right, float bottom, float top, float zn, float zf) {
@@ -148,7 +173,7 @@ void SetProjection(bool forRenderTarget, int width, int height) {
     const bool flipped = r.opengl && forRenderTarget;
     float matrix[16];
     MatrixPerspectiveOffCenter(matrix, -hx, hx, flipped ? -hy : hy, flipped ? hy : -hy, r.nearPlane, r.farPlane);
-    D3D_SetProjectionMatrix(matrix);
+    g_renderer.opengl ? GL_SetProjectionMatrix(matrix) : D3D_SetProjectionMatrix(matrix);
 }
 
 void SetDefaultProjection() {
@@ -159,13 +184,19 @@ bool BeginScene() {
     if (g_renderer.sceneBegun) return true;
     SetDefaultProjection();
     SelectCurrentBatchSlot(0);
-    IDirect3DDevice9* device = D3D_Device();
-    if (!device || FAILED(device->TestCooperativeLevel()) || FAILED(device->BeginScene())) return false;
+    if (!g_renderer.opengl) {
+        IDirect3DDevice9* device = D3D_Device();
+        if (!device || FAILED(device->TestCooperativeLevel()) || FAILED(device->BeginScene())) return false;
+    }
     g_renderer.sceneBegun = true;
     return true;
 }
 
 bool ClearScreen() {
+    if (g_renderer.opengl) {
+        GL_Clear();
+        return true;
+    }
     IDirect3DDevice9* device = D3D_Device();
     if (!device) return false;
     const DWORD flags = D3DCLEAR_TARGET | (g_renderer.zbuffer ? D3DCLEAR_ZBUFFER : 0);
@@ -176,11 +207,12 @@ void EndScene() {
     FlushBatch(kAllBatchSlots);
     if (!g_renderer.sceneBegun) return;
     g_renderer.sceneBegun = false;
+    if (g_renderer.opengl) return;
     if (IDirect3DDevice9* device = D3D_Device()) device->EndScene();
 }
 
 bool PresentFrame() {
-    return D3D_Present();
+    return g_renderer.opengl ? GL_Present() : D3D_Present();
 }
 
 bool RenderDeviceLost() {
@@ -196,10 +228,8 @@ void MarkRenderDeviceLost() {
 }
 
 void SetDefaultBlendState() {
-    SetState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    SetState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    SetState(D3DRS_ALPHABLENDENABLE, true);
-    SetState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    g_renderer.blend = BlendStateFor(kBlendAlpha);
+    ApplyBlendState();
 }
 
 void ResetFrameStatistics() {
@@ -209,25 +239,43 @@ void ResetFrameStatistics() {
 
 void SetBlendFunc(int src, int dst) {
     FlushBatch(kAllBatchSlots);
-    if (src != kBlendFactorUnchanged) SetState(D3DRS_SRCBLEND, static_cast<DWORD>(src));
-    if (dst != kBlendFactorUnchanged) SetState(D3DRS_DESTBLEND, static_cast<DWORD>(dst));
+    BlendState& b = g_renderer.blend;
+    if (IsBlendFactor(src)) b.src = src;
+    if (IsBlendFactor(dst)) b.dst = dst;
+    if (g_renderer.opengl) {
+        GL_SetBlendState(b.src, b.dst, b.enabled, b.equation);
+        return;
+    }
+    if (IsBlendFactor(src)) SetState(D3DRS_SRCBLEND, static_cast<DWORD>(src));
+    if (IsBlendFactor(dst)) SetState(D3DRS_DESTBLEND, static_cast<DWORD>(dst));
 }
 
 void SetBlendMode(int mode) {
     FlushBatch(kAllBatchSlots);
-    const BlendSetting setting = BlendSettingFor(mode);
-    SetState(D3DRS_SRCBLEND, setting.src);
-    SetState(D3DRS_DESTBLEND, setting.dst);
-    SetState(D3DRS_ALPHABLENDENABLE, mode != kBlendNone);
-    SetState(D3DRS_BLENDOP, static_cast<DWORD>(setting.equation));
+    g_renderer.blend = BlendStateFor(mode);
+    ApplyBlendState();
+}
+
+void RestoreBlendState(const BlendState& state) {
+    FlushBatch(kAllBatchSlots);
+    g_renderer.blend = state;
+    ApplyBlendState();
 }
 
 void SetColorMask(bool red, bool green, bool blue, bool alpha) {
+    if (g_renderer.opengl) {
+        GL_SetColorMask(red, green, blue, alpha);
+        return;
+    }
     SetState(D3DRS_COLORWRITEENABLE, (red ? 1u : 0u) | (green ? 2u : 0u) | (blue ? 4u : 0u) | (alpha ? 8u : 0u));
 }
 
 void SetAlphaTest(int func, int reference) {
     FlushBatch(kAllBatchSlots);
+    if (g_renderer.opengl) {
+        GL_SetAlphaTest(func, reference);
+        return;
+    }
     if (func == kCompareAlways) {
         SetState(D3DRS_ALPHATESTENABLE, false);
         return;
@@ -240,6 +288,10 @@ void SetAlphaTest(int func, int reference) {
 void SetDepthTest(bool on) {
     FlushBatch(kAllBatchSlots);
     if (!g_renderer.zbuffer) return;
+    if (g_renderer.opengl) {
+        GL_SetDepthTest(on);
+        return;
+    }
     SetState(D3DRS_ZENABLE, on);
     SetState(D3DRS_ZWRITEENABLE, on);
     SetState(D3DRS_ZFUNC, on ? D3DCMP_LESSEQUAL : D3DCMP_ALWAYS);
@@ -247,6 +299,10 @@ void SetDepthTest(bool on) {
 
 void SetCullMode(int mode) {
     FlushBatch(kAllBatchSlots);
+    if (g_renderer.opengl) {
+        GL_SetCullMode(mode);
+        return;
+    }
     const DWORD cull = mode == kCullBack ? D3DCULL_CCW : mode == kCullFront ? D3DCULL_CW : D3DCULL_NONE;
     SetState(D3DRS_CULLMODE, cull);
 }

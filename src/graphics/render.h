@@ -17,6 +17,19 @@ struct DrawStatistics {
     int32_t imagesSkipped = 0;
 };
 
+enum BlendMode { kBlendNone = 0, kBlendAlpha = 1, kBlendAdd = 2, kBlendSum = 3, kBlendMax = 4 };
+enum BlendEquation { kBlendOpAdd = 1, kBlendOpSubtract = 2, kBlendOpRevSubtract = 3, kBlendOpMin = 4, kBlendOpMax = 5 };
+enum BlendFactorCode { kBlendFactorSrcAlpha = 5, kBlendFactorInvSrcAlpha = 6 };
+
+// The blending the renderer set last, whatever the back end: what components save before
+// they change it and restore afterwards.
+struct BlendState {
+    int src = kBlendFactorSrcAlpha;
+    int dst = kBlendFactorInvSrcAlpha;
+    bool enabled = true;
+    int equation = kBlendOpAdd;
+};
+
 struct RendererState {
     bool opengl = false;
     bool sceneBegun = false;
@@ -45,13 +58,12 @@ struct RendererState {
     bool renderTargetActive = false;
     bool sceneWasBegun = false;
     Texture* currentTexture = nullptr;
+    BlendState blend;
     DrawStatistics statistics;
 };
 
 extern RendererState g_renderer;
 
-enum BlendMode { kBlendNone = 0, kBlendAlpha = 1, kBlendAdd = 2, kBlendSum = 3, kBlendMax = 4 };
-enum BlendEquation { kBlendOpAdd = 1, kBlendOpSubtract = 2, kBlendOpRevSubtract = 3, kBlendOpMin = 4, kBlendOpMax = 5 };
 enum CullModeCode { kCullNone = 1, kCullBack = 2, kCullFront = 3 };
 inline constexpr int kCompareAlways = 7;
 inline constexpr int kBlendFactorUnchanged = INT_MAX;
@@ -84,8 +96,10 @@ void MarkRenderDeviceLost();
 void SetDefaultBlendState();
 void ResetFrameStatistics();
 
+// A factor code outside 1..10 (an unknown word) leaves that factor as it is.
 void SetBlendFunc(int src, int dst);
 void SetBlendMode(int mode);
+void RestoreBlendState(const BlendState& state);
 void SetColorMask(bool red, bool green, bool blue, bool alpha);
 void SetAlphaTest(int func, int reference);
 void SetDepthTest(bool on);

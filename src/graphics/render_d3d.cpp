@@ -120,13 +120,13 @@ uint16_t PackR5G6B5(const uint8_t bgra[4]) {
 void UploadPixel(int kind, const uint8_t* source, uint8_t out[4]) {
     switch (kind) {
         case kUploadRGB: out[0] = source[2], out[1] = source[1], out[2] = source[0], out[3] = 255; break;
-        case kUploadBGRA: std::memcpy(out, source, 4); break;
+        case kUploadDeviceOrder: std::memcpy(out, source, 4); break;
         default: out[0] = out[1] = out[2] = 255, out[3] = source[0]; break;
     }
 }
 
 int UploadSourceSize(int kind) {
-    return kind == kUploadRGB ? 3 : kind == kUploadBGRA ? 4 : kind == kUploadAlpha ? 1 : 0;
+    return kind == kUploadRGB ? 3 : kind == kUploadDeviceOrder ? 4 : kind == kUploadAlpha ? 1 : 0;
 }
 
 int FormatPixelSize(D3DFORMAT format) {

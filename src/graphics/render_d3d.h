@@ -8,9 +8,6 @@ struct SDL_Window;
 class Surface;
 struct Texture;
 
-// Upload kinds of D3D_UpdateTexture.
-enum TextureUploadKind { kUploadRGB = 0, kUploadBGRA = 1, kUploadAlpha = 2 };
-
 bool D3D_Init(SDL_Window* window);
 bool D3D_Close();
 bool D3D_Present();

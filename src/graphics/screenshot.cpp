@@ -8,6 +8,7 @@
 #include "graphics/bmp_writer.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
+#include "graphics/render_gl.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/surface.h"
 
@@ -46,6 +47,7 @@ void CopyBackBufferRows(const D3DLOCKED_RECT& locked, D3DFORMAT format, Surface&
 
 // The window rectangle of the back buffer, clipped to it; false when nothing could be read.
 bool CaptureBackBuffer(ScreenshotRect window, Surface& capture) {
+    if (g_renderer.opengl) return GL_ReadBackBuffer(window.left, window.top, window.right, window.bottom, capture);
     IDirect3DDevice9* device = D3D_Device();
     ComPtr<IDirect3DSurface9> backBuffer;
     if (!device || FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, backBuffer.ReleaseAndGetAddressOf())))

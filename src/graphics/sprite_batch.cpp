@@ -11,6 +11,7 @@
 #include "core/string_utils.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
+#include "graphics/render_gl.h"
 #include "graphics/texture.h"
 
 namespace {
@@ -21,7 +22,7 @@ struct BatchSlot {
     int vertexCount = 0;
     int indexCount = 0;
     Texture* texture = nullptr;
-    IDirect3DTexture9* deviceTexture = nullptr;
+    uintptr_t deviceTexture = 0;
     int mode = kAddressClamp;
 };
 
@@ -43,10 +44,6 @@ struct ClientArray {
 
 Batch g_batch;
 ClientArray g_client;
-
-IDirect3DTexture9* DeviceTextureOf(const Texture* texture) {
-    return texture ? texture->deviceTexture : nullptr;
-}
 
 // Counters wrap instead of overflowing; a huge area saturates.
 void AddCount(int32_t& counter, int64_t amount) {
@@ -82,10 +79,16 @@ bool IndicesWithin(const uint16_t* indices, int indexCount, int vertexCount) {
     return largest < vertexCount;
 }
 
+// OpenGL reads the colour's bytes as R, G, B, A: red and blue change places.
+uint32_t SwapRedBlue(uint32_t c) {
+    return (c & 0xFF00FF00u) | (c >> 16 & 0xFFu) | (c & 0xFFu) << 16;
+}
+
 void ConvertRange(RenderVertex* vertices, int count, bool halfTexel) {
     const RendererState& r = g_renderer;
     const float du = halfTexel ? g_client.texelU : 0.0f;
     const float dv = halfTexel ? g_client.texelV : 0.0f;
+    const bool swap = r.opengl;
     for (int i = 0; i < count; ++i) {
         RenderVertex& v = vertices[i];
         v.x += r.viewOffsetX;
@@ -93,10 +96,11 @@ void ConvertRange(RenderVertex* vertices, int count, bool halfTexel) {
         v.z = r.cameraDistance - v.z;
         v.u += du;
         v.v += dv;
+        if (swap) v.color = SwapRedBlue(v.color);
     }
 }
 
-void RecordSlot(BatchSlot& slot, Texture* texture, IDirect3DTexture9* device, int mode) {
+void RecordSlot(BatchSlot& slot, Texture* texture, uintptr_t device, int mode) {
     slot.texture = texture;
     slot.deviceTexture = device;
     slot.mode = mode;
@@ -192,7 +196,7 @@ void DrawImage(const RenderVertex vertices[4], Texture* texture, int mode) {
 
 void SelectBatchSlot(Texture* texture, int mode) {
     BatchSlot& slot = g_batch.slots[g_batch.currentSlot];
-    IDirect3DTexture9* device = DeviceTextureOf(texture);
+    const uintptr_t device = DeviceHandle(texture);
     if (slot.vertexCount == 0) {
         RecordSlot(slot, texture, device, mode);
         return;
@@ -306,8 +310,12 @@ void ConvertLockedVertices(bool halfTexel) {
 
 void BindTexture(Texture* texture, int mode) {
     g_renderer.currentTexture = texture;
-    IDirect3DTexture9* device = DeviceTextureOf(texture);
     g_client.texelU = g_client.texelV = 0.0f;
+    if (g_renderer.opengl) {
+        GL_BindTexture(texture ? texture->glTexture : 0, mode);
+        return;
+    }
+    IDirect3DTexture9* device = texture ? texture->deviceTexture : nullptr;
     D3DSURFACE_DESC desc{};
     if (device && SUCCEEDED(device->GetLevelDesc(0, &desc)) && desc.Width > 0 && desc.Height > 0) {
         g_client.texelU = 0.5f / static_cast<float>(desc.Width);
@@ -321,13 +329,18 @@ void BindTexture(Texture* texture, int mode) {
 }
 
 void DrawIndexed(const uint16_t* indices, int indexCount) {
-    ConvertLockedVertices(true);
-    IDirect3DDevice9* d3d = D3D_Device();
-    if (!d3d || !g_client.vertices || !indices || indexCount < 3 || g_client.drawCount == 0) return;
+    ConvertLockedVertices(!g_renderer.opengl);
+    if (!g_client.vertices || !indices || indexCount < 3 || g_client.drawCount == 0) return;
     if (!IndicesWithin(indices, indexCount, g_client.drawCount)) {
         VELK_WARNING("DrawIndexed: an index reaches past the %d locked vertices", g_client.drawCount);
         return;
     }
+    if (g_renderer.opengl) {
+        GL_DrawIndexed(g_client.vertices.get(), indices, indexCount);
+        return;
+    }
+    IDirect3DDevice9* d3d = D3D_Device();
+    if (!d3d) return;
     d3d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, static_cast<UINT>(g_client.drawCount),
                                 static_cast<UINT>(indexCount / 3), indices, D3DFMT_INDEX16, g_client.vertices.get(),
                                 sizeof(RenderVertex));

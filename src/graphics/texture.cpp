@@ -10,6 +10,7 @@
 #include "graphics/image_loader.h"
 #include "graphics/render.h"
 #include "graphics/render_d3d.h"
+#include "graphics/render_gl.h"
 #include "graphics/render_target.h"
 #include "graphics/sprite_batch.h"
 #include "graphics/sprite_sheet.h"
@@ -48,9 +49,10 @@ void RebuildSpriteIndex(const Texture* texture) {
     for (std::size_t i = 0; i < texture->sprites.size(); ++i) texture->spriteIndex.try_emplace(texture->sprites[i].name, i);
 }
 
-// Direct3D's count: one level, 16-bit textures 2 bytes a pixel, else 4 with alpha and 3 without.
+// One level, 16-bit textures 2 bytes a pixel, else 4 with alpha and 3 without; Direct3D
+// counts compressed sizes when asked to.
 int CountMemory(const Texture* t) {
-    if (g_renderer.texForceDxt) {
+    if (g_renderer.texForceDxt && !g_renderer.opengl) {
         const int64_t w = (t->width + 3) / 4 * 4, h = (t->height + 3) / 4 * 4;
         return static_cast<int>(t->hasAlpha ? w * h : w * h / 2);
     }
@@ -73,16 +75,19 @@ void CountAllocated(Texture* t) {
 }
 
 void ForgetBoundTexture() {
-    if (IDirect3DDevice9* device = D3D_Device()) device->SetTexture(0, nullptr);
+    if (g_renderer.opengl) GL_BindTexture(0, kAddressClamp);
+    else if (IDirect3DDevice9* device = D3D_Device()) device->SetTexture(0, nullptr);
     g_renderer.currentTexture = nullptr;
 }
 
 // Unbinds the texture first so the device never samples a released one.
 void ReleaseDeviceObjects(Texture* t) {
     if (g_renderer.currentTexture == t) ForgetBoundTexture();
-    if (t->deviceTexture) {
+    if (DeviceHandle(t)) {
         g_renderer.statistics.texturesAllocated -= 1;
         g_renderer.statistics.textureBytes -= t->memoryBytes;
+    }
+    if (t->deviceTexture) {
         t->deviceTexture->Release();
         t->deviceTexture = nullptr;
     }
@@ -90,6 +95,10 @@ void ReleaseDeviceObjects(Texture* t) {
         t->renderTarget->Release();
         t->renderTarget = nullptr;
     }
+    // The framebuffer goes before the texture it draws into.
+    t->glRenderTarget.reset();
+    GL_DeleteTexture(t->glTexture);
+    t->glTexture = 0;
     t->memoryBytes = 0;
 }
 
@@ -107,17 +116,23 @@ void LoadAlphaFile(Surface& image, const std::string& fileName) {
     image.hasAlpha = true;
 }
 
+bool CreateTextureFromSurface(Texture* t, const Surface& surface) {
+    if (g_renderer.opengl) t->glTexture = GL_CreateTextureFromSurface(surface);
+    else t->deviceTexture = D3D_CreateTextureFromSurface(surface);
+    return DeviceHandle(t) != 0;
+}
+
 // Pads to powers of two when asked; the texture's size becomes what was requested, then
 // what the device reports.
-IDirect3DTexture9* CreateDeviceTexture(Texture* t, const Surface& image) {
+bool CreateDeviceTexture(Texture* t, const Surface& image) {
     t->width = image.width;
     t->height = image.height;
     if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(t->width, t->height)) {
         const auto padded = NewPaddedCopy(image, t->width, t->height);
         ExtendEdges(image.width, padded->pixels, t->width, image.height, t->height);
-        return D3D_CreateTextureFromSurface(*padded);
+        return CreateTextureFromSurface(t, *padded);
     }
-    return D3D_CreateTextureFromSurface(image);
+    return CreateTextureFromSurface(t, image);
 }
 
 void LoadTextureImage(Texture* t, const std::string& fileName) {
@@ -131,8 +146,7 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
     t->imageHeight = image.height;
     t->isRenderTarget = false;
     t->name = fileName;
-    t->deviceTexture = CreateDeviceTexture(t, image);
-    if (!t->deviceTexture) {
+    if (!CreateDeviceTexture(t, image)) {
         VELK_WARNING("Texture <%s>: the device refused the texture", fileName.c_str());
         return;
     }
@@ -140,19 +154,44 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
     CountAllocated(t);
 }
 
-std::string ResolveTextureName(const std::string& name) {
-    if (!GetExtension(name).empty()) return name;
+// The stored file a texture name stands for (a name without extension tries the image
+// extensions in order); empty when storage has none.
+std::string FindTextureFile(const std::string& name) {
+    if (!GetExtension(name).empty()) return StoredFileExists(name) ? name : std::string();
     for (const char* extension : kExtensionsInOrder) {
         const std::string candidate = name + "." + extension;
         if (StoredFileExists(candidate)) return candidate;
     }
-    VELK_ERROR("Can't find texture '%s'", name.c_str());
+    return {};
+}
+
+std::string ResolveTextureName(const std::string& name) {
+    if (!GetExtension(name).empty()) return name;
+    std::string found = FindTextureFile(name);
+    if (found.empty()) VELK_ERROR("Can't find texture '%s'", name.c_str());
+    return found;
+}
+
+// OpenGL gets power-of-two sides always; a target's framebuffer is made at that size.
+bool CreateBlankGLObjects(Texture* t, int width, int height) {
+    NextPowerOfTwo(width, height);
+    t->glTexture = GL_CreateBlankTexture(width, height, t->hasAlpha, t->isRenderTarget, t->fullColour);
+    if (!t->glTexture) return false;
+    t->width = width;
+    t->height = height;
+    CountAllocated(t);
+    if (!t->isRenderTarget) return true;
+    t->glRenderTarget = GL_CreateRenderTarget(width, height, t->hasDepth, t->glTexture);
+    return t->glRenderTarget != nullptr;
 }
 
 // The device objects of a blank texture from its recorded flags and size.
 bool CreateBlankDeviceObjects(Texture* t, int width, int height) {
+    if (g_renderer.opengl) return CreateBlankGLObjects(t, width, height);
     t->deviceTexture = D3D_CreateBlankTexture(width, height, t->hasAlpha, t->dynamic, t->fullColour, t->isRenderTarget);
     if (!t->deviceTexture) return false;
+    static uint32_t generations = 0;
+    t->deviceGeneration = ++generations;
     // Counted at once, so releasing after a failed render target balances the statistics.
     TakeDeviceSize(t);
     CountAllocated(t);
@@ -192,6 +231,15 @@ SpriteRect RectOnTexture(const Texture* texture, const Sprite& sprite, float x, 
 
 }  // namespace
 
+uintptr_t DeviceHandle(const Texture* texture) {
+    if (!texture) return 0;
+    return texture->glTexture ? texture->glTexture : reinterpret_cast<uintptr_t>(texture->deviceTexture);
+}
+
+bool HasRenderTarget(const Texture* texture) {
+    return texture && (texture->renderTarget || texture->glRenderTarget);
+}
+
 void TextureDeleter::operator()(Texture* texture) const {
     ReleaseDeviceObjects(texture);
     delete texture;
@@ -203,6 +251,8 @@ int ImageFormatFromExtension(const std::string& extension) {
         if (lower == kExtensionsInOrder[i]) return i;
     return kFormatNone;
 }
+
+bool TextureExists(const std::string& name) { return !FindTextureFile(NormalizePath(name)).empty(); }
 
 Texture* LoadTexture(const std::string& name) {
     const std::string resolved = ResolveTextureName(NormalizePath(name));
@@ -234,7 +284,7 @@ Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool 
     t->fullColour = fullColour;
     t->formatIndex = kFormatNone;
     if (width < 1 || height < 1 || !CreateBlankDeviceObjects(t.get(), width, height)) return nullptr;
-    LogPrintf("Created blank texture at [%" PRIXPTR "], %dx%d pixels %s", reinterpret_cast<uintptr_t>(t->deviceTexture),
+    LogPrintf("Created blank texture at [%" PRIXPTR "], %dx%d pixels %s", DeviceHandle(t.get()),
               t->width, t->height, alpha ? "+alpha" : "");
     SetMainSprite(t.get(), pivotX, pivotY);
     t->refCount = 1;
@@ -332,7 +382,13 @@ void ReloadDeviceTextures() {
 
 void UpdateTexture(int x, int y, Texture* texture, int width, int height, const void* pixels, int kind) {
     // The back end refuses (with a warning) rectangles that do not fit the texture.
-    if (texture && texture->deviceTexture) D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
+    if (!texture) return;
+    if (texture->glTexture) {
+        GL_LogPendingError("UpdateTexture start", __FILE__, __LINE__);
+        GL_UpdateTexture(pixels, *texture, x, y, width, height, kind);
+    } else if (texture->deviceTexture) {
+        D3D_UpdateTexture(x, y, texture->deviceTexture, width, height, pixels, kind);
+    }
 }
 
 const std::vector<TexturePtr>& AllTextures() { return TheRegistry().textures; }

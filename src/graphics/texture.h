@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "graphics/fbo_render_buffer.h"
+
 struct IDirect3DTexture9;
 struct ID3DXRenderToSurface;
 
@@ -37,12 +39,17 @@ struct Texture {
     int32_t memoryBytes = 0;
     bool hasAlpha = false, hasDepth = false, isRenderTarget = false, dynamic = false, fullColour = false;
     int32_t formatIndex = kFormatNone;
+    // New each time the device objects are made: a blank texture made anew is empty again.
+    uint32_t deviceGeneration = 0;
     std::vector<Sprite> sprites;  // in file order
     // name -> position in sprites; rebuilt by lookups whenever the list has changed size
     mutable SpriteIndex spriteIndex;
-    // Owned by the registry, which releases them when it deletes the record.
+    // The back end's objects: Direct3D's are owned by the registry, which releases them
+    // when it deletes the record; OpenGL's are a texture name and the target's buffers.
     IDirect3DTexture9* deviceTexture = nullptr;
     ID3DXRenderToSurface* renderTarget = nullptr;
+    uint32_t glTexture = 0;
+    std::unique_ptr<FBORenderBuffer> glRenderTarget;
 };
 
 // What drawing takes from a sprite: its UV rectangle on the device texture, its size and
@@ -54,6 +61,11 @@ struct SpriteRect {
 
 // Gets or loads an image texture and adds a reference (fatal when it cannot be found).
 Texture* LoadTexture(const std::string& name);
+// Whether LoadTexture would find an image for the name.
+bool TextureExists(const std::string& name);
+// The back end's handle of the texture (what the batch tells textures apart by), 0 when none.
+uintptr_t DeviceHandle(const Texture* texture);
+bool HasRenderTarget(const Texture* texture);
 // Null when the device refuses the texture or its render target. One reference.
 Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool alpha, bool depth, bool renderTarget,
                             bool dynamic, bool fullColour);
@@ -75,13 +87,21 @@ void ReleaseUnusedTextures();
 void ReleaseAllTextures();
 void ReleaseDeviceTextures();
 void ReloadDeviceTextures();
-// Upload kinds: 0 RGB bytes, 1 RGBA bytes, 2 alpha bytes.
+// Upload kinds: RGB bytes; four bytes in the back end's order (B, G, R, A on Direct3D,
+// R, G, B, A on OpenGL: text colours are made to match); alpha bytes.
+enum TextureUploadKind { kUploadRGB = 0, kUploadDeviceOrder = 1, kUploadAlpha = 2 };
 void UpdateTexture(int x, int y, Texture* texture, int width, int height, const void* pixels, int kind);
 
 struct TextureDeleter {
     void operator()(Texture* texture) const;  // releases the device objects too
 };
 using TexturePtr = std::unique_ptr<Texture, TextureDeleter>;
+
+// One reference on a texture, given back when the holder lets go.
+struct TextureReleaser {
+    void operator()(Texture* texture) const { texture->refCount -= 1; }
+};
+using TextureReference = std::unique_ptr<Texture, TextureReleaser>;
 
 // The registry in creation order (statistics, tests).
 const std::vector<TexturePtr>& AllTextures();

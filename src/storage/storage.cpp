@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "platform/linux/storage_linux.h"
+#include "storage/file_system_container.h"
 #include "storage/pack_container.h"
 #include "storage/storage_path.h"
 #include "storage/zip_container.h"
@@ -34,6 +35,8 @@ StorageState& State() {
     return state;
 }
 
+std::string WritableLogPath() { return GetWritableContainer() ? GetWritablePath(kLogFileName) : std::string(); }
+
 std::string AbsolutePath(const std::string& path) { return IsAbsolutePath(path) ? path : Storage_GetFullPath(path); }
 
 void Insert(std::unique_ptr<StorageContainer> container, bool atFront) {
@@ -47,7 +50,7 @@ void Insert(std::unique_ptr<StorageContainer> container, bool atFront) {
 void InitStorage() {
     StorageState& state = State();
     state.startDirectory = Storage_GetFullPath("");
-    state.userDataFolder = Storage_GetDefaultWriteFolder();
+    state.userDataFolder = GetDefaultWriteFolder();
     state.writable = nullptr;
     auto start = std::make_unique<FileSystemContainer>();
     state.startDirectoryContainer = start->Init(state.startDirectory, false) ? std::move(start) : nullptr;
@@ -67,7 +70,10 @@ bool AddDirectoryStorage(const std::string& path, bool writableAndCreate, bool a
     if (!container->Init(AbsolutePath(path), writableAndCreate)) return false;
     const FileSystemContainer* added = container.get();
     Insert(std::move(container), atFront);
-    if (writableAndCreate) State().writable = added;
+    if (!writableAndCreate) return true;
+    State().writable = added;
+    // The log lives in the writable container from now on.
+    SetLogFileHooks({AppendToLogFile, RemoveLogFile, WritableLogPath});
     return true;
 }
 
@@ -87,9 +93,17 @@ bool AddZipStorage(const std::string& path, const std::string& prefix) {
     return true;
 }
 
+std::string GetDefaultWriteFolder() {
+    const std::string folder = NormalizePath(Storage_UserDataBase());
+    if (folder.empty() || folder[0] != '/') VELK_ERROR("Storage: can't find the default place to write data");
+    MakeDirectories(folder);
+    if (!Storage_IsDirectory(folder)) VELK_ERROR("Storage: can't find the default place to write data");
+    return folder;
+}
+
 bool AddWritableStorage(const std::string& name) {
     StorageState& state = State();
-    state.userDataFolder = Storage_GetDefaultWriteFolder();
+    state.userDataFolder = GetDefaultWriteFolder();
     return AddDirectoryStorage(state.userDataFolder + "/" + name, true, false);
 }
 

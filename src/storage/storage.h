@@ -37,6 +37,8 @@ const FileSystemContainer* GetWritableContainer();
 const FileSystemContainer* GetStartDirectoryContainer();
 const std::string& GetStartDirectory();
 const std::string& GetUserDataFolder();
+// $XDG_DATA_HOME, else $HOME/.local/share; created when missing, fatal when impossible.
+std::string GetDefaultWriteFolder();
 
 // Appends text to "log.txt" in the writable container; false when there is none or the
 // write failed (a failing log write is not reported anywhere).

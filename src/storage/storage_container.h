@@ -7,12 +7,7 @@
 #include <new>
 #include <string>
 
-// What Stat and List report: the size in bytes, -1 for a directory.
-struct FileInfo {
-    int32_t size = 0;
-};
-
-using FileInfoMap = std::map<std::string, FileInfo>;
+#include "platform/linux/storage_linux.h"
 
 // Where a stored file lies, for reading it in place.
 struct FileDescription {
@@ -25,11 +20,6 @@ struct FileDescription {
 // Loaded file data. One zero byte follows the data (not counted in the size), so text
 // parsers can never run past the end.
 using FileData = std::unique_ptr<char[]>;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileStream = std::unique_ptr<std::FILE, FileCloser>;
 
 // A buffer of size + 1 bytes, the last one zero, or null when memory runs out.
 inline FileData AllocateFileData(std::size_t size) {

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kImageSize = 256;
-constexpr int kUploadAlpha = 2;
 
 struct DebugFontState {
     Texture* texture = nullptr;  // one reference, dropped by DebugFont_Release
@@ -107,10 +106,15 @@ void DebugFont_DrawText(float x, float y, std::string_view text, uint32_t color)
         if (!vertices) return;
         penX = FillQuads(vertices, penX, top, chunk, color);
         BindTexture(g_debugFont.texture, kAddressClamp);
-        // Texel centres are placed by the coordinates above: no half-texel shift.
-        ConvertLockedVertices(false);
+        // With the half-texel shift DrawIndexed adds, every pixel samples one texel's
+        // centre (the Direct3D bias above counts on it): the text stays sharp.
         DrawIndexed(g_debugFont.indices.data(), 6 * quads);
     }
+}
+
+void DebugFont_DrawShadowed(float x, float y, std::string_view text, uint32_t color, uint32_t shadow) {
+    DebugFont_DrawText(x + 1.0f, y + 1.0f, text, shadow);
+    DebugFont_DrawText(x, y, text, color);
 }
 
 int DebugFont_TextWidth(const char* text, std::size_t length) {

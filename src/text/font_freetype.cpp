@@ -56,6 +56,12 @@ bool LoadGlyph(FT_Face face, unsigned index, FT_Int32 flags) {
     return face && FT_Load_Glyph(face, index, flags) == 0;
 }
 
+float PairKerning(FT_Face face, unsigned left, unsigned right) {
+    FT_Vector kerning{};
+    if (left == 0 || right == 0 || FT_Get_Kerning(face, left, right, FT_KERNING_DEFAULT, &kerning) != 0) return 0.0f;
+    return static_cast<float>(kerning.x) / 64.0f;
+}
+
 }  // namespace
 
 void TrueText_InitFreeType() {
@@ -125,11 +131,7 @@ TrueText_Glyph TrueText_FreeTypeFont::RenderGlyph(uint32_t character, Surface* o
     glyph.width = static_cast<int>(slot->bitmap.width);
     glyph.left = slot->bitmap_left;
     glyph.top = TruncateToInt(resolved.lineHeight) - slot->bitmap_top;
-    if (previousGlyph_ != 0) {
-        FT_Vector kerning{};
-        if (FT_Get_Kerning(face_, previousGlyph_, index, FT_KERNING_DEFAULT, &kerning) == 0)
-            glyph.kerning = static_cast<float>(kerning.x) / 64.0f;
-    }
+    glyph.kerning = PairKerning(face_, previousGlyph_, index);
     previousGlyph_ = index;
     if (outline == 0.0f || !std::isfinite(outline)) {
         CreateFromAlpha(*out, glyph.width, glyph.height, coverage.data());
@@ -142,6 +144,11 @@ TrueText_Glyph TrueText_FreeTypeFont::RenderGlyph(uint32_t character, Surface* o
     glyph.left -= border;
     glyph.top -= border;
     return glyph;
+}
+
+float TrueText_FreeTypeFont::Kerning(uint32_t left, uint32_t right) {
+    if (!face_) return 0.0f;
+    return PairKerning(face_, FT_Get_Char_Index(face_, left), FT_Get_Char_Index(face_, right));
 }
 
 void TrueText_FreeTypeFont::StrokeOutline(const TrueText_Glyph& glyph, int border, float outline, Surface& out) const {

@@ -23,6 +23,7 @@ public:
     void UpdateMetrics() override;
     TrueText_Advance GetAdvance(uint32_t character) override;
     TrueText_Glyph RenderGlyph(uint32_t character, Surface* out, float outline) override;
+    float Kerning(uint32_t left, uint32_t right) override;
 
 private:
     void StrokeOutline(const TrueText_Glyph& glyph, int border, float outline, Surface& out) const;

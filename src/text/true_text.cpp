@@ -18,6 +18,8 @@
 namespace {
 
 constexpr int kGlyphCacheSize = 512;
+// An animated scale asks for a new size every frame: past this many fonts the registry
+// starts again (callers hold a font only for the length of one call).
 constexpr std::size_t kFontRegistryLimit = 256;
 
 // The small-block atlas's share of the cache texture, and the blocks it takes.
@@ -133,8 +135,6 @@ TrueText_Font* TrueText_GetFont(const std::string& name, float size) {
     const std::string key = TrueText_FontKey(name, size);
     auto found = s.fonts.find(key);
     if (found == s.fonts.end()) {
-        // Bounded: a text whose size animates asks for a new size every frame. Callers
-        // hold a font only for the one call that got it.
         if (s.fonts.size() >= kFontRegistryLimit) s.fonts.clear();
         found = s.fonts.emplace(key, TrueText_LoadFontDefinition(name, size)).first;
     }

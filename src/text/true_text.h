@@ -5,7 +5,8 @@
 // - TrueText_ResetCache: forgets fonts, measured sizes and text blocks (faces stay open)
 // - TrueText_Running: Init ran and Destroy has not
 // - TrueText_GetFont: the registry's font of a name and size, loaded on first use and
-//   resolved for its size; null while TrueText is not running
+//   resolved for its size; null while TrueText is not running; the registry starts again
+//   when it holds 256 fonts
 // - TrueText_ChooseAtlas: the region of a text block of w x h (or a lookup with 0 x 0)
 // - CacheTextureSize, GlyphCacheSize: the sizes for a window
 // - TrueText_CacheTexture, _CacheSize, _MainAtlas, _SmallBlockAtlas, _GlyphAtlas,

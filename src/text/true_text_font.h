@@ -75,6 +75,8 @@ public:
     virtual TrueText_Advance GetAdvance(uint32_t character) = 0;
     // White pixels whose alpha is the coverage (or the outline of that width) into out.
     virtual TrueText_Glyph RenderGlyph(uint32_t character, Surface* out, float outline) = 0;
+    // The kerning of a pair in pixels, to be added before `right`; 0 when either is missing.
+    virtual float Kerning(uint32_t left, uint32_t right) = 0;
 
     std::string faceName = "system";
     float size = 10.0f;

@@ -32,12 +32,7 @@ uint32_t SurfaceOrder(uint32_t color) {
 }
 
 void GlyphKey(const TrueText_Style& style, int layer, char16_t code, std::string& key) {
-    char number[32];
-    auto append = [&](auto value) {
-        const auto result = std::to_chars(number, number + sizeof number, value);
-        key.append(number, result.ptr);
-        key += '-';
-    };
+    auto append = [&](auto value) { TrueText_AppendKeyNumber(key, value, '-'); };
     key.clear();
     append(style.fontName.size());
     key += style.fontName;

@@ -157,12 +157,7 @@ bool TrueText_DebugOverlay() { return g_debugOverlay; }
 
 void TrueText_StyleKey(const TrueText_Style& style, std::string& key) {
     // Lengths before the texts and exact numbers keep every request's key its own.
-    char number[32];
-    auto append = [&](auto value) {
-        const auto result = std::to_chars(number, number + sizeof number, value);
-        key.append(number, result.ptr);
-        key += ',';
-    };
+    auto append = [&](auto value) { TrueText_AppendKeyNumber(key, value, ','); };
     key.clear();
     append(style.fontName.size());
     key += style.fontName;

@@ -8,6 +8,7 @@
 // - TrueText_Layout: the request's block, drawn into the cache by a layout call
 // - TrueText_TextSize: the measured size, through the bounded size cache
 // - TrueText_SetDebugOverlay / TrueText_DebugOverlay: boxes drawn behind lines and glyphs
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,6 +60,14 @@ struct TrueText_Style {
 
 // Appends the key to `key` (cleared first), so that a warm caller allocates nothing.
 void TrueText_StyleKey(const TrueText_Style& style, std::string& key);
+// Appends a number written exactly, then the separator: one field of a cache key.
+template <class T>
+void TrueText_AppendKeyNumber(std::string& key, T value, char separator) {
+    char number[32];
+    const auto result = std::to_chars(number, number + sizeof number, value);
+    key.append(number, result.ptr);
+    key += separator;
+}
 void TrueText_BreakLines(TrueText_Style& style);
 void TrueText_Layout(std::string_view fontName, const char* text, TrueText_Block& out, bool layoutCall, float size,
                      float boxWidth, float boxHeight, uint32_t flags);

@@ -156,6 +156,44 @@ TEST_F(ScreenshotGame, PixelsOfTheSceneSavedByTheScript) {
     EXPECT_EQ(At(200, 170), 0x000040u);
 }
 
+// Debug-font text drawn by the script before and after the window is re-created, with
+// TrueText off and on, in dev_mode: it still draws, and no texture is left unreleased.
+class SimpleTextGame : public ScreenshotGame, public testing::WithParamInterface<bool> {};
+
+TEST_P(SimpleTextGame, DrawsAcrossARecreationAndReleasesItsTexture) {
+    const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+    fs::copy(kE2eDir / "common", copy_.path(), options);
+    fs::copy(kE2eDir / "simple_text", copy_.path(), options);
+    if (GetParam()) {
+        std::ofstream(copy_ / "config.cfg", std::ios::app) << "true_text = true\n";
+    }
+    const GameExpectation expectation = ParseExpectation(
+        "log text: init\nlog Toggling full screen\nlog text: screenshot taken\nno-log Texture is not released\n"
+        "no-log WARNING");
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+    EXPECT_EQ(result.output.find("not released properly"), std::string::npos) << Describe(result);
+    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot_), 0)
+        << Describe(result);
+    // Window pixels: four capitals from x 10 on the row about y 20, one more after 2100
+    // characters of no width at y 50.
+    const auto inkIn = [&](int left, int top, int right, int bottom) {
+        int ink = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x) ink += At(x, y) != 0 && At(x, y) != 0xDEADBEEFu;
+        return ink;
+    };
+    EXPECT_GT(inkIn(10, 16, 42, 32), 40) << "HHHH";
+    EXPECT_GT(inkIn(10, 46, 18, 62), 10) << "the capital in the second chunk";
+    EXPECT_EQ(inkIn(42, 16, 100, 32), 0);
+    EXPECT_EQ(inkIn(18, 46, 100, 62), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(TrueText, SimpleTextGame, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "On" : "Off"; });
+
 TEST(Expectation, ReadsEveryDirective) {
     const GameExpectation e = ParseExpectation(
         "# comment\n\nexit nonzero\nlog first line  \nline  second\nno-log never\ntime-limit 5\nterminate-after 1.5\n"

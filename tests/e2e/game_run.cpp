@@ -60,7 +60,8 @@ std::string RestOfLine(std::istringstream& rest) {
     if (chdir(folder.c_str()) != 0 || output < 0) _exit(127);
     dup2(output, STDOUT_FILENO);
     dup2(output, STDERR_FILENO);
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // OpenGL runs draw in a window of the X server the test runs under.
+    setenv("SDL_VIDEODRIVER", std::getenv("VELK_E2E_OPENGL") ? "x11" : "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("ALSOFT_DRIVERS", "null", 1);
     setenv("ALSOFT_CONF", "/dev/null", 1);
@@ -104,6 +105,7 @@ GameExpectation ParseExpectation(const std::string& text) {
 GameResult RunGame(const std::filesystem::path& executable, const std::filesystem::path& folder,
                    const GameExpectation& expectation) {
     using Clock = std::chrono::steady_clock;
+    if (std::getenv("VELK_E2E_OPENGL")) std::ofstream(folder / "config.cfg", std::ios::app) << "\nopengl = true\n";
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) StartChild(executable, folder, expectation);

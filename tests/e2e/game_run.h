@@ -40,7 +40,8 @@ struct GameResult {
     std::string output;  // standard output and error together
 };
 
-// Runs the executable in `folder` (a prepared copy of the game).
+// Runs the executable in `folder` (a prepared copy of the game). With VELK_E2E_OPENGL set
+// the game's configuration gets `opengl = true` and the engine draws on the X display.
 GameResult RunGame(const std::filesystem::path& executable, const std::filesystem::path& folder,
                    const GameExpectation& expectation);
 

@@ -115,6 +115,7 @@ protected:
 };
 
 // Steps of the game's own clock: a beep, then one track, then a cross-fade to another.
+// The sound thread may start the beep late on a busy machine: the game waits for it.
 constexpr const char* kCrossFadeGame = R"(
 local start, step = nil, 0
 function boot() end
@@ -124,12 +125,18 @@ function update(dt)
   start = start or t
   local e = t - start
   if step == 0 and e > 0.3 then snd_play_sound('beep') step = 1
-  elseif step == 1 and e > 0.4 then log('beep playing: ' .. tostring(snd_is_sound_playing('beep'))) step = 2
+  elseif step == 1 and (snd_is_sound_playing('beep') or e > 1.1) then
+    log('beep playing: ' .. tostring(snd_is_sound_playing('beep')))
+    step = 2
   elseif step == 2 and e > 1.2 then snd_play_music('music/low') step = 3
   elseif step == 3 and e > 3.4 then snd_play_music('music/high') step = 4
-  elseif step == 4 and e > 5.4 then log('volumes ' .. snd_sound_volume() .. ' ' .. snd_music_volume()) sys_exit() step = 5
+  elseif step == 4 and e > 5.4 then
+    log('volumes ' .. snd_sound_volume() .. ' ' .. snd_music_volume())
+    snd_stop_music(false)
+    step = 5
   end
 end
+function music_stopped(name) log('music stopped: ' .. name) sys_exit() end
 function render() end
 )";
 
@@ -139,7 +146,9 @@ TEST_F(SoundGame, ASoundPlaysAtItsPitchAndACrossFadeIsLinear) {
     copy_.Write("data/sounds/beep.wav", MakeWav(beep, TonePcm16(1, 22050, 22050 / 2, 660, 0.5)));
     copy_.Write("data/music/low.ogg", EncodeOgg(1, 22050, ToneFloats(1, 22050, 22050 * 4, 440, 0.4)));
     copy_.Write("data/music/high.ogg", EncodeOgg(1, 22050, ToneFloats(1, 22050, 22050 * 4, 1000, 0.4)));
-    const GameResult result = Run(kCrossFadeGame, "log beep playing: true\nlog volumes 100 100");
+    const GameResult result = Run(kCrossFadeGame,
+                                  "log beep playing: true\nlog volumes 100 100\nline music stopped: music/high\n"
+                                  "no-log music stopped: music/low");
     ASSERT_EQ(result.exitStatus, 0) << Describe(result);
     ASSERT_EQ(CheckLog(expectation_, result.log), std::vector<std::string>{}) << Describe(result);
 
@@ -175,11 +184,11 @@ TEST_F(SoundGame, ASoundPlaysAtItsPitchAndACrossFadeIsLinear) {
     while (end < low.size() && low[end] > 0.05 * lowFull) ++end;
     ASSERT_LT(end, low.size());
     const double length = static_cast<double>(end - begin) * seconds;
-    EXPECT_NEAR(length, 1.0, 0.25) << "the cross-fade lasts about a second";
+    EXPECT_NEAR(length, 1.0, 0.35) << "the cross-fade lasts about a second";
     for (std::size_t i = begin; i < end; ++i) {
         const double down = low[i] / lowFull, up = high[i] / highFull;
         EXPECT_NEAR(down + up, 1.0, 0.1) << "at " << i * seconds << " s";
-        EXPECT_NEAR(up, static_cast<double>(i - begin) / static_cast<double>(end - begin), 0.15) << "at " << i * seconds << " s";
+        EXPECT_NEAR(up, static_cast<double>(i - begin) / static_cast<double>(end - begin), 0.2) << "at " << i * seconds << " s";
     }
 }
 

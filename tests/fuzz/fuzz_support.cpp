@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/log.h"
+#include "graphics/fbo_render_buffer.h"
 #include "storage/storage_container.h"
 
 void LogError(const char*, int, const char* format, ...) {
@@ -19,6 +20,11 @@ void LogError(const char*, int, const char* format, ...) {
 int LogPrintf(const char*, ...) { return 0; }
 
 void LogWarning(const char*, int, const char*, ...) {}
+
+void SetLogFileHooks(const LogFileHooks&) {}
+
+// The readers' textures never reach a back end: no OpenGL target is ever made here.
+FBORenderBuffer::~FBORenderBuffer() {}
 
 void LoadAndCheck(const StorageContainer& container, const std::string& name) {
     FileInfo info;

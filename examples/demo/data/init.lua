@@ -1,6 +1,6 @@
--- The example game: a scene of bitmaps, sprite-sheet animations and animated grids, with
--- sprites, boxes and a render-target canvas drawn straight from the script; a tune plays
--- and every mouse click clicks.
+-- The example game: a scene of bitmaps, sprite-sheet animations, animated grids and a
+-- looping video, with sprites, boxes, a render-target canvas and a fountain of sparks
+-- drawn straight from the script; a tune plays and every mouse click clicks.
 local frames = 0
 local time = 0
 
@@ -29,6 +29,7 @@ local function build_scene()
     {bitmap = 'demo/flag.png', rows = 4, columns = 6, fx = 'bend', range = 20, speed = 2, scale = 3})
   add_object(layer, 720, 440, AnimatedGridComponent(),
     {bitmap = 'demo/water.png', rows = 4, columns = 16, fx = 'water', scale = 2})
+  add_object(layer, 40, 40, VideoPlayerComponent(), {video = 'demo/clip', loop = true, scale = 1.5})
 end
 
 local function paint_canvas()
@@ -47,6 +48,7 @@ end
 function init()
   star = gfx_load_bitmap('demo/star.png')
   canvas = gfx_create_bitmap(128, 64, true)
+  sparks = gfx_particle_start('demo/sparks.txt', 512, 560)
   build_scene()
   snd_load()
   snd_play_music('music/theme')
@@ -57,6 +59,8 @@ function update(dt)
   frames = frames + 1
   time = time + dt
   scene:update(dt)
+  gfx_particle_set_pos(sparks, 512 + 160 * math.sin(time * 0.7), 560)
+  gfx_particle_update(sparks, dt)
   if mouse.left_click then snd_play_sound('click') end
   if frames == 30 then
     snd_play_sound('click')
@@ -77,10 +81,12 @@ function render()
   end
   gfx_blending('alpha')
   scene:render()
+  gfx_particle_render(sparks)
 end
 
 function destroy()
   gfx_release_bitmap(star)
   gfx_release_bitmap(canvas)
+  gfx_particle_release(sparks)
   log("demo: destroyed after " .. frames .. " frames")
 end

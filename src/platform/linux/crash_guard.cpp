@@ -2,13 +2,11 @@
 
 #include <pthread.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
 #include <exception>
 
-#include "core/crash.h"
 #include "platform/linux/crash_report.h"
 
 namespace {
@@ -17,18 +15,19 @@ constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
 // A stack of its own, so a stack overflow can still be reported.
 alignas(16) std::array<char, 64 * 1024> g_signal_stack;
+CrashHandler g_handler = nullptr;
 
 extern "C" void OnFaultSignal(int signal, siginfo_t* info, void* context) {
-    EndProcessAfterCrash(CrashInfo{signal, info ? info->si_addr : nullptr, context, nullptr});
+    g_handler(CrashInfo{signal, info ? info->si_addr : nullptr, context, nullptr});
 }
 
-void OnTerminate() { EndProcessAfterCrash(CrashInfo{0, nullptr, nullptr, "terminate"}); }
+void OnTerminate() { g_handler(CrashInfo{0, nullptr, nullptr, "terminate"}); }
 
 }  // namespace
 
-void InstallCrashGuard() {
+void InstallCrashGuard(CrashHandler handler) {
+    g_handler = handler;
     PrepareCrashReport();
-    RefreshCrashSender();
     stack_t stack{};
     stack.ss_sp = g_signal_stack.data();
     stack.ss_size = g_signal_stack.size();
@@ -51,5 +50,4 @@ void PassSignalToSystem(int signal) {
     sigaddset(&unblock, signal);
     pthread_sigmask(SIG_UNBLOCK, &unblock, nullptr);
     raise(signal);
-    _exit(kExitCrash);
 }

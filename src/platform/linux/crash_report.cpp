@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/crash.h"
-
 namespace {
 
 constexpr int kMaxFrames = 64;

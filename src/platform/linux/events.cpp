@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "app/velk_main.h"
 #include "platform/linux/key_map.h"
 #include "platform/linux/signals.h"
 #include "platform/linux/window.h"
@@ -14,6 +13,7 @@ namespace {
 constexpr int kLargestCharacter = 255;
 
 bool g_close_posted = false;
+EventSink g_sink{};
 
 void Add(TranslatedEvent& out, int type, int value, int x = 0, int y = 0, bool repeat = false) {
     if (out.input_count < static_cast<int>(out.inputs.size())) out.inputs[out.input_count++] = {type, value, x, y, repeat};
@@ -95,13 +95,10 @@ void TranslateWindow(const SDL_WindowEvent& window, TranslatedEvent& out) {
 }
 
 void Apply(const TranslatedEvent& effects) {
-    for (int i = 0; i < effects.input_count; ++i) {
-        const InputEvent& input = effects.inputs[i];
-        QueueInputEvent(input.type, input.value, input.x, input.y, input.repeat);
-    }
+    for (int i = 0; i < effects.input_count; ++i) g_sink.input(effects.inputs[i]);
     if (effects.capture != MouseCapture::Keep) SetMouseCapture(effects.capture == MouseCapture::Begin);
-    if (effects.active) g_app.active = *effects.active;
-    if (effects.minimised) g_app.minimised = *effects.minimised;
+    if (effects.active) g_sink.active(*effects.active);
+    if (effects.minimised) g_sink.minimised(*effects.minimised);
 }
 
 }  // namespace
@@ -128,12 +125,14 @@ TranslatedEvent TranslateSdlEvent(const SDL_Event& event) {
     return out;
 }
 
+void SetEventSink(const EventSink& sink) { g_sink = sink; }
+
 void PostCloseRequest() { g_close_posted = true; }
 
 PumpResult PumpOneEvent() {
     if (g_close_posted) {
         g_close_posted = false;
-        return CloseRequestQuits() ? PumpResult::Quit : PumpResult::Handled;
+        return g_sink.close(0) ? PumpResult::Quit : PumpResult::Handled;
     }
     TranslatedEvent effects;
     if (ConsumeCloseSignal()) {
@@ -145,6 +144,5 @@ PumpResult PumpOneEvent() {
     }
     Apply(effects);
     if (effects.close_origin == 0) return PumpResult::Handled;
-    g_app.close_origin = effects.close_origin;
-    return CloseRequestQuits() ? PumpResult::Quit : PumpResult::Handled;
+    return g_sink.close(effects.close_origin) ? PumpResult::Quit : PumpResult::Handled;
 }

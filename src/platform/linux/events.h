@@ -5,7 +5,7 @@
 #include <array>
 #include <optional>
 
-#include "core/input.h"
+#include "platform/linux/input_event.h"
 
 enum class MouseCapture { Keep, Begin, End };
 
@@ -27,6 +27,16 @@ struct TranslatedEvent {
 TranslatedEvent TranslateSdlEvent(const SDL_Event& event);
 
 enum class PumpResult { Idle, Handled, Quit };
+
+// Where the pump's effects go: the app installs it before the first pump.
+struct EventSink {
+    void (*input)(const InputEvent& event);
+    void (*active)(bool active);
+    void (*minimised)(bool minimised);
+    // A close request from that origin (0: one the engine posted); true to quit.
+    bool (*close)(int origin);
+};
+void SetEventSink(const EventSink& sink);
 
 // A close request from inside the engine: the next pump handles it as the window's close
 // message, with the close origin left as it was.

@@ -1,14 +1,13 @@
 #include "platform/linux/message_box.h"
 
 #include <SDL.h>
+#include <strings.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <mutex>
-
-#include "core/string_utils.h"
 
 namespace {
 
@@ -95,10 +94,13 @@ std::deque<MessageBoxAnswer> ParseMessageBoxAnswers(const std::string& text) {
                   {"retry", MessageBoxAnswer::Retry},
                   {"ignore", MessageBoxAnswer::Ignore}};
     std::deque<MessageBoxAnswer> answers;
-    for (const std::string& word : SplitString(text, ", ")) {
-        const std::string lower = ToLower(word);
+    constexpr const char* kSeparators = ", ";
+    for (std::size_t start = text.find_first_not_of(kSeparators); start != std::string::npos;) {
+        const std::size_t end = text.find_first_of(kSeparators, start);
+        const std::string word = text.substr(start, end - start);
         for (const auto& known : kWords)
-            if (lower == known.word) answers.push_back(known.answer);
+            if (strcasecmp(word.c_str(), known.word) == 0) answers.push_back(known.answer);
+        start = text.find_first_not_of(kSeparators, end);
     }
     return answers;
 }

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,10 +18,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/log.h"
-#include "core/string_utils.h"
-#include "storage/file_system_container.h"
-#include "storage/storage_path.h"
 
 namespace {
 
@@ -27,6 +25,12 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+// Names compare case-blind in the "C" locale, as the storage's lookups do.
+std::string Lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 std::string Slashed(const std::string& path) {
     std::string result = path;
@@ -58,7 +62,7 @@ public:
         const std::lock_guard lock(mutex_);
         Listing& listing = listings_[directory];
         if (!listing.Settled(st.st_mtim)) Fill(directory, listing, st.st_mtim);
-        const auto found = listing.byLowerName.find(ToLower(name));
+        const auto found = listing.byLowerName.find(Lowered(name));
         if (found == listing.byLowerName.end()) return std::nullopt;
         return found->second;
     }
@@ -91,7 +95,7 @@ private:
         if (!dir) return;
         for (std::string& name : ReadEntryNames(dir.get())) {
             // Several names may differ only in case: the smallest wins, whatever the disk order.
-            auto [slot, added] = listing.byLowerName.try_emplace(ToLower(name), name);
+            auto [slot, added] = listing.byLowerName.try_emplace(Lowered(name), name);
             if (!added && name < slot->second) slot->second = std::move(name);
         }
     }
@@ -204,16 +208,14 @@ std::string HomeFolder() {
 
 }  // namespace
 
-std::string Storage_GetDefaultWriteFolder() {
+std::string Storage_UserDataBase() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    std::string folder = xdg && xdg[0] == '/' ? xdg : HomeFolder() + "/.local/share";
-    folder = NormalizePath(folder);
-    if (folder.empty() || folder[0] != '/') VELK_ERROR("Storage: can't find the default place to write data");
-    MakeDirectories(folder);
+    return xdg && xdg[0] == '/' ? xdg : HomeFolder() + "/.local/share";
+}
+
+bool Storage_IsDirectory(const std::string& path) {
     struct stat st;
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        VELK_ERROR("Storage: can't find the default place to write data");
-    return folder;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string Storage_GetFullPath(const std::string& path) {
@@ -223,23 +225,30 @@ std::string Storage_GetFullPath(const std::string& path) {
         text = std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + text;
     }
     std::vector<std::string> parts;
-    for (const std::string& part : SplitString(text, "/")) {
-        if (part == ".") continue;
-        if (part != "..") parts.push_back(part);
-        else if (!parts.empty()) parts.pop_back();
+    for (std::size_t start = text.find_first_not_of('/'); start != std::string::npos;) {
+        const std::size_t end = text.find('/', start);
+        const std::string part = text.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+        start = text.find_first_not_of('/', end);
     }
     std::string result;
     for (const std::string& part : parts) result += "/" + part;
-    result = NormalizePath(result);
+    // Blanks and separators at the end are no part of a name.
+    result.erase(std::min(result.find_last_not_of(" \n\t/") + 1, result.size()));
     return result.empty() ? "/" : result;
 }
 
 std::string Storage_ResolvePath(const std::string& path) { return ResolveSlashed(Slashed(path)); }
 
 bool Storage_Stat(const std::string& path, FileInfo& info) {
-    const std::string name = GetFileName(path);
+    const std::string slashed = Slashed(path);
+    const std::string name = slashed.substr(slashed.find_last_of('/') + 1);
     if (name.empty()) return false;  // a search for "dir/" finds nothing, as on Windows
-    if (HasWildcards(name)) {
+    if (name.find_first_of("*?") != std::string::npos) {
         FileInfoMap found;
         if (Storage_ListDirectory(path, found, true, true) == 0) return false;
         info = found.begin()->second;
@@ -352,8 +361,8 @@ int64_t Storage_FileSize(std::FILE* file) {
 }
 
 bool Storage_WildcardMatchName(const std::string& pattern, const std::string& name) {
-    const std::string lowerPattern = ToLower(pattern);
-    const std::string lowerName = ToLower(name);
+    const std::string lowerPattern = Lowered(pattern);
+    const std::string lowerName = Lowered(name);
     if (MatchFrom(lowerPattern.c_str(), lowerName.c_str())) return true;
     const bool anyExtension = lowerPattern.size() >= 2 && lowerPattern.ends_with(".*");
     return anyExtension && MatchFrom(lowerPattern.substr(0, lowerPattern.size() - 2).c_str(), lowerName.c_str());

@@ -5,12 +5,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
 
-#include "storage/storage_container.h"
+// What Stat and List report: the size in bytes, -1 for a directory.
+struct FileInfo {
+    int32_t size = 0;
+};
 
-// $XDG_DATA_HOME, else $HOME/.local/share; created when missing.
-std::string Storage_GetDefaultWriteFolder();
+using FileInfoMap = std::map<std::string, FileInfo>;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileStream = std::unique_ptr<std::FILE, FileCloser>;
+
+// $XDG_DATA_HOME when it is absolute, else $HOME/.local/share, as text.
+std::string Storage_UserDataBase();
+// The path names a directory as it is (no search in other cases).
+bool Storage_IsDirectory(const std::string& path);
 // Absolute and without "." or "..", worked out from the text alone.
 std::string Storage_GetFullPath(const std::string& path);
 // The path as it is on disk: each missing component replaced by one that differs only in case.

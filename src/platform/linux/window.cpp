@@ -4,9 +4,6 @@
 
 #include <memory>
 
-#include "core/config.h"
-#include "core/log.h"
-
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO_WARNINGS
@@ -36,6 +33,7 @@ struct WindowState {
     std::unique_ptr<SDL_Cursor, CursorDeleter> blank;
     WindowSize size;
     bool hardware_cursor = true;
+    WindowError error;
 };
 
 WindowState& State() {
@@ -43,20 +41,23 @@ WindowState& State() {
     return state;
 }
 
-void InitVideo() {
-    if (SDL_WasInit(SDL_INIT_VIDEO)) return;
+bool Fail(const char* step) {
+    State().error = {step, SDL_GetError()};
+    return false;
+}
+
+bool InitVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     // Our own handlers turn SIGTERM/SIGINT/SIGHUP into a close; the close button alone
     // must not quit, since the script may veto it.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return;
-    LogPrintf("SDL: %s", SDL_GetError());
-    VELK_ERROR("Error - RegisterClassEx");
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 || Fail("Error - RegisterClassEx");
 }
 
-WindowSize ScreenSize() {
+WindowSize ScreenSize(const WindowSettings& settings) {
     SDL_DisplayMode mode{};
-    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return {g_config.width, g_config.height};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return {settings.width, settings.height};
     return {mode.w, mode.h};
 }
 
@@ -76,11 +77,11 @@ void ApplyCursor() {
 }
 
 // No resources on Linux: only icon_file can give an icon, and only when it decodes.
-void SetIconFromFile(SDL_Window* window) {
-    if (g_config.icon_file.empty()) return;
+void SetIconFromFile(SDL_Window* window, const std::string& iconFile) {
+    if (iconFile.empty()) return;
     int width = 0, height = 0, channels = 0;
     const std::unique_ptr<unsigned char, PixelsDeleter> pixels(
-        stbi_load(g_config.icon_file.c_str(), &width, &height, &channels, 4));
+        stbi_load(iconFile.c_str(), &width, &height, &channels, 4));
     if (!pixels) return;
     const std::unique_ptr<SDL_Surface, SurfaceDeleter> icon(SDL_CreateRGBSurfaceWithFormatFrom(
         pixels.get(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32));
@@ -89,26 +90,41 @@ void SetIconFromFile(SDL_Window* window) {
 
 }  // namespace
 
-WindowSize ComputeWindowSize(const EngineConfig& config, WindowSize screen) {
+void SetOpenGLWindowAttributes(int colourBits, int depthBits) {
+    const bool bits16 = colourBits <= 16;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, bits16 ? 5 : 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, bits16 ? 6 : 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, bits16 ? 5 : 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
+WindowSize ComputeWindowSize(const WindowSettings& config, WindowSize screen) {
     if (config.full_screen) return screen;
     if (config.window_width >= 1 && config.window_height >= 1) return {config.window_width, config.window_height};
     return {config.width, config.height};
 }
 
-SDL_Window* CreateAppWindow() {
-    InitVideo();
+SDL_Window* CreateAppWindow(const WindowSettings& settings) {
+    if (!InitVideo()) return nullptr;
     WindowState& state = State();
-    const WindowSize size = ComputeWindowSize(g_config, ScreenSize());
+    const WindowSize size = ComputeWindowSize(settings, ScreenSize(settings));
     Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_INPUT_FOCUS;
-    if (g_config.opengl) flags |= SDL_WINDOW_OPENGL;
-    if (g_config.full_screen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-    state.window.reset(SDL_CreateWindow(g_config.product_name.c_str(), SDL_WINDOWPOS_CENTERED,
-                                        SDL_WINDOWPOS_CENTERED, size.width, size.height, flags));
-    if (!state.window) {
-        LogPrintf("SDL: %s", SDL_GetError());
-        VELK_ERROR("Cannot create application's window");
+    if (settings.opengl) {
+        flags |= SDL_WINDOW_OPENGL;
+        // Depth is 16-bit: no key asks for 24 bits.
+        SetOpenGLWindowAttributes(settings.bit16 ? 16 : 32, 16);
     }
-    SetIconFromFile(state.window.get());
+    if (settings.full_screen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+    state.window.reset(SDL_CreateWindow(settings.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        size.width, size.height, flags));
+    if (!state.window) {
+        Fail("Cannot create application's window");
+        return nullptr;
+    }
+    SetIconFromFile(state.window.get(), settings.icon_file);
     CreateCursors();
     ApplyCursor();
     SDL_GetWindowSize(state.window.get(), &state.size.width, &state.size.height);
@@ -129,12 +145,14 @@ void CloseAppWindow() {
 
 SDL_Window* GetAppWindow() { return State().window.get(); }
 
+const WindowError& LastWindowError() { return State().error; }
+
 WindowSize GetAppWindowSize() { return State().size; }
 
-bool IsMouseInWindow() {
+bool IsMouseInWindow(bool fullScreen) {
     SDL_Window* window = GetAppWindow();
     if (!window) return false;
-    if (g_config.full_screen) return true;
+    if (fullScreen) return true;
     int mouseX = 0, mouseY = 0, left = 0, top = 0, width = 0, height = 0;
     SDL_GetGlobalMouseState(&mouseX, &mouseY);
     SDL_GetWindowPosition(window, &left, &top);

@@ -29,6 +29,13 @@ public:
     }
     bool contains(const T* object) const { return counts_.count(object) != 0; }
     void clear() { counts_.clear(); }
+    // Hands every held object to `release` once (for objects the scripts own), then
+    // forgets them all.
+    template <class Release>
+    void clear(Release release) {
+        for (const auto& [object, count] : counts_) release(const_cast<T*>(object));
+        counts_.clear();
+    }
 
 private:
     std::unordered_map<const T*, int> counts_;

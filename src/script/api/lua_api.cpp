@@ -1,27 +1,40 @@
 #include "script/api/lua_api.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "core/config.h"
+#include "core/frame_timer.h"
 #include "core/input.h"
+#include "core/saturate.h"
+#include "core/string_utils.h"
 #include "graphics/render.h"
+#include "graphics/sprite_batch.h"
 #include "script/api/lua_api_app.h"
 #include "script/api/lua_api_bitmap.h"
+#include "script/api/lua_api_effects.h"
 #include "script/api/lua_api_file.h"
 #include "script/api/lua_api_gfx.h"
 #include "script/api/lua_api_input.h"
 #include "script/api/lua_api_text.h"
 #include "script/api/lua_api_net.h"
 #include "script/api/lua_api_sound.h"
+#include "script/api/lua_api_text.h"
 #include "script/api/lua_api_timer.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
 #include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
+#include "script/components/circle_shape_component.h"
+#include "script/components/mask_shape_component.h"
 #include "script/components/text_component.h"
+#include "script/components/video_player_component.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
 #include "script/scene/game_object.h"
 #include "script/scene/layer.h"
 #include "script/scene/scene.h"
+#include "text/debug_font.h"
 #include "text/font_benchmark.h"
 
 namespace {
@@ -39,7 +52,9 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"gfx_global_font_scaling", Api_gfx_global_font_scaling},
     {"gfx_enable_dithering_16_bit", Api_gfx_enable_dithering_16_bit},
     {"gfx_is_dithering_16_bit_enabled", Api_gfx_is_dithering_16_bit_enabled},
-    // graphics: display and bitmaps (particles and collision masks join with their systems)
+    {"gfx_render_simple_text", Api_gfx_render_simple_text},
+    {"gfx_reset_true_text_cache", Api_gfx_reset_true_text_cache},
+    // graphics: display and bitmaps
     {"gfx_aspect_ratio_correction", Api_gfx_aspect_ratio_correction},
     {"gfx_resolution", Api_gfx_resolution},
     {"gfx_color", Api_gfx_color},
@@ -63,6 +78,19 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"gfx_batch_layer", Api_gfx_batch_layer},
     {"gfx_current_mode", Api_gfx_current_mode},
     {"gfx_full_screen", Api_gfx_full_screen},
+    // graphics: particles and collision masks
+    {"gfx_particle_start", Api_gfx_particle_start},
+    {"gfx_particle_restart", Api_gfx_particle_restart},
+    {"gfx_particle_stop", Api_gfx_particle_stop},
+    {"gfx_particle_release", Api_gfx_particle_release},
+    {"gfx_particle_update", Api_gfx_particle_update},
+    {"gfx_particle_render", Api_gfx_particle_render},
+    {"gfx_particle_set_pos", Api_gfx_particle_set_pos},
+    {"gfx_particle_set_angle", Api_gfx_particle_set_angle},
+    {"gfx_collision_mask_load", Api_gfx_collision_mask_load},
+    {"gfx_collision_mask_release", Api_gfx_collision_mask_release},
+    {"gfx_collision_mask_size", Api_gfx_collision_mask_size},
+    {"gfx_collision_mask_test", Api_gfx_collision_mask_test},
     // input and timer
     {"input_reset", Api_input_reset},
     {"input_enable", Api_input_enable},
@@ -127,8 +155,11 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<AnimatedBitmapComponent>::Register(L);
     LuaBinder<BitmapComponent>::Register(L);
     LuaBinder<BoxShapeComponent>::Register(L);
+    LuaBinder<CircleShapeComponent>::Register(L);
+    LuaBinder<MaskShapeComponent>::Register(L);
     LuaBinder<TextComponent>::Register(L);
     LuaBinder<AnimatedGridComponent>::Register(L);
+    LuaBinder<VideoPlayerComponent>::Register(L);
 }
 
 void RegisterEngineTable(lua_State* L) {
@@ -186,6 +217,22 @@ void WriteTouchFields(lua_State* L, const TouchState& touch) {
     SetPinchFields(L, {"pinch_x1", "pinch_y1", "pinch_x2", "pinch_y2"}, touch.pinch_current);
 }
 
+// The developer overlay: frames per second, and in dev_mode the texture and draw counts.
+void DrawStatisticsLines() {
+    constexpr double kMebi = 1.0 / 1048576.0;
+    const uint32_t color = PackARGB(1.0f, 1.0f, 0.9f, 1.0f), shadow = PackARGB(0.0f, 0.0f, 0.0f, 0.5f);
+    char line[128];
+    std::snprintf(line, sizeof line, "%d", TruncateToInt(std::round(GetFrameTimer().fps)));
+    DebugFont_DrawShadowed(5, 5, line, color, shadow);
+    if (!g_config.dev_mode) return;
+    const DrawStatistics& s = g_renderer.statistics;
+    std::snprintf(line, sizeof line, "Allocated: %d, %.2f MB", s.texturesAllocated, s.textureBytes * kMebi);
+    DebugFont_DrawShadowed(5, 20, line, color, shadow);
+    std::snprintf(line, sizeof line, "Drawn: %d, %.1f MB, calls: %d", s.trianglesDrawn, s.pixelsDrawn * kMebi,
+                  s.drawCalls);
+    DebugFont_DrawShadowed(5, 35, line, color, shadow);
+}
+
 }  // namespace
 
 void RegisterLuaApi() {
@@ -193,6 +240,7 @@ void RegisterLuaApi() {
     RegisterClasses(L);
     // A new state holds no bitmap handles and starts at the default font scale.
     ForgetBitmapHandles();
+    ForgetEffectHandles();
     ResetGfxState();
     for (const luaL_Reg& function : kFlatFunctions) lua_register(L, function.name, function.func);
     lua_newtable(L);
@@ -238,6 +286,8 @@ void UpdateScriptFrame(float dt) {
 void RenderScriptFrame() {
     LuaRender();
     UpdateEngineStats();
+    if (GetDeveloperOverlay().shown) DrawStatisticsLines();
+    FlushBatch(kAllBatchSlots);
     // Shift+F8: the font gallery, then with the layout boxes shown.
     const int gallery = GetDeveloperOverlay().galleryMode;
     if (gallery != 0) FontGallery(gallery == 2);

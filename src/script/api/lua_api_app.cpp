@@ -3,7 +3,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "app/velk_main.h"
+#include "core/app_state.h"
 #include "core/log.h"
 #include "core/string_utils.h"
 #include "platform/linux/events.h"

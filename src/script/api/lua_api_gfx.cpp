@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/velk_main.h"
+#include "core/app_state.h"
 #include "core/config.h"
 #include "core/string_utils.h"
 #include "graphics/render.h"

@@ -1,17 +1,12 @@
 #include "script/components/box_shape_component.h"
 
-#include "core/config.h"
-#include "core/input.h"
 #include "core/string_utils.h"
-#include "graphics/sprite_batch.h"
 #include "script/lua_base.h"
 #include "script/scene/game_object.h"
 
 namespace {
 
 constexpr float kDegreesToRadians = 0.017453292f;
-constexpr int kDebugOverlayKey = 0x74;  // F5
-constexpr float kOverlayAlpha = 0.3f;
 
 }  // namespace
 
@@ -90,12 +85,7 @@ void BoxShapeComponent::fitToOwner() {
 
 void BoxShapeComponent::render() {
     updateAbsoluteValues();
-    if (!g_config.dev_mode || g_input.keys.down[kDebugOverlayKey] != kKeyHeld) return;
-    const bool hovered = owner && owner->hovered;
-    const float rgb[3] = {1.0f, hovered ? 0.0f : 1.0f, hovered ? 0.0f : 1.0f};
-    const Transform own = effectiveTransform();
-    DrawTexturedQuad(own.x, own.y, 0, x1 - x0, y1 - y0, 0, 0, 0, 0, nullptr, own.angle, kOverlayAlpha, own.scale_x,
-                     own.scale_y, rgb, -x0, -y0, 0, 0, 0, 0);
+    if (overlayShown()) drawBoxOverlay(x0, y0, x1, y1, kWhite);
 }
 
 int BoxShapeComponent::luaBox(lua_State* L) {

@@ -7,7 +7,6 @@
 
 #include "core/string_utils.h"
 #include "graphics/render.h"
-#include "graphics/render_d3d.h"
 #include "graphics/sprite_batch.h"
 #include "script/lua_base.h"
 #include "script/scene/game_object.h"
@@ -16,12 +15,6 @@
 namespace {
 
 constexpr std::size_t kShortColorText = 7;
-
-DWORD ReadState(IDirect3DDevice9* device, D3DRENDERSTATETYPE state) {
-    DWORD value = 0;
-    device->GetRenderState(state, &value);
-    return value;
-}
 
 int PushNumber(lua_State* L, float value) {
     lua_pushnumber(L, value);
@@ -113,11 +106,7 @@ float VisualComponent::effectiveAlpha() const {
 
 void VisualComponent::beginRender() {
     if (changesBlending()) {
-        if (IDirect3DDevice9* device = D3D_Device()) {
-            FlushBatch(kAllBatchSlots);  // what is pending was meant for the old state
-            saved_ = {ReadState(device, D3DRS_SRCBLEND), ReadState(device, D3DRS_DESTBLEND),
-                      ReadState(device, D3DRS_ALPHABLENDENABLE), ReadState(device, D3DRS_BLENDOP)};
-        }
+        saved_ = g_renderer.blend;
         explicitFactors ? SetBlendFunc(blendSrc, blendDst) : SetBlendMode(blendMode);
     }
     if (alphaTestFunction != kCompareAlways)
@@ -125,15 +114,7 @@ void VisualComponent::beginRender() {
 }
 
 void VisualComponent::endRender() {
-    if (changesBlending()) {
-        FlushBatch(kAllBatchSlots);
-        if (IDirect3DDevice9* device = D3D_Device()) {
-            device->SetRenderState(D3DRS_SRCBLEND, saved_.src);
-            device->SetRenderState(D3DRS_DESTBLEND, saved_.dst);
-            device->SetRenderState(D3DRS_ALPHABLENDENABLE, saved_.enabled);
-            device->SetRenderState(D3DRS_BLENDOP, saved_.op);
-        }
-    }
+    if (changesBlending()) RestoreBlendState(saved_);
     if (alphaTestFunction != kCompareAlways) SetAlphaTest(kCompareAlways, 0);
 }
 

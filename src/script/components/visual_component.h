@@ -4,6 +4,7 @@
 // drawing of every drawable leaf.
 #include <cstdint>
 
+#include "graphics/render.h"
 #include "script/scene/root_component.h"
 
 class VisualComponent : public RootComponent {
@@ -34,11 +35,6 @@ public:
     InterpolatedValue alphaTestValue;
 
 private:
-    // The blending in force before beginRender, put back by endRender.
-    struct BlendState {
-        uint32_t src, dst, enabled, op;
-    };
-
     bool changesBlending() const { return explicitFactors || blendMode != 1; }
     void setColor(const char* text);
     void setBlending(const char* word);
@@ -58,5 +54,5 @@ private:
     template <float VisualComponent::*Field>
     int luaNumber(lua_State* L);
 
-    BlendState saved_{};
+    BlendState saved_{};  // the blending in force before beginRender, put back by endRender
 };

@@ -26,6 +26,17 @@ public:
     bool autoFit = true;
     bool passThrough = false;
 
+protected:
+    static constexpr float kOverlayAlpha = 0.3f;
+    static constexpr float kWhite[3] = {1, 1, 1};
+
+    // The developer overlay shows while F5 is held in dev_mode.
+    static bool overlayShown();
+    // Red while the owner is hovered, else the shape's own colour.
+    const float* overlayColor(const float* idle) const;
+    // A translucent quad over exactly the box the shape tests.
+    void drawBoxOverlay(float x0, float y0, float x1, float y1, const float* idle);
+
 private:
     int luaPointInside(lua_State* L);
     int luaIsPassThrough(lua_State* L);

@@ -63,7 +63,7 @@ protected:
         AddDirectoryStorage((dir / "saved games").string(), true, false);
         SetCrashDumpPath(dump);
         SetCrashSenderProgram((dir / "bugpost").string());
-        InstallCrashGuard();
+        InstallCrashPath();
     }
 
     // The sender runs on after the crashed child is gone.

@@ -58,6 +58,18 @@ TEST_F(LogTest, WarningInDevModeAlsoShowsTheBox) {
               "WARNING AT w.cpp LINE 1:\ncareful\n[WARNING] WARNING AT w.cpp LINE 1:\ncareful\n");
 }
 
+// The sound thread's warnings: boxes belong to the main thread.
+TEST_F(LogTest, AThreadThatLogsOnlyShowsNoBoxEvenInDevMode) {
+    g_config.dev_mode = true;
+    const auto warnFromThread = [] {
+        std::thread([] {
+            SetThreadLogOnly();
+            LogWarning("w.cpp", 1, "careful");
+        }).join();
+    };
+    EXPECT_EQ(Echo(warnFromThread), "WARNING AT w.cpp LINE 1:\ncareful\n");
+}
+
 TEST_F(LogTest, ErrorLogsTheFileNameAndEndsTheProcessWithAFailure) {
     EXPECT_EXIT(LogError("./src/core\\sub/thing.cpp", 42, "bad %s", "100%s"), testing::ExitedWithCode(kExitFatal),
                 "^\n----------\nERROR AT thing.cpp, LINE 42:\nbad 100%s\n$");

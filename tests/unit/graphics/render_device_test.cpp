@@ -14,6 +14,7 @@
 #include "graphics/sprite_batch.h"
 #include "graphics/surface.h"
 #include "graphics/texture.h"
+#include "scene_drawing.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ protected:
         texture->deviceTexture = D3D_CreateBlankTexture(width, height, true, false, true, false);
         EXPECT_NE(texture->deviceTexture, nullptr);
         if (!texture->deviceTexture) return nullptr;
-        D3D_UpdateTexture(0, 0, texture->deviceTexture, width, height, texels.data(), kUploadBGRA);
+        D3D_UpdateTexture(0, 0, texture->deviceTexture, width, height, texels.data(), kUploadDeviceOrder);
         texture->width = width;
         texture->height = height;
         textures_.push_back(std::move(texture));
@@ -190,26 +191,18 @@ TEST_F(RenderDeviceTest, AlphaTestCutsAtTheReference) {
     EXPECT_EQ(At(20, 4), kRgb);
 }
 
-// The same square as two triangle lists, one running clockwise on screen, one reversed.
-void Square(float x, float y, bool reversed) {
-    const RenderVertex v[4] = {{x, y, 0, 0xFFFFFFFF, 0, 0}, {x + 8, y, 0, 0xFFFFFFFF, 0, 0},
-                               {x + 8, y + 8, 0, 0xFFFFFFFF, 0, 0}, {x, y + 8, 0, 0xFFFFFFFF, 0, 0}};
-    const uint16_t backwards[6] = {0, 2, 1, 0, 3, 2};
-    DrawTriangles(v, 4, reversed ? backwards : kQuadIndices, 6, nullptr, kAddressClamp, nullptr);
-}
-
 TEST_F(RenderDeviceTest, CullCodesRemoveOneWindingEach) {
     Open(64, 64);
     Begin();
     SetCullMode(kCullBack);  // removes counter-clockwise
-    Square(0, 0, false);
-    Square(16, 0, true);
+    WindingSquare(0, 0, false);
+    WindingSquare(16, 0, true);
     SetCullMode(kCullFront);  // removes clockwise
-    Square(0, 16, false);
-    Square(16, 16, true);
+    WindingSquare(0, 16, false);
+    WindingSquare(16, 16, true);
     SetCullMode(kCullNone);
-    Square(0, 32, false);
-    Square(16, 32, true);
+    WindingSquare(0, 32, false);
+    WindingSquare(16, 32, true);
     End();
     EXPECT_EQ(At(4, 4), kRgb);
     EXPECT_EQ(At(20, 4), 0u);

@@ -43,7 +43,10 @@ TEST_F(SpriteBatchTest, IndicesOfEachQuadFollowItsVertices) {
 
 TEST_F(SpriteBatchTest, AnotherDeviceTextureOrAddressingModeFlushes) {
     TestTexture a(64, 64), b(64, 64);
-    Texture alias = a.record;  // another record over the same device texture
+    Texture alias;  // another record over the same device texture
+    alias.deviceTexture = a.record.deviceTexture;
+    alias.width = a.record.width;
+    alias.height = a.record.height;
     alias.name = "alias";
     Quad(&a.record);
     Quad(&alias);

@@ -84,6 +84,12 @@ patterns[#patterns + 1] = {"table whose fields change between reads", setmetatab
 end})}
 patterns[#patterns + 1] = {"four vertices answering 1e308", {answering(1e308), answering(-1e308), answering(1e308), answering(0 / 0)}}
 patterns[#patterns + 1] = {"three vertices", {{x = 1}, {x = 2}, {x = 3}}}
+-- Live effect handles: every function and method may be handed a particle system or a
+-- collision mask the scripts still hold.
+if gfx_particle_start then
+  patterns[#patterns + 1] = {"a live particle system", gfx_particle_start("p.txt", 1, 2)}
+  patterns[#patterns + 1] = {"a live collision mask", gfx_collision_mask_load("b.png")}
+end
 
 -- An object of the class inside a complete scene graph: scene, layer, object, component.
 local function attached(class)
@@ -100,6 +106,7 @@ local function attached(class)
   -- Something to draw for the classes that can be set up without further data.
   local drawable = {BitmapComponent = true, AnimatedGridComponent = true}
   if drawable[class] then component:setup({bitmap = "b.png", rows = 2, columns = 2, fx = "bend"}) end
+  if class == "MaskShapeComponent" then component:setup({mask = "b.png"}) end
   return component, {scene}
 end
 

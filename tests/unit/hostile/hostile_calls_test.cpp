@@ -28,6 +28,7 @@
 #include "fixtures/temp_dir.h"
 #include "hostile_calls.lua.h"
 #include "script/api/lua_api.h"
+#include "script/api/lua_api_effects.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "storage/storage.h"
@@ -87,6 +88,7 @@ protected:
             std::filesystem::create_directories(sandbox / ("worker_" + std::to_string(worker)) / "user");
         data.Write("script.lua", "hostile_loaded = true\n");
         data.Write("b.png", EncodeImage(FixtureFormat::Png, 8, 8, 4, PatternPixels(8, 8, 4)));
+        data.Write("p.txt", "(generator (texture b) (particle_limit 8) (flow 0 20) (burst 0 3) (blending add))");
         ASSERT_TRUE(AddDirectoryStorage(data.path().string(), false, false));
         L = LuaGetState();
         const std::set<std::string> before = GlobalNames(L);
@@ -167,6 +169,8 @@ protected:
         lua_pushnil(L);
         lua_setglobal(L, "targets");
         LuaCloseState();
+        // The particle systems and masks the scripts still held, as the engine's shutdown frees them.
+        ForgetEffectHandles();
 #if defined(__SANITIZE_ADDRESS__)
         if (__lsan_do_recoverable_leak_check() != 0) _exit(kExitLeak);
 #endif

@@ -73,7 +73,7 @@ TEST_F(StorageTest, TheUserDataFolderComesFromXdgDataHomeOrHome) {
     const std::string savedHome = home ? home : "";
     unsetenv("XDG_DATA_HOME");
     setenv("HOME", (dir / "home").c_str(), 1);
-    EXPECT_EQ(Storage_GetDefaultWriteFolder(), (dir / "home/.local/share").string());
+    EXPECT_EQ(GetDefaultWriteFolder(), (dir / "home/.local/share").string());
     EXPECT_TRUE(fs::is_directory(dir / "home/.local/share"));
     setenv("HOME", savedHome.c_str(), 1);
 }

@@ -48,6 +48,11 @@ TEST_F(FreeTypeFontTest, AThenVKernsNegativeUntilTheMetricsAreUpdated) {
     EXPECT_LT(font.RenderGlyph('V', &out, 0.0f).kerning, 0.0f);
     font.UpdateMetrics();
     EXPECT_EQ(font.RenderGlyph('V', &out, 0.0f).kerning, 0.0f);
+    // Asked for by pair, nothing carries over.
+    EXPECT_LT(font.Kerning('A', 'V'), 0.0f);
+    EXPECT_EQ(font.Kerning('A', 'V'), font.Kerning('A', 'V'));
+    EXPECT_EQ(font.Kerning('A', 0xE123), 0.0f) << "a missing glyph";
+    EXPECT_EQ(TrueText_DebugFont{}.Kerning('A', 'V'), 0.0f);
 }
 
 TEST_F(FreeTypeFontTest, AnOutlineGrowsTheSurfaceAndMovesTheGlyph) {

@@ -147,6 +147,15 @@ TEST_F(TrueTextTest, SystemWithADefinitionIsTheDebugFont) {
     EXPECT_EQ(font->resolved.letterSpacing, 1.0f);
 }
 
+TEST_F(TrueTextTest, TheRegistryIsBounded) {
+    Start(640, 480, true);
+    dir_.Write("fonts/system.fn2", "");
+    TrueText_Init();
+    for (int size = 1; size <= 300; ++size) ASSERT_NE(TrueText_GetFont("system", static_cast<float>(size)), nullptr);
+    EXPECT_LE(TrueText_FontCount(), 256u);
+    EXPECT_GT(TrueText_FontCount(), 0u);
+}
+
 TEST_F(TrueTextTest, SmallBlocksGoToTheirOwnAtlas) {
     Start(1366, 768, true);
     TrueText_Init();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fixtures/theora_video.h"
-#include "memory_source.h"
+#include "fixtures/memory_source.h"
 #include "ogv_exception.h"
 #include "ogv_log.h"
 #include "ogv_video_manager.h"

@@ -8,6 +8,7 @@
 
 #include "app/velk_main.h"
 #include "core/config.h"
+#include "core/input.h"
 #include "fixtures/engine_frame.h"
 #include "platform/linux/signals.h"
 #include "platform/linux/window.h"
@@ -194,6 +195,7 @@ TEST(EventPump, CloseSignalIsASessionEndThatQuitsEvenWithConfirmExit) {
     InitConfigDefaults();
     g_config.confirm_exit = true;
     g_app = AppState{};
+    InstallAppEventSink();
     InstallCloseSignalHandlers();
     EXPECT_EQ(PumpOneEvent(), PumpResult::Idle);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
@@ -217,7 +219,8 @@ protected:
         InitConfigDefaults();
         g_app = AppState{};
         g_input = InputState{};
-        ASSERT_NE(CreateAppWindow(), nullptr);
+        InstallAppEventSink();
+        ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
         DrainPending();
         g_input.write_queue.clear();
     }

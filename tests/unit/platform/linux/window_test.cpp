@@ -23,7 +23,9 @@ TEST(WindowSize, Rules) {
         {true, 800, 600, 1920, 1080},
     };
     for (const auto& c : cases) {
-        EngineConfig config;
+        WindowSettings config;
+        config.width = 1024;
+        config.height = 768;
         config.full_screen = c.fullScreen;
         config.window_width = c.windowWidth;
         config.window_height = c.windowHeight;
@@ -46,7 +48,7 @@ TEST_F(AppWindowTest, WindowedIsTitledAndSizedFromTheConfiguration) {
     g_config.product_name = "Test Game";
     g_config.window_width = 640;
     g_config.window_height = 480;
-    SDL_Window* window = CreateAppWindow();
+    SDL_Window* window = CreateAppWindow(MainWindowSettings());
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window, GetAppWindow());
     EXPECT_STREQ(SDL_GetWindowTitle(window), "Test Game");
@@ -57,25 +59,25 @@ TEST_F(AppWindowTest, WindowedIsTitledAndSizedFromTheConfiguration) {
 
 TEST_F(AppWindowTest, FullScreenIsDesktopSizedAndAlwaysHoldsTheMouse) {
     g_config.full_screen = true;
-    SDL_Window* window = CreateAppWindow();
+    SDL_Window* window = CreateAppWindow(MainWindowSettings());
     ASSERT_NE(window, nullptr);
     SDL_DisplayMode desktop{};
     ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
     EXPECT_EQ(GetAppWindowSize().width, desktop.w);
     EXPECT_EQ(GetAppWindowSize().height, desktop.h);
     EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP);
-    EXPECT_TRUE(IsMouseInWindow());
+    EXPECT_TRUE(IsMouseInWindow(g_config.full_screen));
 }
 
 TEST_F(AppWindowTest, ToggleRecreatesTheWindowAndAnUnreadableIconIsNoIcon) {
     g_config.icon_file = "no such icon.png";
-    ASSERT_NE(CreateAppWindow(), nullptr);
+    ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
     SetHardwareCursor(false);
     DestroyAppWindow();
     EXPECT_EQ(GetAppWindow(), nullptr);
-    EXPECT_FALSE(IsMouseInWindow());
+    EXPECT_FALSE(IsMouseInWindow(g_config.full_screen));
     WarpMouseInWindow(1, 1);  // no window: nothing to warp
-    EXPECT_NE(CreateAppWindow(), nullptr);
+    EXPECT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
     SetHardwareCursor(true);
 }
 
@@ -86,7 +88,7 @@ namespace {
 TEST_F(AppWindowTest, BlockedOutCursorIsParkedAtTheDrawingAreaCornerInWindowPixels) {
     g_config.window_width = 640;  // centred: the window is not at the screen's origin
     g_config.window_height = 480;
-    ASSERT_NE(CreateAppWindow(), nullptr);
+    ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
     g_input = InputState{};
     g_input.viewport = InputViewport{2.0f, 2.0f, 10.0f, 20.0f, 100, 50};
     g_input.mouse.block_out = true;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api_fixture.h"
+#include "app/velk_main.h"
 #include "core/input.h"
 #include "platform/linux/window.h"
 
@@ -127,7 +128,7 @@ TEST_F(InputApi, BlockOutIsTheOppositeOfTheValuesTruth) {
 }
 
 TEST_F(InputApi, BlockedOutPointerIsWarpedInsideTheWindowUntilTheLeftButtonIsHeld) {
-    ASSERT_NE(CreateAppWindow(), nullptr);
+    ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
     g_input.viewport = InputViewport{2.0f, 2.0f, 10.0f, 20.0f, 100, 50};
     ASSERT_EQ(Run("mouse_block_out_not_pressed()"), "");
     QueueInputEvent(kInputMouseMove, 0, 300, 300, false);
@@ -171,7 +172,7 @@ class HardwareCursorApi : public InputApi {
 protected:
     void SetUp() override {
         InputApi::SetUp();
-        ASSERT_NE(CreateAppWindow(), nullptr);
+        ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
         if (!SDL_GetCursor()) GTEST_SKIP() << "this video driver has no cursors (the test runs under X as well)";
     }
     void TearDown() override {
@@ -197,7 +198,7 @@ TEST_F(HardwareCursorApi, ChoiceMadeWithoutAWindowAppliesToTheNextWindow) {
     SDL_Cursor* const arrow = SDL_GetCursor();
     DestroyAppWindow();
     ASSERT_EQ(Run("mouse_hardware_cursor(false)"), "");
-    ASSERT_NE(CreateAppWindow(), nullptr);
+    ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
     EXPECT_NE(SDL_GetCursor(), arrow);
 }
 

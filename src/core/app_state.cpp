@@ -1,0 +1,4 @@
+#include "core/app_state.h"
+
+AppState g_app;
+EngineState g_engine;
