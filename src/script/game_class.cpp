@@ -113,10 +113,7 @@ const MethodEntry<GameClass> GameClass::methods[] = {
     {nullptr, nullptr},
 };
 
-GameClass::~GameClass() {
-    for (ScheduledWalk* walk = walk_; walk; walk = walk->outer) walk->destroyed = true;
-    cancelAllScheduledCalls();
-}
+GameClass::~GameClass() { cancelAllScheduledCalls(); }
 
 void GameClass::registerMethods(lua_State* L) { LuaBinder<GameClass>::registerMethods(L); }
 
@@ -195,12 +192,12 @@ void GameClass::rescheduleCall(const std::string& name, float time) {
 void GameClass::cancelScheduledCall(const std::string& name) {
     for (ScheduledCall& call : scheduledCalls_)
         if (call.function_name == name) call.cancelled = true;
-    if (!walk_) removeFinishedCalls();
+    if (scheduledWalks_ == 0) removeFinishedCalls();
 }
 
 void GameClass::cancelAllScheduledCalls() {
     for (ScheduledCall& call : scheduledCalls_) call.cancelled = true;
-    if (!walk_) scheduledCalls_.clear();
+    if (scheduledWalks_ == 0) scheduledCalls_.clear();
 }
 
 void GameClass::removeFinishedCalls() {
@@ -214,14 +211,15 @@ std::vector<ScheduledCall> GameClass::scheduledCalls() const {
     return live;
 }
 
-// Callbacks may schedule, cancel and reschedule calls, or delete the object: the walk
-// goes by index over the calls that existed when it began (new ones wait for the next
-// frame), cancelled calls are only marked, and the list is compacted by the outermost
-// walk once it is done.
+// Callbacks may schedule, cancel and reschedule calls, or remove the object (its
+// deletion waits for the scene walk): the walk goes by index over the calls that
+// existed when it began (new ones wait for the next frame), cancelled calls are only
+// marked, and the list is compacted by the outermost walk once it is done.
 void GameClass::updateScheduledCalls(float dt) {
     if (!isBound() || scheduledCalls_.empty() || !std::isfinite(dt)) return;
-    ScheduledWalk walk{walk_};
-    walk_ = &walk;
+    const SceneWalk sceneWalk;
+    const OpenWalk walk(closeScheduledWalk, this);
+    ++scheduledWalks_;
     const std::size_t count = scheduledCalls_.size();
     for (std::size_t i = 0; i < count && i < scheduledCalls_.size(); ++i) {
         ScheduledCall& call = scheduledCalls_[i];
@@ -230,12 +228,13 @@ void GameClass::updateScheduledCalls(float dt) {
         if (!IsDue(call)) continue;
         if (call.loop) call.elapsed = call.total_time > 0 ? std::fmod(call.elapsed, call.total_time) : 0;
         const bool loop = call.loop;
-        const bool done = runScheduledCall(i);
-        if (walk.destroyed) return;
-        if (done || !loop) scheduledCalls_[i].cancelled = true;
+        if (runScheduledCall(i) || !loop) scheduledCalls_[i].cancelled = true;
     }
-    walk_ = walk.outer;
-    if (!walk_) removeFinishedCalls();
+}
+
+void GameClass::closeScheduledWalk(void* object) {
+    auto& self = *static_cast<GameClass*>(object);
+    if (--self.scheduledWalks_ == 0) self.removeFinishedCalls();
 }
 
 // Calls the function with the object's table; true when it returned the boolean true.
@@ -272,7 +271,7 @@ int GameClass::protectedSetupStep(lua_State* L, bool finalize) {
         lua_pushcfunction(L, runSetupStep);
         lua_pushlightuserdata(L, &step);
         lua_pushvalue(L, 2);
-        status = lua_pcall(L, 2, 0, 0);
+        status = LuaPcallClosingWalks(L, 2, 0, 0);
     }
     return status == 0 ? 0 : lua_error(L);
 }

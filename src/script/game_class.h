@@ -80,15 +80,9 @@ public:
     GameClass* transformParent = nullptr;
 
 private:
-    // One per running walk of the scheduled calls, innermost first; the destructor
-    // marks them all so a walk whose callback deleted the object stops at once.
-    struct ScheduledWalk {
-        ScheduledWalk* outer;
-        bool destroyed = false;
-    };
-
     bool runScheduledCall(std::size_t index);
     void removeFinishedCalls();
+    static void closeScheduledWalk(void* object);
 
     struct SetupStep {
         GameClass* object;
@@ -130,5 +124,6 @@ private:
     int luaNumber(lua_State* L);
 
     std::vector<ScheduledCall> scheduledCalls_;
-    ScheduledWalk* walk_ = nullptr;
+    // Running walks of the scheduled calls (callbacks may start nested ones).
+    int scheduledWalks_ = 0;
 };

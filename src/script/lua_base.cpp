@@ -11,6 +11,7 @@
 #include "core/input.h"
 #include "core/random.h"
 #include "graphics/sprite_batch.h"
+#include "script/scene_walk.h"
 #include "storage/storage.h"
 #include "text/font_benchmark.h"
 
@@ -90,6 +91,48 @@ void ReplaceMathRandom(lua_State* L) {
     lua_setfield(L, -2, "random");
     lua_pushcfunction(L, MathRandomSeed);
     lua_setfield(L, -2, "randomseed");
+    lua_pop(L, 1);
+}
+
+// The script's pcall and xpcall: the base library's, except that a scene walk the error
+// jumped out of is closed where it lands.
+int ProtectedCall(lua_State* L) {
+    luaL_checkany(L, 1);
+    const int status = LuaPcallClosingWalks(L, lua_gettop(L) - 1, LUA_MULTRET, 0);
+    lua_pushboolean(L, status == 0);
+    lua_insert(L, 1);
+    return lua_gettop(L);
+}
+
+int ProtectedCallWithHandler(lua_State* L) {
+    luaL_checkany(L, 2);
+    lua_settop(L, 2);
+    lua_insert(L, 1);  // handler, function
+    const int status = LuaPcallClosingWalks(L, 0, LUA_MULTRET, 1);
+    lua_pushboolean(L, status == 0);
+    lua_replace(L, 1);
+    return lua_gettop(L);
+}
+
+// coroutine.resume over the library's own (upvalue 1): an error ends the coroutine
+// there, and a walk cannot stay open across a yield, so whatever was opened since is
+// closed.
+int ResumeClosingWalks(lua_State* L) {
+    const std::size_t mark = OpenWalk::count();
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    OpenWalk::closeAbove(mark);
+    return lua_gettop(L);
+}
+
+void ReplaceErrorLandings(lua_State* L) {
+    lua_register(L, "pcall", ProtectedCall);
+    lua_register(L, "xpcall", ProtectedCallWithHandler);
+    lua_getglobal(L, "coroutine");
+    lua_getfield(L, -1, "resume");
+    lua_pushcclosure(L, ResumeClosingWalks, 1);
+    lua_setfield(L, -2, "resume");
     lua_pop(L, 1);
 }
 
@@ -187,6 +230,7 @@ void LuaOpenLibs(lua_State* L) {
         lua_call(L, 1, 0);
     }
     ReplaceMathRandom(L);
+    ReplaceErrorLandings(L);
 }
 
 int LuaTraceback(lua_State* L) {
@@ -253,9 +297,17 @@ bool LuaDoFile(const char* path) {
 }
 
 void LuaDoString(const char* text) {
-    if (luaL_loadbuffer(g_lua, text, std::strlen(text), text) == 0 && lua_pcall(g_lua, 0, 0, 0) == 0) return;
+    if (luaL_loadbuffer(g_lua, text, std::strlen(text), text) == 0 && LuaPcallClosingWalks(g_lua, 0, 0, 0) == 0)
+        return;
     lua_pop(g_lua, 1);
     VELK_WARNING("LUA ERROR in dostring: \"%s\"", text);
+}
+
+int LuaPcallClosingWalks(lua_State* L, int argumentCount, int resultCount, int handler) {
+    const std::size_t mark = OpenWalk::count();
+    const int status = lua_pcall(L, argumentCount, resultCount, handler);
+    OpenWalk::closeAbove(mark);
+    return status;
 }
 
 int LuaErrorf(lua_State* L, const char* format, ...) {

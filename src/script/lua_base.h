@@ -15,7 +15,8 @@ void LuaCreateState();
 // Closes the state (collecting everything the scripts still own) and forgets it.
 void LuaCloseState();
 
-// Base, table, string, math and debug; math.random runs on the engine's generator.
+// Base, table, string, math and debug; math.random runs on the engine's generator,
+// and pcall, xpcall and coroutine.resume close the scene walks an error escaped.
 void LuaOpenLibs(lua_State* L);
 // Message handler: the message with debug.traceback appended, when that still exists.
 int LuaTraceback(lua_State* L);
@@ -25,6 +26,9 @@ void LuaCallProtected(int argumentCount, int resultCount, const char* context, c
 // Pushes the C function as one closure made once per state (pushing a C function
 // anew makes a new closure each time: garbage on every per-frame call).
 void LuaPushSharedFunction(lua_State* L, lua_CFunction function);
+// lua_pcall for a caller that goes on after an error: the scene walks the error jumped
+// out of are closed (the script's pcall, xpcall and coroutine.resume do the same).
+int LuaPcallClosingWalks(lua_State* L, int argumentCount, int resultCount, int handler);
 // Runs a script file through the storage; a load or run error is fatal.
 bool LuaDoFile(const char* path);
 // Runs one line of text; an error is only a warning.

@@ -14,6 +14,7 @@
 
 #include "core/log.h"
 #include "script/lua_bound.h"
+#include "script/scene_walk.h"
 
 template <class T>
 class ChildList {
@@ -94,15 +95,14 @@ public:
 private:
     class Walk {
     public:
-        explicit Walk(ChildList& list) : list_(list) { ++list_.walking_; }
-        ~Walk() {
-            if (--list_.walking_ == 0) list_.compact();
-        }
-        Walk(const Walk&) = delete;
-        Walk& operator=(const Walk&) = delete;
+        explicit Walk(ChildList& list) : open_(close, &list) { ++list.walking_; }
 
     private:
-        ChildList& list_;
+        static void close(void* subject) {
+            auto& list = *static_cast<ChildList*>(subject);
+            if (--list.walking_ == 0) list.compact();
+        }
+        OpenWalk open_;
     };
 
     void compact() {

@@ -12,6 +12,7 @@
 #include "script/game_class.h"
 #include "script/lua_base.h"
 #include "script/lua_binder.h"
+#include "script/scene_walk.h"
 
 class TestContainer;
 
@@ -61,8 +62,9 @@ public:
         GameClass::registerMethods(L);
         LuaBinder<TestContainer>::registerMethods(L);
     }
+    // As the scene's containers do: nothing is deleted while a walk is open.
     void removeAll() {
-        for (TestLeaf* child : children) delete child;
+        for (TestLeaf* child : children) SceneWalk::deleteLater(child, [](GameClass* leaf) { delete leaf; });
         children.clear();
     }
 
