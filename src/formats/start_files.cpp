@@ -82,13 +82,15 @@ void ReadCustomDataSources(const VStoreNode& root) {
 }
 
 // The one place that reads the start files: from the start directory only, never from
-// data containers. nullopt when the file is missing.
+// data containers. nullopt when the file is missing; a byte-order mark is dropped.
 std::optional<std::string> LoadStartFile(const std::string& name) {
     const FileSystemContainer* start = GetStartDirectoryContainer();
     int32_t size = 0;
     const FileData data = start ? start->LoadFile(name, &size) : nullptr;
     if (!data) return std::nullopt;
-    return std::string(data.get(), static_cast<std::size_t>(size));
+    std::string text(data.get(), static_cast<std::size_t>(size));
+    DropByteOrderMark(text);
+    return text;
 }
 
 }  // namespace
@@ -105,7 +107,7 @@ bool LoadLanguageFile(std::string& language) {
 bool LoadVersionFile(unsigned int& number, std::string& date) {
     const std::optional<std::string> text = LoadStartFile("version.txt");
     if (!text || text->empty()) return false;
-    const std::vector<std::string> words = SplitString(*text, " \n");
+    const std::vector<std::string> words = SplitString(*text, " \r\n");
     if (!words.empty()) number = StringToUnsigned(words[0]);
     if (words.size() > 1) date = words[1];
     return true;
