@@ -1,6 +1,7 @@
 #include "formats/start_files.h"
 
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "core/config.h"
@@ -121,7 +122,10 @@ void LoadConfig() {
         LogError("velk_main.cpp", __LINE__, "Can't load config file (%s).", g_config.config_file.c_str());
     }
     VStoreNode root;
+    // A syntax error is shown as a missing file is: nothing read yet may say dev_mode.
+    const bool devMode = std::exchange(g_config.dev_mode, true);
     root.Parse(text->data(), text->size(), g_config.config_file.c_str());
+    g_config.dev_mode = devMode;
     ReadKeys(root, kIdentityKeys);
     g_config.writable_directory = g_config.product_author + "/" + g_config.product_name;
     ReadKeys(root, kSettingKeys);
