@@ -90,6 +90,8 @@ void StartLog() {
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
     const FileSystemContainer* writable = GetWritableContainer();
     LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
+    // The lock was tried before the log existed.
+    if (!g_instance_lock.Failure().empty()) LogPrintf("%s", g_instance_lock.Failure().c_str());
 }
 
 void StartFrameTimer() {
