@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <memory>
 
 #define STB_IMAGE_STATIC
@@ -161,7 +162,11 @@ bool IsMouseInWindow(bool fullScreen) {
 }
 
 void WarpMouseInWindow(int x, int y) {
-    if (SDL_Window* window = GetAppWindow()) SDL_WarpMouseInWindow(window, x, y);
+    SDL_Window* window = GetAppWindow();
+    if (!window) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    SDL_WarpMouseInWindow(window, std::clamp(x, 0, std::max(width - 1, 0)), std::clamp(y, 0, std::max(height - 1, 0)));
 }
 
 void MinimizeAppWindow() {

@@ -50,6 +50,7 @@ WindowSize GetAppWindowSize();
 
 // Full screen: always, while there is a window.
 bool IsMouseInWindow(bool fullScreen);
+// A point on or past an edge lands on the window's outermost pixel: the cursor stays in.
 void WarpMouseInWindow(int x, int y);
 void SetMouseCapture(bool captured);
 // Minimises the window when there is one (before handing the screen to another program).
