@@ -3,15 +3,12 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <vector>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO_WARNINGS
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
+#include "platform/linux/icon_image.h"
 
 namespace {
 
@@ -23,9 +20,6 @@ struct CursorDeleter {
 };
 struct SurfaceDeleter {
     void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
-struct PixelsDeleter {
-    void operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
 };
 
 struct WindowState {
@@ -80,12 +74,12 @@ void ApplyCursor() {
 // No resources on Linux: only icon_file can give an icon, and only when it decodes.
 void SetIconFromFile(SDL_Window* window, const std::string& iconFile) {
     if (iconFile.empty()) return;
-    int width = 0, height = 0, channels = 0;
-    const std::unique_ptr<unsigned char, PixelsDeleter> pixels(
-        stbi_load(iconFile.c_str(), &width, &height, &channels, 4));
-    if (!pixels) return;
+    std::ifstream in(iconFile, std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    IconImage image = DecodeIconImage(bytes.data(), bytes.size());
+    if (image.empty()) return;
     const std::unique_ptr<SDL_Surface, SurfaceDeleter> icon(SDL_CreateRGBSurfaceWithFormatFrom(
-        pixels.get(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32));
+        image.rgba.data(), image.width, image.height, 32, image.width * 4, SDL_PIXELFORMAT_RGBA32));
     if (icon) SDL_SetWindowIcon(window, icon.get());
 }
 

@@ -1,5 +1,6 @@
-// The mouse in a letterboxed window, under a private X server with real input: a 320 x 240
-// game in an 800 x 480 window (scale 2, 80-pixel bars left and right).
+// The window under a private X server with real input: the mouse in a letterboxed window
+// (a 320 x 240 game in an 800 x 480 window: scale 2, 80-pixel bars left and right), and
+// the window's icon read from an ICO file.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,7 +8,9 @@
 #include <fstream>
 #include <future>
 #include <string>
+#include <vector>
 
+#include "fixtures/image_fixtures.h"
 #include "fixtures/temp_dir.h"
 #include "game_run.h"
 #include "x_window.h"
@@ -16,17 +19,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PointerUnderX : public testing::Test {
+class WindowUnderX : public testing::Test {
 protected:
     void SetUp() override {
         if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
+    }
+    void Copy(const char* game) {
         const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
         fs::copy(fs::path(VELK_E2E_DIR) / "common", copy_.path(), options);
-        fs::copy(fs::path(VELK_E2E_DIR) / "letterbox_click", copy_.path(), options);
+        fs::copy(fs::path(VELK_E2E_DIR) / game, copy_.path(), options);
     }
 
     TempDir copy_;
 };
+
+using PointerUnderX = WindowUnderX;
+using IconUnderX = WindowUnderX;
 
 // Clicks at the window pixel of virtual (100, 60); once the game says it parked the
 // cursor, writes where the X pointer is relative to the window and the window's size,
@@ -47,6 +55,7 @@ int ClickThenReadTheParkedPointer(const fs::path& game) {
 }
 
 TEST_F(PointerUnderX, ClickReachesScriptAndSceneInVirtualPixelsAndParkingStaysInTheWindow) {
+    Copy("letterbox_click");
     const GameExpectation expectation = ParseExpectation(
         "env SDL_VIDEODRIVER=x11\ntime-limit 90\nlog pointer: ready\n"
         "line click 1 at 100,60\nline hit circle at click 1\nline parked at 320,240\nlog click 2 at");
@@ -62,6 +71,38 @@ TEST_F(PointerUnderX, ClickReachesScriptAndSceneInVirtualPixelsAndParkingStaysIn
     // The corner (320, 240) is window pixel (720, 480), one row below the window.
     EXPECT_EQ(x, 720);
     EXPECT_EQ(y, 479);
+}
+
+// (r, g, b) = (10, 20 + x, 30 + y), the top-left pixel clear.
+std::vector<uint8_t> IconPixels(int size) {
+    std::vector<uint8_t> rgba;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            rgba.insert(rgba.end(), {10, static_cast<uint8_t>(20 + x), static_cast<uint8_t>(30 + y),
+                                     static_cast<uint8_t>(x == 0 && y == 0 ? 0 : 255)});
+    return rgba;
+}
+
+// The largest image of the ICO, a 24-bit bitmap whose mask clears the top-left pixel,
+// becomes the window's icon: read back from the window with xprop.
+TEST_F(IconUnderX, IcoFileIsTheWindowsIcon) {
+    Copy("window_icon");
+    copy_.Write("icon.ico", EncodeIco({{16, 16, 32, EncodeImage(FixtureFormat::Png, 16, 16, 4, IconPixels(16))},
+                                       {32, 32, 24, EncodeIconBitmap(32, 32, IconPixels(32), 24)}}));
+    const std::string out = (copy_ / "icon.txt").string();
+    const std::string script = FindWindowScript("Velk Window Icon") +
+                               " && xprop -id $id -notype -f _NET_WM_ICON 32c _NET_WM_ICON > '" + out +
+                               "' && xdotool mousemove --window $id 10 10 click 1";
+    const GameExpectation expectation =
+        ParseExpectation("env SDL_VIDEODRIVER=x11\ntime-limit 90\nlog icon: ready\nno-log ERROR");
+    auto reader = std::async(std::launch::async, [&script] { return std::system(script.c_str()); });
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+    EXPECT_EQ(reader.get(), 0);
+    ASSERT_EQ(result.exitStatus, 0) << result.log << result.output;
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << result.log;
+    // Width, height, then ARGB pixels: (10, 20, 30) clear, then (10, 21, 30) opaque.
+    const std::string icon = copy_.Read("icon.txt");
+    EXPECT_EQ(icon.rfind("_NET_WM_ICON = 32, 32, 660510, 4278850846, ", 0), 0u) << icon.substr(0, 200);
 }
 
 }  // namespace
