@@ -5,7 +5,7 @@ BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
 BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 25
-FUZZ_TARGETS = vstore parcon stringsloader pack zip image dds spritesheet fnt
+FUZZ_TARGETS = vstore parcon stringsloader pack zip image dds spritesheet fnt icon
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 ifeq ($(CI),true)

@@ -3,12 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <vector>
-
-#include "platform/linux/icon_image.h"
 
 namespace {
 
@@ -72,14 +67,13 @@ void ApplyCursor() {
 }
 
 // No resources on Linux: only icon_file can give an icon, and only when it decodes.
-void SetIconFromFile(SDL_Window* window, const std::string& iconFile) {
-    if (iconFile.empty()) return;
-    std::ifstream in(iconFile, std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    IconImage image = DecodeIconImage(bytes.data(), bytes.size());
-    if (image.empty()) return;
+void SetIcon(SDL_Window* window, const WindowSettings& settings) {
+    const std::size_t count = static_cast<std::size_t>(std::max(settings.icon_width, 0)) * std::max(settings.icon_height, 0);
+    if (count == 0 || settings.icon_pixels.size() != count) return;
+    // SDL only reads the pixels while it copies them into the window's icon.
+    void* pixels = const_cast<uint32_t*>(settings.icon_pixels.data());
     const std::unique_ptr<SDL_Surface, SurfaceDeleter> icon(SDL_CreateRGBSurfaceWithFormatFrom(
-        image.rgba.data(), image.width, image.height, 32, image.width * 4, SDL_PIXELFORMAT_RGBA32));
+        pixels, settings.icon_width, settings.icon_height, 32, settings.icon_width * 4, SDL_PIXELFORMAT_RGBA32));
     if (icon) SDL_SetWindowIcon(window, icon.get());
 }
 
@@ -119,7 +113,7 @@ SDL_Window* CreateAppWindow(const WindowSettings& settings) {
         Fail("Cannot create application's window");
         return nullptr;
     }
-    SetIconFromFile(state.window.get(), settings.icon_file);
+    SetIcon(state.window.get(), settings);
     CreateCursors();
     ApplyCursor();
     SDL_GetWindowSize(state.window.get(), &state.size.width, &state.size.height);

@@ -1,4 +1,4 @@
-#include "platform/linux/icon_image.h"
+#include "graphics/icon_image.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,14 @@ std::string Bitmap(int width, int height, int bitCount) {
     return EncodeIconBitmap(width, height, Pixels(width, height), bitCount);
 }
 
-IconImage Decode(const std::string& bytes) {
-    return DecodeIconImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+// The pixels as bytes R, G, B, A, rows top-down; empty when nothing decodes.
+std::vector<uint8_t> Decode(const std::string& bytes, int* width = nullptr, int* height = nullptr) {
+    DecodedImage image;
+    if (!DecodeIconImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image)) return {};
+    if (width) *width = image.width;
+    if (height) *height = image.height;
+    const auto* first = reinterpret_cast<const uint8_t*>(image.pixels.get());
+    return {first, first + static_cast<std::size_t>(image.width) * image.height * 4};
 }
 
 // The bytes of an entry's header field, for files broken on purpose.
@@ -61,13 +67,14 @@ TEST(IconImage, TheLargestReadableImageOfAnIcoOrAPlainImage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const IconImage image = Decode(c.bytes);
-        ASSERT_EQ(image.width, c.width);
-        ASSERT_EQ(image.height, c.height);
-        ASSERT_EQ(image.rgba.size(), static_cast<std::size_t>(c.width) * c.height * 4);
-        EXPECT_EQ(image.rgba[3], 0) << "the clear corner";
-        const std::size_t last = image.rgba.size() - 4;
-        EXPECT_EQ(std::vector<uint8_t>(image.rgba.begin() + last, image.rgba.end()),
+        int width = 0, height = 0;
+        const std::vector<uint8_t> rgba = Decode(c.bytes, &width, &height);
+        ASSERT_EQ(width, c.width);
+        ASSERT_EQ(height, c.height);
+        ASSERT_EQ(rgba.size(), static_cast<std::size_t>(c.width) * c.height * 4);
+        EXPECT_EQ(rgba[3], 0) << "the clear corner";
+        const std::size_t last = rgba.size() - 4;
+        EXPECT_EQ(std::vector<uint8_t>(rgba.begin() + last, rgba.end()),
                   (std::vector<uint8_t>{10, static_cast<uint8_t>(20 + c.width - 1),
                                         static_cast<uint8_t>(30 + c.height - 1), 255}))
             << "the bottom-right pixel: rows top-down";
@@ -103,5 +110,7 @@ TEST(IconImage, BrokenFilesGiveNoIcon) {
         SCOPED_TRACE(c.name);
         EXPECT_TRUE(Decode(c.bytes).empty());
     }
-    EXPECT_TRUE(DecodeIconImage(nullptr, 10).empty());
+    DecodedImage image;
+    EXPECT_FALSE(DecodeIconImage(nullptr, 10, image));
+    EXPECT_FALSE(LoadIconFile("no such icon.ico", image));
 }
