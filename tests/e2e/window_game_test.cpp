@@ -73,22 +73,12 @@ TEST_F(PointerUnderX, ClickReachesScriptAndSceneInVirtualPixelsAndParkingStaysIn
     EXPECT_EQ(y, 479);
 }
 
-// (r, g, b) = (10, 20 + x, 30 + y), the top-left pixel clear.
-std::vector<uint8_t> IconPixels(int size) {
-    std::vector<uint8_t> rgba;
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            rgba.insert(rgba.end(), {10, static_cast<uint8_t>(20 + x), static_cast<uint8_t>(30 + y),
-                                     static_cast<uint8_t>(x == 0 && y == 0 ? 0 : 255)});
-    return rgba;
-}
-
 // The largest image of the ICO, a 24-bit bitmap whose mask clears the top-left pixel,
 // becomes the window's icon: read back from the window with xprop.
 TEST_F(IconUnderX, IcoFileIsTheWindowsIcon) {
     Copy("window_icon");
-    copy_.Write("icon.ico", EncodeIco({{16, 16, 32, EncodeImage(FixtureFormat::Png, 16, 16, 4, IconPixels(16))},
-                                       {32, 32, 24, EncodeIconBitmap(32, 32, IconPixels(32), 24)}}));
+    copy_.Write("icon.ico", EncodeIco({{16, 16, 32, EncodeImage(FixtureFormat::Png, 16, 16, 4, IconPixels(16, 16))},
+                                       {32, 32, 24, EncodeIconBitmap(32, 32, IconPixels(32, 32), 24)}}));
     const std::string out = (copy_ / "icon.txt").string();
     const std::string script = FindWindowScript("Velk Window Icon") +
                                " && xprop -id $id -notype -f _NET_WM_ICON 32c _NET_WM_ICON > '" + out +

@@ -9,20 +9,10 @@
 
 namespace {
 
-// A solid colour (r, g, b) = (10, 20 + x, 30 + y) whose top-left pixel is clear.
-std::vector<uint8_t> Pixels(int width, int height) {
-    std::vector<uint8_t> rgba;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            rgba.insert(rgba.end(), {10, static_cast<uint8_t>(20 + x), static_cast<uint8_t>(30 + y),
-                                     static_cast<uint8_t>(x == 0 && y == 0 ? 0 : 255)});
-    return rgba;
-}
-
-std::string Png(int size) { return EncodeImage(FixtureFormat::Png, size, size, 4, Pixels(size, size)); }
+std::string Png(int size) { return EncodeImage(FixtureFormat::Png, size, size, 4, IconPixels(size, size)); }
 
 std::string Bitmap(int width, int height, int bitCount) {
-    return EncodeIconBitmap(width, height, Pixels(width, height), bitCount);
+    return EncodeIconBitmap(width, height, IconPixels(width, height), bitCount);
 }
 
 // The pixels as bytes R, G, B, A, rows top-down; empty when nothing decodes.
