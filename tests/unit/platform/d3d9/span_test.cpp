@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -122,3 +123,26 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName);
 
 }  // namespace
+
+// Vertex colours to channel bytes: clamped to 0..255 with NaN as 0, halves to even.
+TEST(PackColourTest, ClampsAndRoundsEveryChannel) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float value;
+        uint32_t byte;
+    } cases[] = {{0, 0},        {0.5f, 0},   {1.5f, 2},      {2.5f, 2},   {127.49f, 127}, {254.5f, 254},
+                 {254.51f, 255}, {255, 255}, {300, 255},     {inf, 255},  {-0.4f, 0},     {-7, 0},
+                 {-inf, 0},     {nan, 0}};
+    for (const auto& c : cases) {
+        // The value in each channel in turn, the others fixed.
+        for (int k = 0; k < 4; ++k) {
+            float colour[4] = {10, 20, 30, 40};
+            colour[k] = c.value;
+            uint32_t want = 0;
+            for (int j = 0; j < 4; ++j) want |= (j == k ? c.byte : static_cast<uint32_t>(colour[j])) << (8 * j);
+            EXPECT_EQ(PackColour(colour, 1.0f), want) << "value " << c.value << " in channel " << k;
+        }
+    }
+    const float half[4] = {100, 200, 300, nan};
+    EXPECT_EQ(PackColour(half, 0.5f), 0x00966432u);  // 50, 100, 150, NaN -> 0
+}
