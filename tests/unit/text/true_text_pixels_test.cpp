@@ -1,5 +1,6 @@
 // TrueText blocks of a real face (DejaVu Sans) drawn on the software device and read
-// back: layers in order with an outline.
+// back: layers in order with an outline, and kerning that every line and layer starts
+// afresh, whether glyphs come from the font or from the glyph cache.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,5 +75,39 @@ TEST_F(TrueTextPixelsTest, AnOutlineLayerRingsTheFillDrawnOverIt) {
     EXPECT_GE(ink.right - ink.left, plain.right - plain.left + 2);
     EXPECT_GE(ink.bottom - ink.top, plain.bottom - plain.top + 2);
 }
+
+// "AV" kerns: the V moves left by the pair's kerning. Two lines of it (a carriage return:
+// no paragraph spacing) in two layers, the second 150 pixels lower, make four rows that
+// must all match the kerned width, first with glyphs from the font, then with the same
+// glyphs read back from the glyph cache (with one) in a fresh block.
+class KerningPixelsTest : public TrueTextPixelsTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(KerningPixelsTest, RestartsAtEveryLineAndLayer) {
+    const bool glyphCache = GetParam();
+    StartWith(glyphCache ? 1366 : 640, 480, "twin", "layers = [\n  { }\n  { y = 150 }\n]\n");
+    ASSERT_EQ(TrueText_GlyphAtlas() != nullptr, glyphCache);
+    TrueText_Font& font = *TrueText_GetFont("twin", 48);
+    const float kerning = font.Kerning('A', 'V');
+    ASSERT_LT(kerning, -2.5f) << "enough to tell kerned from not";
+    Surface glyph;
+    const TrueText_Glyph a = font.RenderGlyph('A', &glyph, 0);
+    const TrueText_Glyph v = font.RenderGlyph('V', &glyph, 0);
+    // From the A's left edge to the V's right edge, glyph positions truncated; the
+    // texture's filtering may add a faint column.
+    const int kernedWidth = static_cast<int>(a.advance + kerning + static_cast<float>(v.left)) + v.width - a.left;
+    const int line = static_cast<int>(font.resolved.lineHeight);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) TrueText_ResetCache();
+        Draw("AV\rAV", "twin", 48, 20, 20);
+        const auto first = InkColumns(20, 20 + line);
+        EXPECT_NEAR(first.second - first.first, kernedWidth, 1) << "pass " << pass;
+        for (const int top : {20 + line, 170, 170 + line})
+            EXPECT_EQ(InkColumns(top, top + line), first) << "pass " << pass << ", row at " << top;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TrueText, KerningPixelsTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {
+    return info.param ? "WithGlyphCache" : "WithoutGlyphCache";
+});
 
 }  // namespace
