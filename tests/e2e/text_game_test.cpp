@@ -23,17 +23,6 @@ namespace fs = std::filesystem;
 
 const fs::path kE2eDir = VELK_E2E_DIR;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Describe(const GameResult& result) {
-    return "exit " +
-           (result.exitStatus ? std::to_string(*result.exitStatus) : "signal " + std::to_string(result.signal)) +
-           "\n--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
-}
-
 struct Rgb {
     int r = 0, g = 0, b = 0;
 };
@@ -43,11 +32,11 @@ protected:
     // Runs the prepared copy and reads the picture it left at `shot`.
     void Run(const GameExpectation& expectation, const fs::path& shot) {
         const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-        ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-        ASSERT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
-        const std::string bytes = ReadText(copy_ / shot);
+        ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+        ASSERT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+        const std::string bytes = ReadWholeFile(copy_ / shot);
         ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot_), 0)
-            << Describe(result);
+            << DescribeGameResult(result);
     }
     Rgb At(int x, int y) const {
         const uint32_t rgba = shot_.pixels[static_cast<std::size_t>(y) * shot_.width + x];  // bytes R, G, B, A
@@ -74,7 +63,7 @@ TEST_F(TextShot, TrueTextGameDrawsWhereTheLetterboxPutsIt) {
     const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     fs::copy(kE2eDir / "common", copy_.path(), options);
     fs::copy(kE2eDir / "games" / "true_text", copy_.path(), options);
-    Run(ParseExpectation(ReadText(copy_ / "expect.txt")), "user/shot.bmp");
+    Run(ParseExpectation(ReadWholeFile(copy_ / "expect.txt")), "user/shot.bmp");
     ASSERT_EQ(shot_.width, 640);
     // The component's "AA" at (40, 60): 14 x 16 from (80, 120).
     EXPECT_GT(Count(80, 120, 94, 136, Yellow), 25) << "the text component";
@@ -106,7 +95,7 @@ int ScreenshotAndEnd() {
 // letters in the top right corner and the counter's white ones at the bottom left.
 TEST_F(DemoUnderX, ShowsTheTitleAndTheCounter) {
     fs::copy(kE2eDir / "../../examples/demo", copy_.path(), fs::copy_options::recursive);
-    std::string config = ReadText(copy_ / "config.cfg");
+    std::string config = ReadWholeFile(copy_ / "config.cfg");
     for (const auto& [from, to] : {std::pair{"window_width = 1024", "window_width = 800"},
                                    std::pair{"window_height = 768", "window_height = 600"}}) {
         const std::size_t at = config.find(from);
