@@ -32,6 +32,11 @@ constexpr int kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40, kKeyDel
 
 constexpr uint32_t kKindColors[7] = {0xFFFFFF, 0xFFDD55, 0xFF8888, 0xFFFFCC, 0x99FF99, 0xCCFFCC, 0xBBDDFF};
 
+// A rectangle in window pixels.
+struct ConsoleRect {
+    float x = 0.0f, y = 0.0f, width = 0.0f, height = 0.0f;
+};
+
 struct ConsoleLine {
     std::string text;
     int kind = 0;
@@ -113,11 +118,6 @@ std::string_view Fitting(std::string_view text, float width) {
     return text.substr(0, count);
 }
 
-void DrawLine(uint32_t color, std::string_view text, float x, float y) {
-    const float alpha = static_cast<float>(color >> 24) / 255.0f;
-    DebugFont_DrawShadowed(x, y, text, color, PackARGB(0.0f, 0.0f, 0.0f, kShadowShare * alpha));
-}
-
 void ClearEdit() {
     g_editor.edit.clear();
     g_editor.cursor = 0;
@@ -183,15 +183,31 @@ void SetOpen(bool open) {
     g_output.open = open;
 }
 
+ConsoleRect PromptRect() {
+    const ConsoleRect area = DrawingArea();
+    return {area.x, area.y + area.height - kConsoleLineHeight, area.width, static_cast<float>(kConsoleLineHeight)};
+}
+
+ConsoleRect CursorRect() {
+    const ConsoleRect prompt = PromptRect();
+    const std::string& edit = g_editor.edit;
+    const auto cursor = static_cast<std::size_t>(std::clamp(g_editor.cursor, 0, static_cast<int>(edit.size())));
+    const int before = DebugFont_TextWidth(kPrompt, kPromptLength) + DebugFont_TextWidth(edit.data(), cursor);
+    // Past the last character there is nothing under the cursor: it stands on a blank.
+    const int width = cursor < edit.size() ? DebugFont_TextWidth(edit.data() + cursor, 1) - 1 : DebugFont_TextWidth(" ", 1);
+    return {prompt.x + static_cast<float>(before), prompt.y, static_cast<float>(std::max(width, 0)),
+            static_cast<float>(kConsoleLineHeight)};
+}
+
 void DrawEditor(const ConsoleRect& prompt) {
     SetBlendMode(kBlendAlpha);
     FillWindowRect(DrawingArea(), kBlack, kBackgroundAlpha);
     FlushBatch(kAllBatchSlots);
     const uint32_t color = KindColor(kConsolePrompt, 255);
-    DrawLine(color, kPrompt, prompt.x, prompt.y);
+    Console_DrawText(color, kPrompt, prompt.x, prompt.y);
     const float editX = prompt.x + static_cast<float>(DebugFont_TextWidth(kPrompt, kPromptLength));
-    DrawLine(color, Fitting(g_editor.edit, prompt.x + prompt.width - editX), editX, prompt.y);
-    const ConsoleRect cursor = Console_CursorRect();
+    Console_DrawText(color, Fitting(g_editor.edit, prompt.x + prompt.width - editX), editX, prompt.y);
+    const ConsoleRect cursor = CursorRect();
     if (cursor.x < prompt.x + prompt.width)
         FillWindowRect(cursor, kCursorColor, 0.6f + 0.4f * std::cos(10.0f * g_editor.openTime));
     FlushBatch(kAllBatchSlots);
@@ -257,12 +273,13 @@ void Console_AddHistory(const std::string& line) {
     g_editor.historyIndex = static_cast<int>(g_editor.history.size());
 }
 
-void Console_DrawText(uint32_t color, const char* text, float x, float y) {
-    if (text) DrawLine(color, text, x, y);
+void Console_DrawText(uint32_t color, std::string_view text, float x, float y) {
+    const float alpha = static_cast<float>(color >> 24) / 255.0f;
+    DebugFont_DrawShadowed(x, y, text, color, PackARGB(0.0f, 0.0f, 0.0f, kShadowShare * alpha));
 }
 
 void Console_ShownLines(std::vector<ConsoleShownLine>& out, float width) {
-    const ConsoleRect prompt = Console_PromptRect();
+    const ConsoleRect prompt = PromptRect();
     const auto room = static_cast<std::size_t>(std::max(0.0f, (prompt.y - DrawingArea().y) / kConsoleLineHeight));
     std::size_t count = 0;
     {
@@ -287,13 +304,13 @@ void Console_ShownLines(std::vector<ConsoleShownLine>& out, float width) {
 
 void Console_Render() {
     if (!g_config.dev_mode) return;
-    const ConsoleRect prompt = Console_PromptRect();
+    const ConsoleRect prompt = PromptRect();
     if (g_editor.open) DrawEditor(prompt);
     Console_ShownLines(g_shown, prompt.width);
     float y = prompt.y;
     for (const ConsoleShownLine& line : g_shown) {
         y -= kConsoleLineHeight;
-        DrawLine(KindColor(line.kind, line.alpha), line.text, prompt.x, y);
+        Console_DrawText(KindColor(line.kind, line.alpha), line.text, prompt.x, y);
     }
 }
 
@@ -319,22 +336,6 @@ void Console_SaveHistory() {
 }
 
 const ConsoleEditor& Console_Editor() { return g_editor; }
-
-ConsoleRect Console_PromptRect() {
-    const ConsoleRect area = DrawingArea();
-    return {area.x, area.y + area.height - kConsoleLineHeight, area.width, static_cast<float>(kConsoleLineHeight)};
-}
-
-ConsoleRect Console_CursorRect() {
-    const ConsoleRect prompt = Console_PromptRect();
-    const std::string& edit = g_editor.edit;
-    const auto cursor = static_cast<std::size_t>(std::clamp(g_editor.cursor, 0, static_cast<int>(edit.size())));
-    const int before = DebugFont_TextWidth(kPrompt, kPromptLength) + DebugFont_TextWidth(edit.data(), cursor);
-    // Past the last character there is nothing under the cursor: it stands on a blank.
-    const int width = cursor < edit.size() ? DebugFont_TextWidth(edit.data() + cursor, 1) - 1 : DebugFont_TextWidth(" ", 1);
-    return {prompt.x + static_cast<float>(before), prompt.y, static_cast<float>(std::max(width, 0)),
-            static_cast<float>(kConsoleLineHeight)};
-}
 
 void Console_Reset() {
     {
