@@ -32,6 +32,11 @@ constexpr int kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40, kKeyDel
 
 constexpr uint32_t kKindColors[7] = {0xFFFFFF, 0xFFDD55, 0xFF8888, 0xFFFFCC, 0x99FF99, 0xCCFFCC, 0xBBDDFF};
 
+// A rectangle in window pixels.
+struct ConsoleRect {
+    float x = 0.0f, y = 0.0f, width = 0.0f, height = 0.0f;
+};
+
 struct ConsoleLine {
     std::string text;
     int kind = 0;
@@ -76,12 +81,10 @@ bool KeyHit(int code) {
 
 bool BackQuoteStruck() { return g_input.keys.pressed[kKeyBackQuote] == kKeyPressed; }
 
-// The drawing area in window pixels (the letterboxed virtual screen): text is drawn in
-// window pixels, so the rectangles are too.
+// The drawing area in window pixels (the letterboxed virtual screen; the whole window
+// without aspect correction): text is drawn in window pixels, so the rectangles are too.
 ConsoleRect DrawingArea() {
     const RendererState& r = g_renderer;
-    if (!r.aspectCorrection)
-        return {0.0f, 0.0f, static_cast<float>(r.windowWidth), static_cast<float>(r.windowHeight)};
     return {r.offsetX, r.offsetY, static_cast<float>(r.workWidth) * r.scaleX, static_cast<float>(r.workHeight) * r.scaleY};
 }
 
@@ -101,7 +104,7 @@ uint32_t KindColor(int kind, int alpha) {
 }
 
 // The start of a text that fits in `width` pixels (at most one draw's worth of
-// characters, so a line of blank-width bytes costs no more).
+// characters, so a line of zero-width bytes costs no more).
 std::string_view Fitting(std::string_view text, float width) {
     const std::size_t limit = std::min<std::size_t>(text.size(), kDebugFontQuads);
     float used = 0.0f;
@@ -111,11 +114,6 @@ std::string_view Fitting(std::string_view text, float width) {
         if (used > width) break;
     }
     return text.substr(0, count);
-}
-
-void DrawLine(uint32_t color, std::string_view text, float x, float y) {
-    const float alpha = static_cast<float>(color >> 24) / 255.0f;
-    DebugFont_DrawShadowed(x, y, text, color, PackARGB(0.0f, 0.0f, 0.0f, kShadowShare * alpha));
 }
 
 void ClearEdit() {
@@ -183,15 +181,31 @@ void SetOpen(bool open) {
     g_output.open = open;
 }
 
+ConsoleRect PromptRect() {
+    const ConsoleRect area = DrawingArea();
+    return {area.x, area.y + area.height - kConsoleLineHeight, area.width, static_cast<float>(kConsoleLineHeight)};
+}
+
+ConsoleRect CursorRect() {
+    const ConsoleRect prompt = PromptRect();
+    const std::string& edit = g_editor.edit;
+    const auto cursor = static_cast<std::size_t>(std::clamp(g_editor.cursor, 0, static_cast<int>(edit.size())));
+    const int before = DebugFont_TextWidth(kPrompt, kPromptLength) + DebugFont_TextWidth(edit.data(), cursor);
+    // Past the last character there is nothing under the cursor: it stands on a blank.
+    const int width = cursor < edit.size() ? DebugFont_TextWidth(edit.data() + cursor, 1) - 1 : DebugFont_TextWidth(" ", 1);
+    return {prompt.x + static_cast<float>(before), prompt.y, static_cast<float>(std::max(width, 0)),
+            static_cast<float>(kConsoleLineHeight)};
+}
+
 void DrawEditor(const ConsoleRect& prompt) {
     SetBlendMode(kBlendAlpha);
     FillWindowRect(DrawingArea(), kBlack, kBackgroundAlpha);
     FlushBatch(kAllBatchSlots);
     const uint32_t color = KindColor(kConsolePrompt, 255);
-    DrawLine(color, kPrompt, prompt.x, prompt.y);
+    Console_DrawText(color, kPrompt, prompt.x, prompt.y);
     const float editX = prompt.x + static_cast<float>(DebugFont_TextWidth(kPrompt, kPromptLength));
-    DrawLine(color, Fitting(g_editor.edit, prompt.x + prompt.width - editX), editX, prompt.y);
-    const ConsoleRect cursor = Console_CursorRect();
+    Console_DrawText(color, Fitting(g_editor.edit, prompt.x + prompt.width - editX), editX, prompt.y);
+    const ConsoleRect cursor = CursorRect();
     if (cursor.x < prompt.x + prompt.width)
         FillWindowRect(cursor, kCursorColor, 0.6f + 0.4f * std::cos(10.0f * g_editor.openTime));
     FlushBatch(kAllBatchSlots);
@@ -257,12 +271,13 @@ void Console_AddHistory(const std::string& line) {
     g_editor.historyIndex = static_cast<int>(g_editor.history.size());
 }
 
-void Console_DrawText(uint32_t color, const char* text, float x, float y) {
-    if (text) DrawLine(color, text, x, y);
+void Console_DrawText(uint32_t color, std::string_view text, float x, float y) {
+    const float alpha = static_cast<float>(color >> 24) / 255.0f;
+    DebugFont_DrawShadowed(x, y, text, color, PackARGB(0.0f, 0.0f, 0.0f, kShadowShare * alpha));
 }
 
 void Console_ShownLines(std::vector<ConsoleShownLine>& out, float width) {
-    const ConsoleRect prompt = Console_PromptRect();
+    const ConsoleRect prompt = PromptRect();
     const auto room = static_cast<std::size_t>(std::max(0.0f, (prompt.y - DrawingArea().y) / kConsoleLineHeight));
     std::size_t count = 0;
     {
@@ -287,13 +302,13 @@ void Console_ShownLines(std::vector<ConsoleShownLine>& out, float width) {
 
 void Console_Render() {
     if (!g_config.dev_mode) return;
-    const ConsoleRect prompt = Console_PromptRect();
+    const ConsoleRect prompt = PromptRect();
     if (g_editor.open) DrawEditor(prompt);
     Console_ShownLines(g_shown, prompt.width);
     float y = prompt.y;
     for (const ConsoleShownLine& line : g_shown) {
         y -= kConsoleLineHeight;
-        DrawLine(KindColor(line.kind, line.alpha), line.text, prompt.x, y);
+        Console_DrawText(KindColor(line.kind, line.alpha), line.text, prompt.x, y);
     }
 }
 
@@ -319,22 +334,6 @@ void Console_SaveHistory() {
 }
 
 const ConsoleEditor& Console_Editor() { return g_editor; }
-
-ConsoleRect Console_PromptRect() {
-    const ConsoleRect area = DrawingArea();
-    return {area.x, area.y + area.height - kConsoleLineHeight, area.width, static_cast<float>(kConsoleLineHeight)};
-}
-
-ConsoleRect Console_CursorRect() {
-    const ConsoleRect prompt = Console_PromptRect();
-    const std::string& edit = g_editor.edit;
-    const auto cursor = static_cast<std::size_t>(std::clamp(g_editor.cursor, 0, static_cast<int>(edit.size())));
-    const int before = DebugFont_TextWidth(kPrompt, kPromptLength) + DebugFont_TextWidth(edit.data(), cursor);
-    // Past the last character there is nothing under the cursor: it stands on a blank.
-    const int width = cursor < edit.size() ? DebugFont_TextWidth(edit.data() + cursor, 1) - 1 : DebugFont_TextWidth(" ", 1);
-    return {prompt.x + static_cast<float>(before), prompt.y, static_cast<float>(std::max(width, 0)),
-            static_cast<float>(kConsoleLineHeight)};
-}
 
 void Console_Reset() {
     {

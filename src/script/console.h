@@ -10,11 +10,12 @@
 // - Console_AddHistory: appends unless it repeats the newest entry
 // - Console_DrawText: text with its shadow, in window pixels
 // - Console_LoadHistory, Console_SaveHistory: "console_history.txt", in text mode
-// - Console_ShownLines, Console_Editor, Console_PromptRect, Console_CursorRect: what it
-//   shows (tests); Console_Reset: back to the program-start state (tests)
+// - Console_ShownLines, Console_Editor: what it shows and holds (tests)
+// - Console_Reset: back to the program-start state (tests)
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/log.h"
@@ -41,11 +42,6 @@ struct ConsoleEditor {
     int cursor = 0;
 };
 
-// A rectangle in window pixels.
-struct ConsoleRect {
-    float x = 0.0f, y = 0.0f, width = 0.0f, height = 0.0f;
-};
-
 void Console_Install();
 bool Console_Update(float dt);
 void Console_Render();
@@ -53,7 +49,7 @@ void Console_Print(const char* text, int kind);
 void Console_Execute(const std::string& line);
 void Console_HandleKeys();
 void Console_AddHistory(const std::string& line);
-void Console_DrawText(uint32_t color, const char* text, float x, float y);
+void Console_DrawText(uint32_t color, std::string_view text, float x, float y);
 void Console_LoadHistory();
 void Console_SaveHistory();
 
@@ -61,7 +57,4 @@ void Console_SaveHistory();
 // to what fits in `width` pixels.
 void Console_ShownLines(std::vector<ConsoleShownLine>& out, float width);
 const ConsoleEditor& Console_Editor();
-// The prompt line and the cursor box, in window pixels.
-ConsoleRect Console_PromptRect();
-ConsoleRect Console_CursorRect();
 void Console_Reset();
