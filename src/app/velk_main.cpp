@@ -14,6 +14,7 @@
 #include "core/string_utils.h"
 #include "effects/collision_mask_registry.h"
 #include "formats/start_files.h"
+#include "graphics/icon_image.h"
 #include "graphics/render.h"
 #include "graphics/render_target.h"
 #include "graphics/screenshot.h"
@@ -29,6 +30,7 @@
 #include "platform/linux/window.h"
 #include "script/api/lua_api.h"
 #include "script/api/lua_api_effects.h"
+#include "script/console.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "script/scene/scene.h"
@@ -90,6 +92,8 @@ void StartLog() {
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
     const FileSystemContainer* writable = GetWritableContainer();
     LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
+    // The lock was tried before the log existed.
+    if (!g_instance_lock.Failure().empty()) LogPrintf("%s", g_instance_lock.Failure().c_str());
 }
 
 void StartFrameTimer() {
@@ -140,7 +144,7 @@ void CreateVideo() {
 
 void LoadConsoleHistory() {
     if (!g_config.dev_mode) return;
-    // Console: Console_LoadHistory().
+    Console_LoadHistory();
 }
 
 void InitGame() {
@@ -335,9 +339,22 @@ bool VelkInit() {
 }
 
 WindowSettings MainWindowSettings() {
-    return {g_config.product_name, g_config.width,       g_config.height, g_config.window_width,
-            g_config.window_height, g_config.full_screen, g_config.opengl, g_config.bit16,
-            g_config.icon_file};
+    WindowSettings settings;
+    settings.title = g_config.product_name;
+    settings.width = g_config.width;
+    settings.height = g_config.height;
+    settings.window_width = g_config.window_width;
+    settings.window_height = g_config.window_height;
+    settings.full_screen = g_config.full_screen;
+    settings.opengl = g_config.opengl;
+    settings.bit16 = g_config.bit16;
+    DecodedImage icon;
+    if (!g_config.icon_file.empty() && LoadIconFile(g_config.icon_file, icon)) {
+        settings.icon_width = icon.width;
+        settings.icon_height = icon.height;
+        settings.icon_pixels.assign(icon.pixels.get(), icon.pixels.get() + static_cast<std::size_t>(icon.width) * icon.height);
+    }
+    return settings;
 }
 
 SDL_Window* CreateWindowOrExit() {
@@ -410,8 +427,7 @@ void MainUpdate(float dt) {
     ProcessInputEvents();
     HandleHotKeys();
     if (NetManager* net = FindNetManager()) net->Update();
-    // Console: Console_Update(dt); the script's frame runs only while it is closed.
-    UpdateScriptFrame(dt);
+    if (!Console_Update(dt)) UpdateScriptFrame(dt);
 }
 
 void MainRender() {
@@ -423,13 +439,13 @@ void MainRender() {
     FlushBatch(kAllBatchSlots);
     SetDefaultBlendState();
     RenderScriptFrame();
-    // Console: Console_Render().
+    Console_Render();
     EndScene();
 }
 
 void EngineShutdown() {
     LuaDestroy();
-    // Console: Console_SaveHistory() in dev_mode.
+    if (g_config.dev_mode) Console_SaveHistory();
     LuaCloseState();
     // Masks still held (by the scripts' handles): logged and freed; then the handles.
     ReportUnreleasedCollisionMasks();
@@ -455,6 +471,7 @@ void EngineShutdown() {
 
 int AppMain(int argc, char** argv) {
     InstallCrashPath();
+    Console_Install();
     InstallCloseSignalHandlers();
     IgnoreBrokenPipes();
     const CommandLine line = ParseCommandLine(argc, argv);

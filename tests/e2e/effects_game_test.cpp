@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -17,23 +16,13 @@
 #include "fixtures/temp_dir.h"
 #include "game_run.h"
 #include "graphics/image_loader.h"
+#include "x_window.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kE2eDir = VELK_E2E_DIR;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Describe(const GameResult& result) {
-    return "exit " +
-           (result.exitStatus ? std::to_string(*result.exitStatus) : "signal " + std::to_string(result.signal)) +
-           "\n--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
-}
 
 // An RGBA image whose pixel (x, y) is solid(x, y) ? opaque red : transparent black.
 std::string MaskImage(int width, int height, bool (*solid)(int, int)) {
@@ -73,10 +62,10 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
         "log fx: after stop(true) alive false\nlog fx: released handle gfx_particle_update(NULL)\n"
         "line Collision mask is not released: hit.png [ref: 1]\nno-log ERROR");
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
     // The particle sits at (160, 120) of the 320 x 240 game, drawn 16 x 16 in the window.
-    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     DecodedImage shot;
     ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
     ASSERT_EQ(shot.width, 640);
@@ -92,20 +81,9 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
 class ShapeClickUnderX : public GeneratedGame {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("VELK_X_CLICKS")) GTEST_SKIP() << "needs the private X server";
+        if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     }
 };
-
-// xdotool: waits for the game's window, then clicks at window pixels, one by one.
-int ClickInWindow(const std::vector<std::pair<int, int>>& points) {
-    std::string script =
-        "id=$(timeout 40 xdotool search --sync --onlyvisible --name 'Velk Shape Click' | head -n 1) && "
-        "[ -n \"$id\" ] && sleep 0.5";
-    for (const auto& [x, y] : points)
-        script += " && xdotool mousemove --window $id " + std::to_string(x) + " " + std::to_string(y) +
-                  " && sleep 0.2 && xdotool click 1 && sleep 0.3";
-    return std::system(script.c_str());
-}
 
 TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     Copy("shape_click");
@@ -117,12 +95,12 @@ TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     // Window pixels are twice the game's: (95, 120) in the circle, (230, 120) on the mask's
     // solid half, (250, 120) on its empty half, (105, 120) just outside the circle.
     auto clicker = std::async(std::launch::async, [] {
-        return ClickInWindow({{190, 240}, {460, 240}, {500, 240}, {210, 240}});
+        return ClickInWindow("Velk Shape Click", {{190, 240}, {460, 240}, {500, 240}, {210, 240}});
     });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(clicker.get(), 0);
-    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
 }
 
 }  // namespace
