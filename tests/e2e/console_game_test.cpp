@@ -14,6 +14,7 @@
 #include "game_run.h"
 #include "graphics/image_loader.h"
 #include "text/debug_font.h"
+#include "x_window.h"
 
 namespace {
 
@@ -26,15 +27,14 @@ constexpr int kPromptTop = 480 - 15;
 
 int TypeIntoWindow() {
     const std::string script =
-        "id=$(timeout 40 xdotool search --sync --onlyvisible --name 'Velk Console' | head -n 1) && "
-        "[ -n \"$id\" ] && sleep 0.5 && xdotool mousemove --window $id 100 100 && xdotool windowfocus --sync $id && "
+        FindWindowScript("Velk Console") + " && xdotool mousemove --window $id 100 100 && xdotool windowfocus --sync $id && "
         "xdotool key grave && sleep 0.3 && xdotool type --delay 30 \"" + std::string(kLine) + "\" && "
         "sleep 0.3 && xdotool key Return && sleep 0.3 && xdotool key F12 && sleep 0.5 && xdotool key grave";
     return std::system(script.c_str());
 }
 
 TEST(ConsoleUnderX, TypedKeysOpenTheConsoleRunALineAndCloseIt) {
-    if (!std::getenv("DISPLAY") || !std::getenv("VELK_X_CLICKS")) GTEST_SKIP() << "needs the private X server";
+    if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     TempDir copy;
     const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     fs::copy(fs::path(VELK_E2E_DIR) / "common", copy.path(), options);
