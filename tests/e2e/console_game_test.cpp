@@ -6,9 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -48,9 +46,8 @@ TEST(ConsoleUnderX, TypedKeysOpenTheConsoleRunALineAndCloseIt) {
     auto typist = std::async(std::launch::async, TypeIntoWindow);
     const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
     EXPECT_EQ(typist.get(), 0);
-    const std::string context = "--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
-    ASSERT_EQ(result.exitStatus, 0) << context;
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << context;
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
     EXPECT_EQ(copy.Read("user/console_history.txt"), "older = 1\r\n" + std::string(kLine) + "\r\n")
         << "loaded at start-up, saved at shutdown";
 
