@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "core/config.h"
 #include "core/crash.h"
 #include "script/components/fluid_box_component.h"
-#include "script/lua_bound.h"
 #include "unit/script/api/gfx_script_fixture.h"
 
 namespace {
@@ -43,18 +39,6 @@ protected:
                    "lt 0 0 24 24 0 0\nmt 24 0 16 24 0 0\nrt 40 0 24 24 0 0\n"
                    "lm 0 24 24 16 0 0\nmm 24 24 16 16 0 0\nrm 40 24 24 16 0 0\n"
                    "lb 0 40 24 24 0 0\nmb 24 40 16 24 0 0\nrb 40 40 24 24 0 0\narea 0 0 64 64 32 32\n");
-    }
-    static void Fatal(const std::function<void()>& call) {
-        g_config.create_log = true;  // fatal texts reach standard error only with the log on
-        call();
-    }
-    template <class T>
-    T* Native(const char* global) {
-        lua_getglobal(L, global);
-        lua_rawgeti(L, -1, 0);
-        const auto* box = static_cast<const ObjectBox*>(lua_touserdata(L, -1));
-        lua_pop(L, 2);
-        return box ? dynamic_cast<T*>(box->object) : nullptr;
     }
 };
 

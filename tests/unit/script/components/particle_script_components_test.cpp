@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "core/config.h"
 #include "core/crash.h"
 #include "unit/script/api/gfx_script_fixture.h"
 
@@ -28,10 +25,6 @@ protected:
     }
     void Frames(int count, float dt) {
         for (int i = 0; i < count; ++i) ASSERT_EQ(Run("scene:update(" + std::to_string(dt) + ")"), "");
-    }
-    static void Fatal(const std::function<void()>& call) {
-        g_config.create_log = true;  // fatal texts reach standard error only with the log on
-        call();
     }
 };
 
