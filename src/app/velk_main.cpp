@@ -29,6 +29,7 @@
 #include "platform/linux/window.h"
 #include "script/api/lua_api.h"
 #include "script/api/lua_api_effects.h"
+#include "script/console.h"
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "script/scene/scene.h"
@@ -140,7 +141,7 @@ void CreateVideo() {
 
 void LoadConsoleHistory() {
     if (!g_config.dev_mode) return;
-    // Console: Console_LoadHistory().
+    Console_LoadHistory();
 }
 
 void InitGame() {
@@ -410,8 +411,7 @@ void MainUpdate(float dt) {
     ProcessInputEvents();
     HandleHotKeys();
     if (NetManager* net = FindNetManager()) net->Update();
-    // Console: Console_Update(dt); the script's frame runs only while it is closed.
-    UpdateScriptFrame(dt);
+    if (!Console_Update(dt)) UpdateScriptFrame(dt);
 }
 
 void MainRender() {
@@ -423,13 +423,13 @@ void MainRender() {
     FlushBatch(kAllBatchSlots);
     SetDefaultBlendState();
     RenderScriptFrame();
-    // Console: Console_Render().
+    Console_Render();
     EndScene();
 }
 
 void EngineShutdown() {
     LuaDestroy();
-    // Console: Console_SaveHistory() in dev_mode.
+    if (g_config.dev_mode) Console_SaveHistory();
     LuaCloseState();
     // Masks still held (by the scripts' handles): logged and freed; then the handles.
     ReportUnreleasedCollisionMasks();
@@ -455,6 +455,7 @@ void EngineShutdown() {
 
 int AppMain(int argc, char** argv) {
     InstallCrashPath();
+    Console_Install();
     InstallCloseSignalHandlers();
     IgnoreBrokenPipes();
     const CommandLine line = ParseCommandLine(argc, argv);

@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,8 @@ namespace {
 constexpr std::size_t kLineLimit = 1020;
 
 LogFileHooks g_file{};
+// Read by every thread that logs.
+std::atomic<ConsoleSink> g_console{nullptr};
 thread_local bool t_logOnly = false;
 
 bool ShowsMessageBoxes() { return g_config.dev_mode && !t_logOnly; }
@@ -38,7 +41,8 @@ void WriteLine(std::string text) {
     const std::lock_guard lock(LogMutex());
     if (g_file.append) g_file.append(text.data(), text.size());
     std::fwrite(text.data(), 1, text.size(), stderr);
-    // Console: Console_Print(text, 3) (the log echo), under the same lock.
+    // Under the same lock, so the console gets the lines in the file's order.
+    PrintToConsole(text.c_str(), kConsoleLogEcho);
 }
 
 std::string BaseName(const char* path) {
@@ -101,3 +105,9 @@ void SetLogFileHooks(const LogFileHooks& hooks) {
 std::string LogFilePath() { return g_file.path ? g_file.path() : std::string(); }
 
 void SetThreadLogOnly() { t_logOnly = true; }
+
+void SetConsoleSink(ConsoleSink sink) { g_console.store(sink); }
+
+void PrintToConsole(const char* text, int kind) {
+    if (const ConsoleSink sink = g_console.load()) sink(text, kind);
+}

@@ -26,5 +26,13 @@ struct LogFileHooks {
 void SetLogFileHooks(const LogFileHooks& hooks);
 std::string LogFilePath();
 
+// The developer console sits above the core: it installs this to take the log's echo
+// (kind 3, under the log lock) and the scripts' print (kind 0). Nothing until then.
+inline constexpr int kConsolePrint = 0;
+inline constexpr int kConsoleLogEcho = 3;
+using ConsoleSink = void (*)(const char* text, int kind);
+void SetConsoleSink(ConsoleSink sink);
+void PrintToConsole(const char* text, int kind);
+
 #define VELK_WARNING(...) LogWarning(__FILE__, __LINE__, __VA_ARGS__)
 #define VELK_ERROR(...) LogError(__FILE__, __LINE__, __VA_ARGS__)

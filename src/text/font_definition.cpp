@@ -47,14 +47,16 @@ TrueText_Layer ReadLayer(const VStoreNode& node) {
     return layer;
 }
 
+// An outline reaches as far past the glyph as its drawn border, so it widens the block
+// as a blur does instead of being cut off at the block's edge.
 void GrowExtent(TrueText_Extent& extent, const TrueText_Layer& layer, float fontSize) {
     const float x = TrueText_SizeToPixels(layer.x, fontSize);
     const float y = TrueText_SizeToPixels(layer.y, fontSize);
-    const float blur = TrueText_SizeToPixels(layer.blur, fontSize);
-    extent.minX = std::min(extent.minX, x - blur);
-    extent.maxX = std::max(extent.maxX, x + blur);
-    extent.minY = std::min(extent.minY, y - blur);
-    extent.maxY = std::max(extent.maxY, y + blur);
+    const float spread = TrueText_SizeToPixels(layer.blur, fontSize) + std::ceil(layer.outline);
+    extent.minX = std::min(extent.minX, x - spread);
+    extent.maxX = std::max(extent.maxX, x + spread);
+    extent.minY = std::min(extent.minY, y - spread);
+    extent.maxY = std::max(extent.maxY, y + spread);
 }
 
 std::unique_ptr<TrueText_Font> FromDefinition(const std::string& name, const std::string& path, float size) {

@@ -4,7 +4,6 @@
 #include <map>
 #include <string>
 
-#include "graphics/render.h"
 #include "graphics/surface.h"
 #include "text/atlas.h"
 #include "text/true_text.h"
@@ -24,11 +23,6 @@ struct GlyphWork {
 GlyphWork& Work() {
     static GlyphWork work;
     return work;
-}
-
-uint32_t SurfaceOrder(uint32_t color) {
-    if (g_renderer.opengl) return color;
-    return (color & 0xFF00FF00u) | (color >> 16 & 0xFFu) | (color & 0xFFu) << 16;
 }
 
 void GlyphKey(const TrueText_Style& style, int layer, char16_t code, std::string& key) {
@@ -73,9 +67,10 @@ void Store(const std::string& key, const TrueText_Glyph& metrics, const Surface&
     region->drawn = true;
 }
 
+// Layer colours were read in the surface's byte order (exchanged for OpenGL) already.
 void ColorAndBlur(const TrueText_Layer& layer, int border, Surface& rendered, Surface& finished) {
-    if (layer.colorMode == 1) TintSurface(rendered, SurfaceOrder(layer.color));
-    if (layer.colorMode == 2) VerticalGradient(rendered, SurfaceOrder(layer.color), SurfaceOrder(layer.endColor));
+    if (layer.colorMode == 1) TintSurface(rendered, layer.color);
+    if (layer.colorMode == 2) VerticalGradient(rendered, layer.color, layer.endColor);
     finished.Create(rendered.width + 2 * border, rendered.height + 2 * border, true);
     BlendSurfaceAt(rendered, finished, border, border, 1.0f);
     if (border == 0) return;

@@ -29,11 +29,6 @@ std::vector<std::string> GameNames() {
     return names;
 }
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string Describe(const GameResult& result) {
     std::string text = result.timedOut ? "timed out; " : "";
     text += result.exitStatus ? "exit status " + std::to_string(*result.exitStatus)
@@ -45,7 +40,7 @@ class Game : public testing::TestWithParam<std::string> {};
 
 TEST_P(Game, RunsAsExpected) {
     const fs::path source = kE2eDir / "games" / GetParam();
-    const GameExpectation expectation = ParseExpectation(ReadText(source / "expect.txt"));
+    const GameExpectation expectation = ParseExpectation(ReadWholeFile(source / "expect.txt"));
     const TempDir copy;
     const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     fs::copy(kE2eDir / "common", copy.path(), options);
@@ -139,7 +134,7 @@ TEST_F(ScreenshotGame, PixelsOfTheSceneSavedByTheScript) {
     const GameExpectation expectation = ParseExpectation("log gfx: screenshot taken");
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot_), 0)
         << Describe(result);
     ASSERT_EQ(shot_.width, 320);
@@ -174,7 +169,7 @@ TEST_P(SimpleTextGame, DrawsAcrossARecreationAndReleasesItsTexture) {
     ASSERT_EQ(result.exitStatus, 0) << Describe(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
     EXPECT_EQ(result.output.find("not released properly"), std::string::npos) << Describe(result);
-    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot_), 0)
         << Describe(result);
     // Window pixels: four capitals from x 10 on the row about y 20, one more after 2100

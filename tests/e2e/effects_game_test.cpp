@@ -25,17 +25,6 @@ namespace fs = std::filesystem;
 
 const fs::path kE2eDir = VELK_E2E_DIR;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Describe(const GameResult& result) {
-    return "exit " +
-           (result.exitStatus ? std::to_string(*result.exitStatus) : "signal " + std::to_string(result.signal)) +
-           "\n--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
-}
-
 // An RGBA image whose pixel (x, y) is solid(x, y) ? opaque red : transparent black.
 std::string MaskImage(int width, int height, bool (*solid)(int, int)) {
     std::vector<uint8_t> pixels;
@@ -74,10 +63,10 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
         "log fx: after stop(true) alive false\nlog fx: released handle gfx_particle_update(NULL)\n"
         "line Collision mask is not released: hit.png [ref: 1]\nno-log ERROR");
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
     // The particle sits at (160, 120) of the 320 x 240 game, drawn 16 x 16 in the window.
-    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     DecodedImage shot;
     ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
     ASSERT_EQ(shot.width, 640);
@@ -190,8 +179,8 @@ TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(clicker.get(), 0);
-    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
 }
 
 

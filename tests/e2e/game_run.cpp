@@ -14,12 +14,18 @@
 #include <stdexcept>
 #include <thread>
 
-namespace {
-
 std::string ReadWholeFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+std::string DescribeGameResult(const GameResult& result) {
+    return "exit " +
+           (result.exitStatus ? std::to_string(*result.exitStatus) : "signal " + std::to_string(result.signal)) +
+           "\n--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
+}
+
+namespace {
 
 double ReadSeconds(std::istringstream& rest, const std::string& line) {
     double seconds = 0;

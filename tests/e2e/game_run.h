@@ -47,3 +47,8 @@ GameResult RunGame(const std::filesystem::path& executable, const std::filesyste
 
 // The lines the expectation asks for that the log lacks, and those it forbids that it has.
 std::vector<std::string> CheckLog(const GameExpectation& expectation, const std::string& log);
+
+// A file's bytes; empty when it cannot be read.
+std::string ReadWholeFile(const std::filesystem::path& path);
+// The exit status (or signal), "log.txt" and the output, for a failure message.
+std::string DescribeGameResult(const GameResult& result);

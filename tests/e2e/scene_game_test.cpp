@@ -25,11 +25,6 @@ const fs::path kE2eDir = VELK_E2E_DIR;
 constexpr int kFrameLimit = 3000;
 constexpr int kClickFrame = 10;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void PushMouse(Uint32 type, int x, int y) {
     SDL_Event event{};
     event.type = type;
@@ -75,8 +70,8 @@ TEST(SceneGame, ClickSwitchesScreensFromItsHandler) {
     EngineShutdown();
     fs::current_path(previous);
 
-    const std::string log = ReadText(copy.path() / "user" / "log.txt");
-    const GameExpectation expectation = ParseExpectation(ReadText(copy.path() / "expect.txt"));
+    const std::string log = ReadWholeFile(copy.path() / "user" / "log.txt");
+    const GameExpectation expectation = ParseExpectation(ReadWholeFile(copy.path() / "expect.txt"));
     EXPECT_EQ(CheckLog(expectation, log), std::vector<std::string>{}) << log;
 }
 

@@ -21,11 +21,6 @@ namespace fs = std::filesystem;
 
 const fs::path kE2eDir = VELK_E2E_DIR;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 uint32_t Word(const std::string& bytes, std::size_t at, int size) {
     uint32_t value = 0;
     for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
@@ -93,7 +88,7 @@ class SoundGame : public testing::Test {
 protected:
     void SetUp() override {
         fs::copy(kE2eDir / "common", copy_.path(), fs::copy_options::recursive);
-        std::string config = ReadText(copy_ / "config.cfg");
+        std::string config = ReadWholeFile(copy_ / "config.cfg");
         config.replace(config.find("disable_audio = true"), 20, "disable_audio = false");
         copy_.Write("config.cfg", config);
     }
@@ -152,7 +147,7 @@ TEST_F(SoundGame, ASoundPlaysAtItsPitchAndACrossFadeIsLinear) {
     ASSERT_EQ(result.exitStatus, 0) << Describe(result);
     ASSERT_EQ(CheckLog(expectation_, result.log), std::vector<std::string>{}) << Describe(result);
 
-    const Recording r = ReadRecording(ReadText(copy_ / "out.wav"));
+    const Recording r = ReadRecording(ReadWholeFile(copy_ / "out.wav"));
     ASSERT_GT(r.rate, 0);
     ASSERT_GT(r.samples.size(), static_cast<std::size_t>(r.rate) * 4) << "the recording runs to the exit";
     const std::size_t window = static_cast<std::size_t>(r.rate) / 25;  // 40 ms

@@ -1,6 +1,7 @@
 -- The example game: a scene of bitmaps, sprite-sheet animations, animated grids and a
 -- looping video, with sprites, boxes, a render-target canvas and a fountain of sparks
--- drawn straight from the script; a tune plays and every mouse click clicks.
+-- drawn straight from the script; a title and a live counter in TrueText fonts; a tune
+-- plays and every mouse click clicks.
 local frames = 0
 local time = 0
 
@@ -11,6 +12,16 @@ local function add_object(layer, x, y, component, definition)
   object:attach_component(component)
   layer:attach_object(object)
   return object, component
+end
+
+-- The title sits in the top right corner, clear of the panel and the orbiting stars.
+local function add_title(layer)
+  add_object(layer, 1004, 14, TextComponent(), {font = 'title44', text = 'Velk Demo', align = 'right top'})
+end
+
+-- Redrawn every frame: a new text each time, laid out and drawn by one call.
+local function render_counter()
+  gfx_render_text('counter22', 20, 734, string.format('frame %d   %.1f s', frames, time), 'left top')
 end
 
 local function build_scene()
@@ -30,6 +41,7 @@ local function build_scene()
   add_object(layer, 720, 440, AnimatedGridComponent(),
     {bitmap = 'demo/water.png', rows = 4, columns = 16, fx = 'water', scale = 2})
   add_object(layer, 40, 40, VideoPlayerComponent(), {video = 'demo/clip', loop = true, scale = 1.5})
+  add_title(layer)
 end
 
 local function paint_canvas()
@@ -82,6 +94,7 @@ function render()
   gfx_blending('alpha')
   scene:render()
   gfx_particle_render(sparks)
+  render_counter()
 end
 
 function destroy()

@@ -146,7 +146,7 @@ constexpr luaL_Reg kFlatFunctions[] = {
     {"net_release", Api_net_release},
     // log and messages
     {"log", Api_log},
-    // Console: {"print", Api_print} over Console_Print, once the developer console lands.
+    {"print", Api_print},
     {"msg", Api_msg},
 };
 

@@ -60,6 +60,11 @@ int Api_log(lua_State* L) {
     return 0;
 }
 
+int Api_print(lua_State* L) {
+    if (const char* text = ReadStringArgument(L, 1)) PrintToConsole(text, kConsolePrint);
+    return 0;
+}
+
 int Api_msg(lua_State* L) {
     const char* text = ReadStringArgument(L, 1);
     ShowScriptMessage(text ? text : "", ReadRoundedArgument(L, 2, 0));

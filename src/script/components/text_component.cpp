@@ -100,7 +100,8 @@ void TextComponent::renderTrueText(bool layoutOnly) {
     SplitFontSize(font, face, size);
     const Transform t = effectiveTransform();
     const TextPoint at = LetterboxTextPoint(t.x, t.y, true);
-    const float s = measureScale() * at.factor;
+    // Unlike measuring, drawing takes the scale as it is: at 0 the text vanishes.
+    const float s = std::isfinite(t.scale_x) ? std::fabs(t.scale_x) * at.factor : 0.0f;
     const uint32_t colour = PackARGB(color[0], color[1], color[2], effectiveAlpha());
     TrueText_Render(text.c_str(), layoutOnly, face, size * s, at.x, at.y, t.angle, 1, 1, maxWidth * s, maxHeight * s,
                     align, colour);

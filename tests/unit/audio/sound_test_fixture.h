@@ -18,7 +18,6 @@ class SoundSystemTest : public testing::Test {
 protected:
     void SetUp() override {
         g_config.create_log = true;
-        UseNullAudioDevice();
         ASSERT_TRUE(system_.init());
     }
     void TearDown() override {

@@ -30,7 +30,6 @@ bool WaitFor(const std::function<bool()>& done, double seconds = 20) {
 
 class SoundThreadTest : public testing::Test {
 protected:
-    void SetUp() override { UseNullAudioDevice(); }
     void TearDown() override {
         ShutdownSound();
         g_musicStoppedNotice.stopped.store(false);

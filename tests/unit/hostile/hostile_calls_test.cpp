@@ -32,6 +32,7 @@
 #include "script/lua_base.h"
 #include "script/lua_bound.h"
 #include "storage/storage.h"
+#include "text/true_text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -66,6 +67,21 @@ std::set<std::string> GlobalNames(lua_State* L) {
 
 bool WriteAll(int fd, int value) { return write(fd, &value, sizeof value) == static_cast<ssize_t>(sizeof value); }
 
+// The target indices of a group ("functions" or a class name).
+std::vector<int> GroupTargets(lua_State* L, const std::string& group) {
+    std::vector<int> targets;
+    lua_getglobal(L, "hostile_group_targets");
+    lua_pushstring(L, group.c_str());
+    if (lua_pcall(L, 1, 1, 0) != 0) return targets;
+    for (int i = 1; i <= static_cast<int>(lua_objlen(L, -1)); ++i) {
+        lua_rawgeti(L, -1, i);
+        targets.push_back(static_cast<int>(lua_tointeger(L, -1)));
+        lua_pop(L, 1);
+    }
+    lua_pop(L, 1);
+    return targets;
+}
+
 class HostileCalls : public testing::Test {
 protected:
     void SetUp() override {
@@ -74,6 +90,11 @@ protected:
         setenv("VELK_RASTER_THREADS", "1", 1);
         StartEngineFrameTest();
         g_config.create_log = true;
+        if (trueText) {
+            g_config.true_text = true;
+            data.Write("fonts/system.fn2", "font = system\n");
+            TrueText_Init();
+        }
         for (int worker = 0; worker < kWorkers; ++worker)
             std::filesystem::create_directories(sandbox / ("worker_" + std::to_string(worker)) / "user");
         data.Write("script.lua", "hostile_loaded = true\n");
@@ -102,6 +123,7 @@ protected:
         ASSERT_EQ(lua_pcall(L, 1, 0, 0), 0) << lua_tostring(L, -1);
     }
     void TearDown() override {
+        TrueText_Destroy();
         ShutdownStorage();
         EndEngineFrameTest();
     }
@@ -364,26 +386,23 @@ protected:
 
     std::string ResultPath(int worker) const { return (sandbox / ("results_" + std::to_string(worker))).string(); }
 
+    // Every call runs once more with TrueText on, for the groups that draw text.
+    void SweepGroup(const char* group) {
+        const std::vector<int> targets = GroupTargets(L, group);
+        if (targets.empty()) GTEST_SKIP() << group << " is not registered";
+        const Results results = Sweep(targets, kWorkers);
+        std::printf("hostile calls to %s%s: %zu targets, %d calls, %zu faults; fatal errors by design:\n", group,
+                    trueText ? " (TrueText)" : "", targets.size(), results.calls, results.faults.size());
+        for (const auto& [text, times] : results.fatal) std::printf("  %6d  %s\n", times, text.c_str());
+        for (const Fault& fault : results.faults) ADD_FAILURE() << fault.call << ": " << fault.how << "\n" << fault.output;
+    }
+
+    bool trueText = false;
     TempDir sandbox;  // a writable folder per worker
     TempDir data;
     lua_State* L = nullptr;
     std::vector<std::string> engineGlobals;
 };
-
-// The target indices of a group ("functions" or a class name).
-std::vector<int> GroupTargets(lua_State* L, const std::string& group) {
-    std::vector<int> targets;
-    lua_getglobal(L, "hostile_group_targets");
-    lua_pushstring(L, group.c_str());
-    if (lua_pcall(L, 1, 1, 0) != 0) return targets;
-    for (int i = 1; i <= static_cast<int>(lua_objlen(L, -1)); ++i) {
-        lua_rawgeti(L, -1, i);
-        targets.push_back(static_cast<int>(lua_tointeger(L, -1)));
-        lua_pop(L, 1);
-    }
-    lua_pop(L, 1);
-    return targets;
-}
 
 // The global functions, then every script class the engine can have; a class that is
 // not registered yet is skipped.
@@ -395,17 +414,24 @@ const char* const kGroups[] = {
 
 class HostileGroup : public HostileCalls, public testing::WithParamInterface<const char*> {};
 
-TEST_P(HostileGroup, NoCallCrashesLeaksOrHangs) {
-    const std::vector<int> targets = GroupTargets(L, GetParam());
-    if (targets.empty()) GTEST_SKIP() << GetParam() << " is not registered";
-    const Results results = Sweep(targets, kWorkers);
-    std::printf("hostile calls to %s: %zu targets, %d calls, %zu faults; fatal errors by design:\n", GetParam(),
-                targets.size(), results.calls, results.faults.size());
-    for (const auto& [text, times] : results.fatal) std::printf("  %6d  %s\n", times, text.c_str());
-    for (const Fault& fault : results.faults) ADD_FAILURE() << fault.call << ": " << fault.how << "\n" << fault.output;
-}
+TEST_P(HostileGroup, NoCallCrashesLeaksOrHangs) { SweepGroup(GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Sweep, HostileGroup, testing::ValuesIn(kGroups),
+                         [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+// The groups that lay out and draw text, with TrueText on: the flat functions (the text
+// functions among them) and the text component.
+class HostileTrueTextGroup : public HostileCalls, public testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        trueText = true;
+        HostileCalls::SetUp();
+    }
+};
+
+TEST_P(HostileTrueTextGroup, NoCallCrashesLeaksOrHangs) { SweepGroup(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Sweep, HostileTrueTextGroup, testing::Values("functions", "TextComponent"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 // A class registered later joins the sweep only through the list above.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "text/text_align.h"
 #include "text/true_text_layout.h"
@@ -21,7 +22,7 @@ protected:
     }
     TrueText_Style& Break(const std::string& text, float size = 10, float boxWidth = 0, uint32_t flags = 9) {
         text_ = text;
-        style_.fontName = "system";
+        style_.fontName = font_;
         style_.text = text_.c_str();
         style_.size = size;
         style_.boxWidth = boxWidth;
@@ -31,6 +32,14 @@ protected:
         return style_;
     }
 
+    // The index one past each line's last unit.
+    std::vector<int> LineEnds() const {
+        std::vector<int> ends;
+        for (const TrueText_Line& line : style_.lines) ends.push_back(line.end);
+        return ends;
+    }
+
+    std::string font_ = "system";
     std::string text_;
     TrueText_Style style_;
 };
@@ -47,6 +56,8 @@ TEST_F(TrueTextLayoutTest, BlockSizes) {
         {"A\nA", 0, 9, 9, 41},  // a line feed adds half an em below its line
         {"A\rA", 0, 9, 9, 34},
         {"AAAA AAAA", 40, kAlignCenter | kAlignTop, 42, 34},  // centred lines take the box
+        {"AAAAAAAAAAAA AAAAAAAAAAAA", 100, kAlignCenter | kAlignTop, 102, 34},
+        {"AAAAAAAAAAAA AAAAAAAAAAAA", 100, kAlignLeft | kAlignTop, 86, 34},
     };
     for (const auto& c : cases) {
         Break(c.text, 10, c.boxWidth, c.flags);
@@ -70,6 +81,32 @@ TEST_F(TrueTextLayoutTest, NoBreakBeforeMarksAndWideGlyphsTakeALine) {
     EXPECT_EQ(Break(many).lines.size(), 65u);
     Break(std::string(3000, 'A'), 10, 100);
     EXPECT_GT(style_.lines.size(), 64u);
+}
+
+// DejaVu Sans has no ideographs: each draws its missing-glyph box, all of one advance,
+// so a box a little over three advances wide holds three of them.
+TEST_F(TrueTextLayoutTest, JapaneseBreaksBetweenIdeographsButNotAtTheirMarks) {
+    Start(640, 480, true);
+    InstallDejaVu("dejavu.ttf");
+    TrueText_Init();
+    font_ = "dejavu";
+    const float advance = TrueText_GetFont("dejavu", 20)->GetAdvance(0x65E5).advance;
+    ASSERT_GT(advance, 5.0f);
+    const struct {
+        const char* text;
+        std::vector<int> ends;
+    } cases[] = {
+        {"日本語日本語", {3, 6}},           // any two ideographs
+        {"日本語。日本語", {2, 5, 8}},      // never before the full stop: it goes down with 語
+        {"日本語、日本語", {2, 5, 8}},      // nor before the comma
+        {"日本「語」日本", {2, 5, 8}},      // nor after an opening bracket, nor before a closing one
+        {"日本『語』日本", {2, 5, 8}},
+        {"日本（語）日本", {2, 5, 8}},      // full-width parentheses
+    };
+    for (const auto& c : cases) {
+        Break(c.text, 20, 3 * advance + 1);
+        EXPECT_EQ(LineEnds(), c.ends) << c.text;
+    }
 }
 
 TEST_F(TrueTextLayoutTest, DifferentRequestsHaveDifferentKeys) {

@@ -129,12 +129,14 @@ TEST_F(TrueTextTest, DefinitionLengthsAndLayers) {
     EXPECT_EQ(font->layers[1].color, 0xFF000000u);
     EXPECT_EQ(font->layers[1].endColor, 0x80FFFFFFu);
     EXPECT_EQ(font->layers[2].colorMode, 0);
-    // 4dp on a 480-pixel window over a 768-pixel virtual screen.
+    // The first layer's blur and 64-pixel outline spread it 65 pixels every way.
     const TrueText_Extent& e = font->resolved.extent;
-    EXPECT_EQ(e.minX, -3.0f);
-    EXPECT_EQ(e.maxX, 1.0f);
-    EXPECT_EQ(e.minY, -1.0f);
-    EXPECT_EQ(e.maxY, 2.5f);
+    EXPECT_EQ(e.minX, -67.0f);
+    EXPECT_EQ(e.maxX, 63.0f);
+    EXPECT_EQ(e.minY, -65.0f);
+    EXPECT_EQ(e.maxY, 65.0f);
+    // 4dp on a 480-pixel window over a 768-pixel virtual screen.
+    EXPECT_EQ(TrueText_SizeToPixels(font->layers[1].y, font->size), 2.5f);
 }
 
 TEST_F(TrueTextTest, SystemWithADefinitionIsTheDebugFont) {

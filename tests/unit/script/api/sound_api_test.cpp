@@ -77,7 +77,6 @@ TEST_F(SoundApi, WithAudioDisabledNothingIsQueuedAndTheAnswersAreZero) {
 }
 
 TEST_F(SoundApi, VolumesReadBackAsSetAndNonFiniteOnesAreSafe) {
-    UseNullAudioDevice();
     StartSoundThread();
     const auto waitFor = [this](const std::string& expression, const std::string& value) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);

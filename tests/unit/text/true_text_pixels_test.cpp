@@ -1,0 +1,113 @@
+// TrueText blocks of a real face (DejaVu Sans) drawn on the software device and read
+// back: layers in order with an outline, and kerning that every line and layer starts
+// afresh, whether glyphs come from the font or from the glyph cache.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "graphics/surface.h"
+#include "text/true_text_layout.h"
+#include "text/true_text_render.h"
+#include "text_device_fixture.h"
+
+namespace {
+
+class TrueTextPixelsTest : public TextDeviceTest {
+protected:
+    void StartWith(int width, int height, const std::string& name, const std::string& definition) {
+        Start(width, height, true);
+        InstallDejaVu("dejavu.ttf");
+        dir_.Write("fonts/" + name + ".fn2", "font = \"fonts/dejavu.ttf\"\n" + definition);
+        TrueText_Init();
+        ASSERT_TRUE(TrueText_Running());
+    }
+    // One frame with the text laid out and drawn in white at (x, y), left and top.
+    void Draw(const char* text, const char* font, float size, float x, float y) {
+        BeginFrame();
+        TrueText_Render(text, true, font, size, x, y, 0, 1, 1, 0, 0, 9, 0xFFFFFFFFu);
+        TrueText_Render(text, false, font, size, x, y, 0, 1, 1, 0, 0, 9, 0xFFFFFFFFu);
+        EndFrame();
+    }
+    // The first and one past the last column with ink in rows [top, bottom); {0, 0} if none.
+    std::pair<int, int> InkColumns(int top, int bottom) const {
+        int left = width_, right = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < width_; ++x)
+                if (At(x, y) != 0) {
+                    left = std::min(left, x);
+                    right = std::max(right, x + 1);
+                }
+        return right == 0 ? std::pair{0, 0} : std::pair{left, right};
+    }
+};
+
+int Red(uint32_t c) { return static_cast<int>(c >> 16 & 0xFF); }
+int Green(uint32_t c) { return static_cast<int>(c >> 8 & 0xFF); }
+
+// A green letter over a red outline three pixels wide: walking across the middle of the
+// "O", the outline is met first and last, the fill in between, and its hole stays dark.
+TEST_F(TrueTextPixelsTest, AnOutlineLayerRingsTheFillDrawnOverIt) {
+    StartWith(640, 480, "ringed", "layers = [\n  { color = \"#ff0000\" outline = 3 }\n  { color = \"#00ff00\" }\n]\n");
+    Draw("O", "ringed", 64, 100, 100);
+    const Box ink = Ink();
+    ASSERT_FALSE(ink.Empty());
+    const int row = (ink.top + ink.bottom) / 2;
+    std::vector<uint32_t> lit;
+    for (int x = ink.left; x < ink.right; ++x)
+        if (At(x, row) != 0) lit.push_back(At(x, row));
+    ASSERT_GT(lit.size(), 12u);
+    EXPECT_GT(Red(lit.front()), Green(lit.front())) << "the outline outside the letter";
+    EXPECT_GT(Red(lit.back()), Green(lit.back()));
+    int fill = 0;
+    for (const uint32_t c : lit) fill += Green(c) > 200 && Red(c) < 60;
+    EXPECT_GT(fill, 6) << "the letter itself, drawn after its outline";
+    EXPECT_EQ(At((ink.left + ink.right) / 2, row), 0u) << "the hole of the O";
+    // The 3-pixel outline is centred on the letter's edge: it reaches past the plain letter
+    // on every side, and the block holds it whole.
+    TrueText_Destroy();
+    dir_.Write("fonts/plain.fn2", "font = \"fonts/dejavu.ttf\"\n");
+    TrueText_Init();
+    Draw("O", "plain", 64, 100, 100);
+    const Box plain = Ink();
+    EXPECT_GE(ink.right - ink.left, plain.right - plain.left + 2);
+    EXPECT_GE(ink.bottom - ink.top, plain.bottom - plain.top + 2);
+}
+
+// "AV" kerns: the V moves left by the pair's kerning. Two lines of it (a carriage return:
+// no paragraph spacing) in two layers, the second 150 pixels lower, make four rows that
+// must all match the kerned width, first with glyphs from the font, then with the same
+// glyphs read back from the glyph cache (with one) in a fresh block.
+class KerningPixelsTest : public TrueTextPixelsTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(KerningPixelsTest, RestartsAtEveryLineAndLayer) {
+    const bool glyphCache = GetParam();
+    StartWith(glyphCache ? 1366 : 640, 480, "twin", "layers = [\n  { }\n  { y = 150 }\n]\n");
+    ASSERT_EQ(TrueText_GlyphAtlas() != nullptr, glyphCache);
+    TrueText_Font& font = *TrueText_GetFont("twin", 48);
+    const float kerning = font.Kerning('A', 'V');
+    ASSERT_LT(kerning, -2.5f) << "enough to tell kerned from not";
+    Surface glyph;
+    const TrueText_Glyph a = font.RenderGlyph('A', &glyph, 0);
+    const TrueText_Glyph v = font.RenderGlyph('V', &glyph, 0);
+    // From the A's left edge to the V's right edge, glyph positions truncated; the
+    // texture's filtering may add a faint column.
+    const int kernedWidth = static_cast<int>(a.advance + kerning + static_cast<float>(v.left)) + v.width - a.left;
+    const int line = static_cast<int>(font.resolved.lineHeight);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) TrueText_ResetCache();
+        Draw("AV\rAV", "twin", 48, 20, 20);
+        const auto first = InkColumns(20, 20 + line);
+        EXPECT_NEAR(first.second - first.first, kernedWidth, 1) << "pass " << pass;
+        for (const int top : {20 + line, 170, 170 + line})
+            EXPECT_EQ(InkColumns(top, top + line), first) << "pass " << pass << ", row at " << top;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TrueText, KerningPixelsTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {
+    return info.param ? "WithGlyphCache" : "WithoutGlyphCache";
+});
+
+}  // namespace
