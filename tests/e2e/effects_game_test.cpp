@@ -112,9 +112,9 @@ TEST_F(GeneratedGame, ComponentsDrawFitAndFinish) {
         "log effect: finished true\nlog effect: kill 1\nlog effect: objects left 4\nno-log effect: kill 2\n"
         "no-log ERROR");
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
-    const std::string bytes = ReadText(copy_ / "user/shot.bmp");
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     DecodedImage shot;
     ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
     ASSERT_EQ(shot.width, 640);
@@ -197,8 +197,8 @@ TEST_F(ComponentsUnderX, AClickOnTheGrownRimHitsTheButton) {
         std::async(std::launch::async, [] { return ClickInWindow("Velk Components", {{170, 330}, {190, 300}}); });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(clicker.get(), 0);
-    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << Describe(result);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
 }
 
 }  // namespace
