@@ -44,6 +44,16 @@ protected:
         fs::copy(kE2eDir / "common", copy_.path(), options);
         fs::copy(kE2eDir / game, copy_.path(), options);
     }
+    // Runs the game, checks its exit status and log, and reads the window-sized picture
+    // its script saved as "shot.bmp".
+    void RunForScreenshot(const GameExpectation& expectation, DecodedImage& shot) {
+        const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+        ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+        EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+        const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
+        ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
+        ASSERT_EQ(shot.width, 640);
+    }
 
     TempDir copy_;
 };
@@ -62,14 +72,9 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
         "log mask: released handle gfx_collision_mask_size(NULL)\nlog fx: alive true\n"
         "log fx: after stop(true) alive false\nlog fx: released handle gfx_particle_update(NULL)\n"
         "line Collision mask is not released: hit.png [ref: 1]\nno-log ERROR");
-    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
-    // The particle sits at (160, 120) of the 320 x 240 game, drawn 16 x 16 in the window.
-    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     DecodedImage shot;
-    ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
-    ASSERT_EQ(shot.width, 640);
+    ASSERT_NO_FATAL_FAILURE(RunForScreenshot(expectation, shot));
+    // The particle sits at (160, 120) of the 320 x 240 game, drawn 16 x 16 in the window.
     const auto rgb = [&shot](int x, int y) {
         return shot.pixels[static_cast<std::size_t>(y) * shot.width + x] & 0xFFFFFFu;
     };
@@ -111,13 +116,8 @@ TEST_F(GeneratedGame, ComponentsDrawFitAndFinish) {
         "log button: size 60x40\nlog components: ready\nlog components: screenshot taken\nlog painter: updates 6\n"
         "log effect: finished true\nlog effect: kill 1\nlog effect: objects left 4\nno-log effect: kill 2\n"
         "no-log ERROR");
-    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
-    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     DecodedImage shot;
-    ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
-    ASSERT_EQ(shot.width, 640);
+    ASSERT_NO_FATAL_FAILURE(RunForScreenshot(expectation, shot));
     // Window pixels, twice the game's; 0xRRGGBB.
     const auto rgb = [&shot](int x, int y) {
         const uint32_t p = shot.pixels[static_cast<std::size_t>(y) * shot.width + x];  // bytes R, G, B, A
