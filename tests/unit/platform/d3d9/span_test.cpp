@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -24,6 +25,7 @@ struct SpanCase {
     bool blend;
     uint32_t colour;
     float angle, scale;  // texels per pixel
+    uint32_t alphaOr;    // a texture without alpha reads as opaque
 };
 
 std::vector<uint32_t> RandomTexels(int n, std::mt19937& random) {
@@ -54,13 +56,15 @@ TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
     const auto& [c, wide] = GetParam();
     if (UseWideSpans(wide) != wide) GTEST_SKIP() << "no 256-bit registers";
     std::mt19937 random(7);
-    const std::vector<uint32_t> texels = RandomTexels(c.texWidth * c.texHeight, random);
+    // Rows padded past the texture's width: the padding must never be read.
+    const int pitch = c.texWidth + 3;
+    const std::vector<uint32_t> texels = RandomTexels(pitch * c.texHeight, random);
     DrawState st;
     st.textured = true;
     st.blend = c.blend;
     st.srcBlend = D3DBLEND_SRCALPHA;
     st.dstBlend = D3DBLEND_INVSRCALPHA;
-    st.sampler = {texels.data(), c.texWidth, c.texWidth, c.texHeight, 0, c.address, c.address,
+    st.sampler = {texels.data(), pitch, c.texWidth, c.texHeight, c.alphaOr, c.address, c.address,
                   D3DTEXF_LINEAR, D3DTEXF_LINEAR};
 
     std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
@@ -104,16 +108,41 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<SpanCase, bool>>&
 
 INSTANTIATE_TEST_SUITE_P(
     RotatedSprites, FastSpanTest,
-    ::testing::Combine(::testing::Values(SpanCase{"ClampBlendWhite", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.7f, 0.37f},
-                      SpanCase{"ClampBlendTinted", 32, 32, D3DTADDRESS_CLAMP, true, 0xC080FF40, -2.1f, 0.45f},
-                      SpanCase{"ClampOpaqueWhite", 32, 16, D3DTADDRESS_CLAMP, false, 0xFFFFFFFF, 1.3f, 0.6f},
-                      SpanCase{"ClampOpaqueTinted", 32, 32, D3DTADDRESS_CLAMP, false, 0x7F3366CC, 0.2f, 0.3f},
-                      SpanCase{"WrapPowerOfTwo", 16, 8, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, 2.5f, 0.9f},
-                      SpanCase{"WrapOddSizes", 13, 7, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, -0.4f, 0.8f},
-                      SpanCase{"Magnified", 4, 4, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.9f, 0.05f},
-                      SpanCase{"Minified", 64, 64, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 3.0f, 2.5f},
-                      SpanCase{"UnrotatedHalfTexel", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.0f, 0.5f}),
+    ::testing::Combine(::testing::Values(SpanCase{"ClampBlendWhite", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.7f, 0.37f, 0},
+                      SpanCase{"ClampBlendTinted", 32, 32, D3DTADDRESS_CLAMP, true, 0xC080FF40, -2.1f, 0.45f, 0xFF000000},
+                      SpanCase{"ClampOpaqueWhite", 32, 16, D3DTADDRESS_CLAMP, false, 0xFFFFFFFF, 1.3f, 0.6f, 0},
+                      SpanCase{"ClampOpaqueTinted", 32, 32, D3DTADDRESS_CLAMP, false, 0x7F3366CC, 0.2f, 0.3f, 0},
+                      SpanCase{"WrapPowerOfTwo", 16, 8, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, 2.5f, 0.9f, 0xFF000000},
+                      SpanCase{"WrapOddSizes", 13, 7, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, -0.4f, 0.8f, 0},
+                      SpanCase{"Magnified", 4, 4, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.9f, 0.05f, 0},
+                      SpanCase{"Minified", 64, 64, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 3.0f, 2.5f, 0},
+                      SpanCase{"UnrotatedHalfTexel", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.0f, 0.5f, 0},
+                      SpanCase{"ClampOneColumn", 1, 8, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.6f, 0.3f, 0},
+                      SpanCase{"ClampTwoByTwo", 2, 2, D3DTADDRESS_CLAMP, true, 0xC0FFFFFF, -1.1f, 0.08f, 0}),
                        ::testing::Bool()),
     CaseName);
 
 }  // namespace
+
+// Vertex colours to channel bytes: clamped to 0..255 with NaN as 0, halves to even.
+TEST(PackColourTest, ClampsAndRoundsEveryChannel) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float value;
+        uint32_t byte;
+    } cases[] = {{0, 0},        {0.5f, 0},   {1.5f, 2},      {2.5f, 2},   {127.49f, 127}, {254.5f, 254},
+                 {254.51f, 255}, {255, 255}, {300, 255},     {inf, 255},  {-0.4f, 0},     {-7, 0},
+                 {-inf, 0},     {nan, 0}};
+    for (const auto& c : cases) {
+        // The value in each channel in turn, the others fixed.
+        for (int k = 0; k < 4; ++k) {
+            float colour[4] = {10, 20, 30, 40};
+            colour[k] = c.value;
+            uint32_t want = 0;
+            for (int j = 0; j < 4; ++j) want |= (j == k ? c.byte : static_cast<uint32_t>(colour[j])) << (8 * j);
+            EXPECT_EQ(PackColour(colour, 1.0f), want) << "value " << c.value << " in channel " << k;
+        }
+    }
+    const float half[4] = {100, 200, 300, nan};
+    EXPECT_EQ(PackColour(half, 0.5f), 0x00966432u);  // 50, 100, 150, NaN -> 0
+}
