@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -18,6 +17,7 @@
 #include "fixtures/temp_dir.h"
 #include "game_run.h"
 #include "graphics/image_loader.h"
+#include "x_window.h"
 
 namespace {
 
@@ -150,20 +150,10 @@ TEST_F(GeneratedGame, ComponentsDrawFitAndFinish) {
 class ShapeClickUnderX : public GeneratedGame {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("VELK_X_CLICKS")) GTEST_SKIP() << "needs the private X server";
+        if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     }
 };
 using ComponentsUnderX = ShapeClickUnderX;
-
-// xdotool: waits for the game's window, then clicks at window pixels, one by one.
-int ClickInWindow(const std::string& windowName, const std::vector<std::pair<int, int>>& points) {
-    std::string script = "id=$(timeout 40 xdotool search --sync --onlyvisible --name '" + windowName +
-                         "' | head -n 1) && [ -n \"$id\" ] && sleep 0.5";
-    for (const auto& [x, y] : points)
-        script += " && xdotool mousemove --window $id " + std::to_string(x) + " " + std::to_string(y) +
-                  " && sleep 0.2 && xdotool click 1 && sleep 0.3";
-    return std::system(script.c_str());
-}
 
 TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     Copy("shape_click");

@@ -146,3 +146,69 @@ TEST(PackColourTest, ClampsAndRoundsEveryChannel) {
     const float half[4] = {100, 200, 300, nan};
     EXPECT_EQ(PackColour(half, 0.5f), 0x00966432u);  // 50, 100, 150, NaN -> 0
 }
+
+// Unscaled, unrotated sprites sample one texel a pixel along a texel row: rows inside the
+// texture, rows running off either side of it and rows of every short length, against the
+// per-pixel definition (a clear texel leaves its pixel as it was).
+TEST(PointSpanTest, OneTexelAPixelMatchesTheScalarDefinition) {
+    std::mt19937 random(11);
+    constexpr int kTexWidth = 16, kTexHeight = 8, kPitch = 19;
+    const std::vector<uint32_t> texels = RandomTexels(kPitch * kTexHeight, random);
+    const struct {
+        bool blend;
+        uint32_t colour, alphaOr;
+        uint8_t address;
+    } cases[] = {{true, 0xFFFFFFFF, 0, D3DTADDRESS_CLAMP},
+                 {true, 0x80FF8040, 0, D3DTADDRESS_CLAMP},
+                 {false, 0xFFFFFFFF, 0, D3DTADDRESS_WRAP},
+                 {false, 0xC0336699, 0xFF000000, D3DTADDRESS_CLAMP},
+                 {true, 0xFFFFFFFF, 0xFF000000, D3DTADDRESS_WRAP}};
+    for (const bool wide : {false, true}) {
+        if (UseWideSpans(wide) != wide) continue;
+        for (const auto& c : cases) {
+            DrawState st;
+            st.textured = true;
+            st.blend = c.blend;
+            st.srcBlend = D3DBLEND_SRCALPHA;
+            st.dstBlend = D3DBLEND_INVSRCALPHA;
+            st.sampler = {texels.data(), kPitch, kTexWidth, kTexHeight, c.alphaOr, c.address, c.address,
+                          D3DTEXF_POINT, D3DTEXF_POINT};
+            std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
+            // Any byte in the unused alpha: a skipped pixel keeps it.
+            for (uint32_t& p : target) p = random();
+            const std::vector<uint32_t> before = target;
+            RenderTargetView view;
+            view.bits = reinterpret_cast<uint8_t*>(target.data());
+            view.pitch = kTargetWidth * 4;
+            view.format = D3DFMT_X8R8G8B8;
+            view.scissor = {0, 0, kTargetWidth, kRows};
+            // Texel (x - 40, y - 6) at pixel (x, y), centre on centre.
+            Triangle t{};
+            t.s = {0.5f, 1, 0};
+            t.t = {0.5f, 0, 1};
+            t.ox = 40.5f;
+            t.oy = 6.5f;
+            t.flat = c.colour;
+            t.flatColour = true;
+            t.linear = false;
+            ChooseSpan(t, false, st, view);
+            for (int y = 0; y < kRows; ++y) {
+                // Inside the texture's columns, across its left or right edge, and short.
+                const int xl = 30 + (y * 5) % 24, xr = y % 4 == 0 ? xl + y % 5 : xl + 6 + (y * 3) % 17;
+                t.span(SpanContext{t, st, view}, y, xl, xr);
+                for (int x = 0; x < kTargetWidth; ++x) {
+                    const uint32_t old = before[static_cast<size_t>(y) * kTargetWidth + x];
+                    uint32_t want = old;
+                    if (x >= xl && x <= xr) {
+                        const uint32_t texel = FetchTexel(st.sampler, x - 40, y - 6);
+                        const uint32_t src = Modulate(texel, c.colour);
+                        if (!c.blend || (texel >> 24) != 0) want = (c.blend ? BlendSrcAlpha(src, old) : src) | 0xFF000000u;
+                    }
+                    ASSERT_EQ(target[static_cast<size_t>(y) * kTargetWidth + x], want)
+                        << "pixel " << x << "," << y << (wide ? " wide" : " narrow");
+                }
+            }
+        }
+    }
+    UseWideSpans(true);
+}
