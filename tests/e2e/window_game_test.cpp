@@ -35,6 +35,7 @@ protected:
 
 using PointerUnderX = WindowUnderX;
 using IconUnderX = WindowUnderX;
+using DoubleClickUnderX = WindowUnderX;
 
 // Clicks at the window pixel of virtual (100, 60); once the game says it parked the
 // cursor, writes where the X pointer is relative to the window and the window's size,
@@ -62,7 +63,7 @@ TEST_F(PointerUnderX, ClickReachesScriptAndSceneInVirtualPixelsAndParkingStaysIn
     auto clicker = std::async(std::launch::async, [this] { return ClickThenReadTheParkedPointer(copy_.path()); });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(clicker.get(), 0);
-    ASSERT_EQ(result.exitStatus, 0) << result.log << result.output;
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << result.log;
     int x = -1, y = -1, width = 0, height = 0;
     std::ifstream(copy_ / "pointer.txt") >> x >> y >> width >> height;
@@ -88,11 +89,30 @@ TEST_F(IconUnderX, IcoFileIsTheWindowsIcon) {
     auto reader = std::async(std::launch::async, [&script] { return std::system(script.c_str()); });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(reader.get(), 0);
-    ASSERT_EQ(result.exitStatus, 0) << result.log << result.output;
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << result.log;
     // Width, height, then ARGB pixels: (10, 20, 30) clear, then (10, 21, 30) opaque.
     const std::string icon = copy_.Read("icon.txt");
     EXPECT_EQ(icon.rfind("_NET_WM_ICON = 32, 32, 660510, 4278850846, ", 0), 0u) << icon.substr(0, 200);
+}
+
+// Two quick presses 30 pixels apart are two clicks; two on the same pixel are a double
+// click, whose second press the game never sees. The last click ends the game.
+TEST_F(DoubleClickUnderX, OnlyPressesOnTheSameSpotMakeADoubleClick) {
+    Copy("double_click");
+    const std::string script = FindWindowScript("Velk Double Click") +
+                               " && xdotool mousemove --window $id 100 100 click 1 sleep 0.08"
+                               " mousemove --window $id 130 100 click 1 && sleep 1"
+                               " && xdotool mousemove --window $id 200 150 click --repeat 2 --delay 80 1 && sleep 1"
+                               " && xdotool mousemove --window $id 50 200 click 1";
+    const GameExpectation expectation = ParseExpectation(
+        "env SDL_VIDEODRIVER=x11\ntime-limit 90\nlog clicks: ready\nline click 1 at 100,100\n"
+        "line click 2 at 130,100\nline click 3 at 200,150\nline click 4 at 50,200");
+    auto clicker = std::async(std::launch::async, [&script] { return std::system(script.c_str()); });
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+    EXPECT_EQ(clicker.get(), 0);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
 }
 
 }  // namespace

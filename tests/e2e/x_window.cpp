@@ -4,9 +4,11 @@
 
 bool UnderPrivateX() { return std::getenv("DISPLAY") && std::getenv("VELK_X_CLICKS"); }
 
+// A search polls rather than waiting with --sync: a window that goes away while xdotool
+// reads it (SDL makes short-lived ones while it starts) ends that search with an X error.
 std::string FindWindowScript(const std::string& title) {
-    return "id=$(timeout 40 xdotool search --sync --onlyvisible --name '" + title +
-           "' | head -n 1) && [ -n \"$id\" ] && sleep 0.5";
+    return "id=; for try in $(seq 120); do id=$(xdotool search --onlyvisible --name '" + title +
+           "' 2>/dev/null | head -n 1); [ -n \"$id\" ] && break; sleep 0.5; done; [ -n \"$id\" ] && sleep 0.5";
 }
 
 int ClickInWindow(const std::string& title, const std::vector<std::pair<int, int>>& points) {

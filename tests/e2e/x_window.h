@@ -8,8 +8,8 @@
 #include <vector>
 
 bool UnderPrivateX();
-// Waits up to 40 s for the visible window titled `title`, then half a second more so the
-// game is running its frames.
+// Waits up to a minute for the visible window titled `title`, then half a second more so
+// the game is running its frames.
 std::string FindWindowScript(const std::string& title);
 // The status of the shell that ran the clicks (0 when all were given).
 int ClickInWindow(const std::string& title, const std::vector<std::pair<int, int>>& points);

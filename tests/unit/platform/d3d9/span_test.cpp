@@ -37,6 +37,27 @@ std::vector<uint32_t> RandomTexels(int n, std::mt19937& random) {
     return texels;
 }
 
+// Source-alpha blending or none, from a texture with the given sampler.
+DrawState SpriteState(bool blend, const SamplerView& sampler) {
+    DrawState st;
+    st.textured = true;
+    st.blend = blend;
+    st.srcBlend = D3DBLEND_SRCALPHA;
+    st.dstBlend = D3DBLEND_INVSRCALPHA;
+    st.sampler = sampler;
+    return st;
+}
+
+// A 32-bit target over the pixels, viewport and scissor all of it.
+RenderTargetView TargetView(std::vector<uint32_t>& pixels) {
+    RenderTargetView view;
+    view.bits = reinterpret_cast<uint8_t*>(pixels.data());
+    view.pitch = kTargetWidth * 4;
+    view.format = D3DFMT_X8R8G8B8;
+    view.scissor = {0, 0, kTargetWidth, kRows};
+    return view;
+}
+
 // The reference for one pixel, from the triangle's fixed-point planes.
 uint32_t ReferencePixel(const Triangle& t, const DrawState& st, int x, int y, uint32_t dst) {
     constexpr uint64_t kRound = 1u << 23;
@@ -59,22 +80,12 @@ TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
     // Rows padded past the texture's width: the padding must never be read.
     const int pitch = c.texWidth + 3;
     const std::vector<uint32_t> texels = RandomTexels(pitch * c.texHeight, random);
-    DrawState st;
-    st.textured = true;
-    st.blend = c.blend;
-    st.srcBlend = D3DBLEND_SRCALPHA;
-    st.dstBlend = D3DBLEND_INVSRCALPHA;
-    st.sampler = {texels.data(), pitch, c.texWidth, c.texHeight, c.alphaOr, c.address, c.address,
-                  D3DTEXF_LINEAR, D3DTEXF_LINEAR};
-
+    const DrawState st = SpriteState(c.blend, {texels.data(), pitch, c.texWidth, c.texHeight, c.alphaOr, c.address,
+                                               c.address, D3DTEXF_LINEAR, D3DTEXF_LINEAR});
     std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
     for (uint32_t& p : target) p = random() | 0xFF000000u;
     const std::vector<uint32_t> before = target;
-    RenderTargetView view;
-    view.bits = reinterpret_cast<uint8_t*>(target.data());
-    view.pitch = kTargetWidth * 4;
-    view.format = D3DFMT_X8R8G8B8;
-    view.scissor = {0, 0, kTargetWidth, kRows};
+    const RenderTargetView view = TargetView(target);
 
     // Rotated and scaled about the texture's centre placed at the row's middle.
     Triangle t{};
@@ -166,22 +177,13 @@ TEST(PointSpanTest, OneTexelAPixelMatchesTheScalarDefinition) {
     for (const bool wide : {false, true}) {
         if (UseWideSpans(wide) != wide) continue;
         for (const auto& c : cases) {
-            DrawState st;
-            st.textured = true;
-            st.blend = c.blend;
-            st.srcBlend = D3DBLEND_SRCALPHA;
-            st.dstBlend = D3DBLEND_INVSRCALPHA;
-            st.sampler = {texels.data(), kPitch, kTexWidth, kTexHeight, c.alphaOr, c.address, c.address,
-                          D3DTEXF_POINT, D3DTEXF_POINT};
+            const DrawState st = SpriteState(c.blend, {texels.data(), kPitch, kTexWidth, kTexHeight, c.alphaOr,
+                                                       c.address, c.address, D3DTEXF_POINT, D3DTEXF_POINT});
             std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
             // Any byte in the unused alpha: a skipped pixel keeps it.
             for (uint32_t& p : target) p = random();
             const std::vector<uint32_t> before = target;
-            RenderTargetView view;
-            view.bits = reinterpret_cast<uint8_t*>(target.data());
-            view.pitch = kTargetWidth * 4;
-            view.format = D3DFMT_X8R8G8B8;
-            view.scissor = {0, 0, kTargetWidth, kRows};
+            const RenderTargetView view = TargetView(target);
             // Texel (x - 40, y - 6) at pixel (x, y), centre on centre.
             Triangle t{};
             t.s = {0.5f, 1, 0};
