@@ -5,7 +5,7 @@ BUILD       ?= build
 BUILD_SAN   ?= build-sanitize
 BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 25
-FUZZ_TARGETS = vstore parcon stringsloader pack zip image dds spritesheet fnt
+FUZZ_TARGETS = vstore parcon stringsloader pack zip image dds spritesheet fnt icon
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 ifeq ($(CI),true)
@@ -17,7 +17,7 @@ PACKAGES = cmake ninja-build g++ pkg-config \
   libcurl4-openssl-dev libogg-dev libtheora-dev libvorbis-dev libopenal-dev \
   libsdl2-dev libgl-dev libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth fonts-dejavu-core zip unzip clang-14 libclang-rt-14-dev \
-  xdotool
+  xdotool x11-utils
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -92,8 +92,7 @@ function render()
 end
 )";
 
-int RunVelk(const std::filesystem::path& folder) {
-    const std::string executable = VELK_EXECUTABLE;
+int RunVelk(const std::string& executable, const std::filesystem::path& folder) {
     char* const argv[] = {const_cast<char*>(executable.c_str()), nullptr};
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("VELK_HEADLESS", "1", 0);
@@ -115,14 +114,17 @@ int RunVelk(const std::filesystem::path& folder) {
 
 }  // namespace
 
-int main() {
+// An argument names the executable to run in place of this build's (to set builds side by
+// side); it must be an absolute path.
+int main(int argc, char** argv) {
+    const std::string executable = argc > 1 ? argv[1] : VELK_EXECUTABLE;
     const TempDir game;
     game.Write("config.cfg", kConfig);
     game.Write("language.txt", "en\n");
     game.Write("version.txt", "1 2026-01-01\n");
     game.Write("data/init.lua", kGame);
     game.Write("data/ball.png", BallImage());
-    const int status = RunVelk(game.path());
+    const int status = RunVelk(executable, game.path());
     std::ifstream log(game / "user" / "log.txt");
     std::string line;
     bool any = false;

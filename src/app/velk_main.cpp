@@ -14,6 +14,7 @@
 #include "core/string_utils.h"
 #include "effects/collision_mask_registry.h"
 #include "formats/start_files.h"
+#include "graphics/icon_image.h"
 #include "graphics/render.h"
 #include "graphics/render_target.h"
 #include "graphics/screenshot.h"
@@ -91,6 +92,8 @@ void StartLog() {
     LogPrintf("OpenGL: %s", g_config.opengl ? "true" : "false");
     const FileSystemContainer* writable = GetWritableContainer();
     LogPrintf("Storage: Writable container at %s", writable ? writable->Root().c_str() : "");
+    // The lock was tried before the log existed.
+    if (!g_instance_lock.Failure().empty()) LogPrintf("%s", g_instance_lock.Failure().c_str());
 }
 
 void StartFrameTimer() {
@@ -336,9 +339,22 @@ bool VelkInit() {
 }
 
 WindowSettings MainWindowSettings() {
-    return {g_config.product_name, g_config.width,       g_config.height, g_config.window_width,
-            g_config.window_height, g_config.full_screen, g_config.opengl, g_config.bit16,
-            g_config.icon_file};
+    WindowSettings settings;
+    settings.title = g_config.product_name;
+    settings.width = g_config.width;
+    settings.height = g_config.height;
+    settings.window_width = g_config.window_width;
+    settings.window_height = g_config.window_height;
+    settings.full_screen = g_config.full_screen;
+    settings.opengl = g_config.opengl;
+    settings.bit16 = g_config.bit16;
+    DecodedImage icon;
+    if (!g_config.icon_file.empty() && LoadIconFile(g_config.icon_file, icon)) {
+        settings.icon_width = icon.width;
+        settings.icon_height = icon.height;
+        settings.icon_pixels.assign(icon.pixels.get(), icon.pixels.get() + static_cast<std::size_t>(icon.width) * icon.height);
+    }
+    return settings;
 }
 
 SDL_Window* CreateWindowOrExit() {

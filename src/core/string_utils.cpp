@@ -106,6 +106,10 @@ void TrimRight(const char* set, std::string& text) {
     text.erase(last == std::string::npos ? 0 : last + 1);
 }
 
+void DropByteOrderMark(std::string& text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+}
+
 std::vector<std::string> SplitString(const std::string& text, const char* delimiters) {
     std::vector<std::string> pieces;
     std::size_t start = text.find_first_not_of(delimiters);

@@ -20,6 +20,8 @@ void ToLowerInPlace(std::string& text);
 std::string ToLower(const std::string& text);
 void TrimLeft(const char* set, std::string& text);
 void TrimRight(const char* set, std::string& text);
+// Drops the UTF-8 byte-order mark a Windows editor puts at the start of a text file.
+void DropByteOrderMark(std::string& text);
 std::vector<std::string> SplitString(const std::string& text, const char* delimiters);
 void SplitToList(const std::string& text, const char* delimiters, std::list<std::string>& out);
 

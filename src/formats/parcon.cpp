@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "core/number_text.h"
+#include "core/string_utils.h"
 #include "storage/storage.h"
 
 namespace {
@@ -34,6 +35,7 @@ void Parcon::OpenText(const std::string& path, std::string bytes) {
     slot = Slot{};
     slot.path = std::make_shared<const std::string>(path);
     slot.bytes = std::move(bytes);
+    DropByteOrderMark(slot.bytes);
 }
 
 // The next line of the slot's bytes, without its line feed; a line is cut at 8000

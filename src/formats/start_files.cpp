@@ -1,6 +1,7 @@
 #include "formats/start_files.h"
 
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "core/config.h"
@@ -82,13 +83,15 @@ void ReadCustomDataSources(const VStoreNode& root) {
 }
 
 // The one place that reads the start files: from the start directory only, never from
-// data containers. nullopt when the file is missing.
+// data containers. nullopt when the file is missing; a byte-order mark is dropped.
 std::optional<std::string> LoadStartFile(const std::string& name) {
     const FileSystemContainer* start = GetStartDirectoryContainer();
     int32_t size = 0;
     const FileData data = start ? start->LoadFile(name, &size) : nullptr;
     if (!data) return std::nullopt;
-    return std::string(data.get(), static_cast<std::size_t>(size));
+    std::string text(data.get(), static_cast<std::size_t>(size));
+    DropByteOrderMark(text);
+    return text;
 }
 
 }  // namespace
@@ -105,7 +108,7 @@ bool LoadLanguageFile(std::string& language) {
 bool LoadVersionFile(unsigned int& number, std::string& date) {
     const std::optional<std::string> text = LoadStartFile("version.txt");
     if (!text || text->empty()) return false;
-    const std::vector<std::string> words = SplitString(*text, " \n");
+    const std::vector<std::string> words = SplitString(*text, " \r\n");
     if (!words.empty()) number = StringToUnsigned(words[0]);
     if (words.size() > 1) date = words[1];
     return true;
@@ -119,7 +122,10 @@ void LoadConfig() {
         LogError("velk_main.cpp", __LINE__, "Can't load config file (%s).", g_config.config_file.c_str());
     }
     VStoreNode root;
+    // A syntax error is shown as a missing file is: nothing read yet may say dev_mode.
+    const bool devMode = std::exchange(g_config.dev_mode, true);
     root.Parse(text->data(), text->size(), g_config.config_file.c_str());
+    g_config.dev_mode = devMode;
     ReadKeys(root, kIdentityKeys);
     g_config.writable_directory = g_config.product_author + "/" + g_config.product_name;
     ReadKeys(root, kSettingKeys);

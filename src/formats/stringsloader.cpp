@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/log.h"
+#include "core/string_utils.h"
 #include "storage/storage.h"
 
 namespace {
@@ -67,6 +68,7 @@ bool StreamStringsSource::Open(const std::string& fileName) {
 
 void StreamStringsSource::OpenBytes(std::string bytes) {
     bytes_ = std::move(bytes);
+    DropByteOrderMark(bytes_);
     pos_ = 0;
 }
 

@@ -81,12 +81,10 @@ bool KeyHit(int code) {
 
 bool BackQuoteStruck() { return g_input.keys.pressed[kKeyBackQuote] == kKeyPressed; }
 
-// The drawing area in window pixels (the letterboxed virtual screen): text is drawn in
-// window pixels, so the rectangles are too.
+// The drawing area in window pixels (the letterboxed virtual screen; the whole window
+// without aspect correction): text is drawn in window pixels, so the rectangles are too.
 ConsoleRect DrawingArea() {
     const RendererState& r = g_renderer;
-    if (!r.aspectCorrection)
-        return {0.0f, 0.0f, static_cast<float>(r.windowWidth), static_cast<float>(r.windowHeight)};
     return {r.offsetX, r.offsetY, static_cast<float>(r.workWidth) * r.scaleX, static_cast<float>(r.workHeight) * r.scaleY};
 }
 
@@ -106,7 +104,7 @@ uint32_t KindColor(int kind, int alpha) {
 }
 
 // The start of a text that fits in `width` pixels (at most one draw's worth of
-// characters, so a line of blank-width bytes costs no more).
+// characters, so a line of zero-width bytes costs no more).
 std::string_view Fitting(std::string_view text, float width) {
     const std::size_t limit = std::min<std::size_t>(text.size(), kDebugFontQuads);
     float used = 0.0f;

@@ -86,8 +86,8 @@ void InterpolatedValue::start() {
     value_ = keyFrames_.front().value;
 }
 
-void InterpolatedValue::update(float dt) {
-    if (finished_ || !std::isfinite(dt)) return;
+void InterpolatedValue::advance(float dt) {
+    if (!std::isfinite(dt)) return;
     time_ += forward_ ? dt : -dt;
     if (handleEnd() && handleStart()) interpolate();
 }

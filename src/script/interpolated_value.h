@@ -30,7 +30,10 @@ public:
     // Key frames with a non-finite time or value are ignored (returns false).
     bool addKeyFrame(float time, float value, uint8_t easing);
     void start();
-    void update(float dt);
+    // Most values of a scene hold still: those return before a call.
+    void update(float dt) {
+        if (!finished_) advance(dt);
+    }
 
     float value() const { return value_; }
     bool isInterpolating() const { return !finished_; }
@@ -41,6 +44,7 @@ public:
     uint8_t defaultEasing() const { return easing_; }
 
 private:
+    void advance(float dt);
     // Steps 3 and 4 of the tick; false when the tick ends there.
     bool handleEnd();
     bool handleStart();

@@ -6,9 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include "game_run.h"
 #include "graphics/image_loader.h"
 #include "text/debug_font.h"
+#include "x_window.h"
 
 namespace {
 
@@ -28,15 +27,14 @@ constexpr int kPromptTop = 480 - 15;
 
 int TypeIntoWindow() {
     const std::string script =
-        "id=$(timeout 40 xdotool search --sync --onlyvisible --name 'Velk Console' | head -n 1) && "
-        "[ -n \"$id\" ] && sleep 0.5 && xdotool mousemove --window $id 100 100 && xdotool windowfocus --sync $id && "
+        FindWindowScript("Velk Console") + " && xdotool mousemove --window $id 100 100 && xdotool windowfocus --sync $id && "
         "xdotool key grave && sleep 0.3 && xdotool type --delay 30 \"" + std::string(kLine) + "\" && "
         "sleep 0.3 && xdotool key Return && sleep 0.3 && xdotool key F12 && sleep 0.5 && xdotool key grave";
     return std::system(script.c_str());
 }
 
 TEST(ConsoleUnderX, TypedKeysOpenTheConsoleRunALineAndCloseIt) {
-    if (!std::getenv("DISPLAY") || !std::getenv("VELK_X_CLICKS")) GTEST_SKIP() << "needs the private X server";
+    if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     TempDir copy;
     const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
     fs::copy(fs::path(VELK_E2E_DIR) / "common", copy.path(), options);
@@ -48,9 +46,8 @@ TEST(ConsoleUnderX, TypedKeysOpenTheConsoleRunALineAndCloseIt) {
     auto typist = std::async(std::launch::async, TypeIntoWindow);
     const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
     EXPECT_EQ(typist.get(), 0);
-    const std::string context = "--- log.txt ---\n" + result.log + "\n--- output ---\n" + result.output;
-    ASSERT_EQ(result.exitStatus, 0) << context;
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << context;
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
     EXPECT_EQ(copy.Read("user/console_history.txt"), "older = 1\r\n" + std::string(kLine) + "\r\n")
         << "loaded at start-up, saved at shutdown";
 

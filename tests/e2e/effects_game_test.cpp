@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -17,6 +16,7 @@
 #include "fixtures/temp_dir.h"
 #include "game_run.h"
 #include "graphics/image_loader.h"
+#include "x_window.h"
 
 namespace {
 
@@ -81,20 +81,9 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
 class ShapeClickUnderX : public GeneratedGame {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("VELK_X_CLICKS")) GTEST_SKIP() << "needs the private X server";
+        if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     }
 };
-
-// xdotool: waits for the game's window, then clicks at window pixels, one by one.
-int ClickInWindow(const std::vector<std::pair<int, int>>& points) {
-    std::string script =
-        "id=$(timeout 40 xdotool search --sync --onlyvisible --name 'Velk Shape Click' | head -n 1) && "
-        "[ -n \"$id\" ] && sleep 0.5";
-    for (const auto& [x, y] : points)
-        script += " && xdotool mousemove --window $id " + std::to_string(x) + " " + std::to_string(y) +
-                  " && sleep 0.2 && xdotool click 1 && sleep 0.3";
-    return std::system(script.c_str());
-}
 
 TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     Copy("shape_click");
@@ -106,7 +95,7 @@ TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     // Window pixels are twice the game's: (95, 120) in the circle, (230, 120) on the mask's
     // solid half, (250, 120) on its empty half, (105, 120) just outside the circle.
     auto clicker = std::async(std::launch::async, [] {
-        return ClickInWindow({{190, 240}, {460, 240}, {500, 240}, {210, 240}});
+        return ClickInWindow("Velk Shape Click", {{190, 240}, {460, 240}, {500, 240}, {210, 240}});
     });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(clicker.get(), 0);

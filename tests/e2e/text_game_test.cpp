@@ -16,6 +16,7 @@
 #include "fixtures/temp_dir.h"
 #include "game_run.h"
 #include "graphics/image_loader.h"
+#include "x_window.h"
 
 namespace {
 
@@ -78,17 +79,17 @@ TEST_F(TextShot, TrueTextGameDrawsWhereTheLetterboxPutsIt) {
 class DemoUnderX : public TextShot {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY") || !std::getenv("VELK_X_CLICKS")) GTEST_SKIP() << "needs the private X server";
+        if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     }
 };
 
 // xdotool: waits for the demo's window, lets it run, presses F12 (a screenshot) and ends
 // the game with SIGTERM, its normal shutdown.
 int ScreenshotAndEnd() {
-    return std::system(
-        "id=$(timeout 60 xdotool search --sync --onlyvisible --name 'Velk Demo' | head -n 1) && [ -n \"$id\" ] && "
-        "sleep 3 && xdotool windowfocus $id && sleep 0.5 && xdotool key F12 && sleep 2 && "
-        "kill -TERM $(xdotool getwindowpid $id)");
+    const std::string script = FindWindowScript("Velk Demo") +
+                               " && sleep 2.5 && xdotool windowfocus $id && sleep 0.5 && xdotool key F12 && sleep 2 && "
+                               "kill -TERM $(xdotool getwindowpid $id)";
+    return std::system(script.c_str());
 }
 
 // The demo's 1024 x 768 screen in an 800 x 600 window (0.78125 of it): the title's warm

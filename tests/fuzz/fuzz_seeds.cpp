@@ -77,6 +77,13 @@ std::vector<std::string> ImageSeeds() {
     return seeds;
 }
 
+std::vector<std::string> IconSeeds() {
+    const auto rgba = PatternPixels(9, 5, 4);
+    const std::string png = EncodeImage(FixtureFormat::Png, 9, 5, 4, rgba);
+    return {png, EncodeIco({{9, 5, 32, png}, {9, 5, 24, EncodeIconBitmap(9, 5, rgba, 24)}}),
+            EncodeIco({{9, 5, 32, EncodeIconBitmap(9, 5, rgba, 32)}})};
+}
+
 std::vector<std::string> SpriteSheetSeeds() {
     return {"idle 0 0 64 64 32 60\nwalk 64 0 64 64 32 60\n", "@scale 2\nmain 0 0 32 32 16 16\n\n# comment\nshort 1 2 3\n",
             "a -1 -2 100000 0 -5 7\r\n@scale 0.5\r\n"};
@@ -105,5 +112,6 @@ int main(int argc, char** argv) {
     WriteSeeds(root / "dds", DdsSeeds());
     WriteSeeds(root / "spritesheet", SpriteSheetSeeds());
     WriteSeeds(root / "fnt", FntSeeds());
+    WriteSeeds(root / "icon", IconSeeds());
     return 0;
 }

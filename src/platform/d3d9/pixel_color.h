@@ -2,6 +2,8 @@
 // Per-pixel arithmetic on 0xAARRGGBB words: texture sampling, modulation, comparison and
 // blending. Channels are 0..255; products are rounded divisions by 255, so white and
 // opaque leave values exactly as they were.
+#include <xmmintrin.h>
+
 #include <cmath>
 #include <cstdint>
 
@@ -80,12 +82,15 @@ VELK_HOT uint32_t Modulate(uint32_t a, uint32_t b) {
     return out;
 }
 
-// colour: b, g, r, a channels times w.
+// colour: b, g, r, a channels times w, clamped to 0..255 (NaN to 0) and rounded to
+// nearest even, as fmin, fmax and lrint would, without their library calls.
 inline uint32_t PackColour(const float colour[4], float w) {
     uint32_t out = 0;
     for (int k = 0; k < 4; ++k) {
-        const float v = std::fmin(std::fmax(colour[k] * w, 0.0f), 255.0f);
-        out |= static_cast<uint32_t>(std::lrint(v)) << (8 * k);
+        float v = colour[k] * w;
+        v = v > 0.0f ? v : 0.0f;
+        v = v < 255.0f ? v : 255.0f;
+        out |= static_cast<uint32_t>(_mm_cvtss_si32(_mm_set_ss(v))) << (8 * k);
     }
     return out;
 }

@@ -231,6 +231,49 @@ void FastPointSpan(const SpanContext& c, int y, int xl, int xr) {
     }
 }
 
+// Four texels shaded over dst (four target pixels), packed; a clear texel leaves its pixel
+// as it was, as FastPointSpan skips it.
+template <bool Blend, bool White>
+VELK_WIDE_HOT __m128i PointGroup(const uint32_t* texels, __m128i alphaOr, __m256i colour, __m128i targetAlpha,
+                                 __m128i dst) {
+    const __m128i texel = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(texels)), alphaOr);
+    __m256i src = _mm256_cvtepu8_epi16(texel);
+    if constexpr (!White) src = Div255Wide(_mm256_mullo_epi16(src, colour));
+    if constexpr (Blend) src = BlendSrcAlphaWide(src, _mm256_cvtepu8_epi16(dst));
+    const __m128i out =
+        _mm_or_si128(_mm_packus_epi16(_mm256_castsi256_si128(src), _mm256_extracti128_si256(src, 1)), targetAlpha);
+    if constexpr (!Blend) return out;
+    return _mm_blendv_epi8(out, dst, _mm_cmpeq_epi32(_mm_srli_epi32(texel, 24), _mm_setzero_si128()));
+}
+
+// Texels 1:1 along rows (one texel a pixel, stepping right along one texel row, as an
+// unscaled, unrotated sprite has them): a row that lies inside the texture reads four
+// texels a load. Other rows, and short ones, go pixel by pixel.
+template <bool Blend, bool White>
+VELK_WIDE void WidePointSpan(const SpanContext& c, int y, int xl, int xr) {
+    const Triangle& t = c.tri;
+    const SamplerView sampler = c.state.sampler;
+    const int s = static_cast<int>(static_cast<uint32_t>(t.fixedS.At(xl, y) >> 32));
+    const int u = static_cast<int>(static_cast<uint32_t>(t.fixedT.At(xl, y) >> 32));
+    if (xr - xl < 3 || s < 0 || int64_t{s} + (xr - xl) >= sampler.width || u < 0 || u >= sampler.height) {
+        FastPointSpan<Blend, White>(c, y, xl, xr);
+        return;
+    }
+    const uint32_t* const texels = sampler.texels + static_cast<size_t>(u) * sampler.pitch + s - xl;
+    uint32_t* const row = TargetRow32(c.target, y);
+    const __m256i colour = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(t.flat)));
+    const __m128i alphaOr = _mm_set1_epi32(static_cast<int>(sampler.alphaOr));
+    const __m128i targetAlpha = _mm_set1_epi32(static_cast<int>(TargetAlpha(c.target)));
+    // The last group ends the row, read before any is drawn, as in WideLinearSpan.
+    __m128i* const lastOut = reinterpret_cast<__m128i*>(row + xr - 3);
+    const __m128i lastDst = _mm_loadu_si128(lastOut);
+    for (int x = xl; x < xr - 3; x += 4) {
+        __m128i* const out = reinterpret_cast<__m128i*>(row + x);
+        _mm_storeu_si128(out, PointGroup<Blend, White>(texels + x, alphaOr, colour, targetAlpha, _mm_loadu_si128(out)));
+    }
+    _mm_storeu_si128(lastOut, PointGroup<Blend, White>(texels + xr - 3, alphaOr, colour, targetAlpha, lastDst));
+}
+
 template <bool Linear, bool Blend, bool White>
 void FastSpan(const SpanContext& c, int y, int xl, int xr) {
     if constexpr (Linear)
@@ -280,6 +323,16 @@ void GenericSpan(const SpanContext& c, int y, int xl, int xr) {
     }
 }
 
+SpanFunction WidePointSpanFor(bool blend, bool white) {
+    if (blend) return white ? WidePointSpan<true, true> : WidePointSpan<true, false>;
+    return white ? WidePointSpan<false, true> : WidePointSpan<false, false>;
+}
+
+// Exactly one texel a pixel along x, on the same texel row.
+bool OneToOneRows(const Triangle& t) {
+    return g_wideSpans && t.fixedS.dx == (uint64_t{1} << 32) && t.fixedT.dx == 0;
+}
+
 // The fast spans blend with SRCALPHA, INVSRCALPHA, ADD or not at all.
 bool FastBlendState(const DrawState& st) {
     return !st.blend ||
@@ -307,7 +360,9 @@ void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const Render
         if (t.linear && g_wideSpans)
             t.span = WideSpanFor(st.blend, white);
         else
-            t.span = t.linear ? FastSpanFor<true>(st.blend, white) : FastSpanFor<false>(st.blend, white);
+            t.span = t.linear ? FastSpanFor<true>(st.blend, white)
+                     : OneToOneRows(t)    ? WidePointSpanFor(st.blend, white)
+                                          : FastSpanFor<false>(st.blend, white);
     }
 }
 

@@ -13,6 +13,7 @@ namespace {
 constexpr int kLargestCharacter = 255;
 
 bool g_close_posted = false;
+DoubleClickWatch g_clicks;
 EventSink g_sink{};
 
 void Add(TranslatedEvent& out, int type, int value, int x = 0, int y = 0, bool repeat = false) {
@@ -61,7 +62,7 @@ int ButtonValue(Uint8 button) {
     }
 }
 
-void TranslateButton(const SDL_MouseButtonEvent& button, TranslatedEvent& out) {
+void TranslateButton(const SDL_MouseButtonEvent& button, DoubleClickWatch& clicks, TranslatedEvent& out) {
     const int value = ButtonValue(button.button);
     if (value == 0) return;
     if (button.type == SDL_MOUSEBUTTONUP) {
@@ -70,7 +71,7 @@ void TranslateButton(const SDL_MouseButtonEvent& button, TranslatedEvent& out) {
         return;
     }
     // The second press of a double click queues no button-down, only its button-up.
-    if (button.clicks % 2 == 0) return;
+    if (clicks.Press(value, button.x, button.y, button.timestamp)) return;
     Add(out, kInputButtonDown, value, button.x, button.y);
     out.capture = MouseCapture::Begin;
 }
@@ -103,7 +104,7 @@ void Apply(const TranslatedEvent& effects) {
 
 }  // namespace
 
-TranslatedEvent TranslateSdlEvent(const SDL_Event& event) {
+TranslatedEvent TranslateSdlEvent(const SDL_Event& event, DoubleClickWatch& clicks) {
     TranslatedEvent out;
     switch (event.type) {
         case SDL_KEYDOWN:
@@ -116,7 +117,7 @@ TranslatedEvent TranslateSdlEvent(const SDL_Event& event) {
         case SDL_TEXTINPUT: TranslateText(event.text, out); break;
         case SDL_MOUSEMOTION: Add(out, kInputMouseMove, 0, event.motion.x, event.motion.y); break;
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: TranslateButton(event.button, out); break;
+        case SDL_MOUSEBUTTONUP: TranslateButton(event.button, clicks, out); break;
         case SDL_MOUSEWHEEL: TranslateWheel(event.wheel, out); break;
         case SDL_WINDOWEVENT: TranslateWindow(event.window, out); break;
         case SDL_QUIT: out.close_origin = kCloseOriginSession; break;
@@ -140,7 +141,7 @@ PumpResult PumpOneEvent() {
     } else {
         SDL_Event event;
         if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_PollEvent(&event) == 0) return PumpResult::Idle;
-        effects = TranslateSdlEvent(event);
+        effects = TranslateSdlEvent(event, g_clicks);
     }
     Apply(effects);
     if (effects.close_origin == 0) return PumpResult::Handled;

@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 
+#include "platform/linux/double_click.h"
 #include "platform/linux/input_event.h"
 
 enum class MouseCapture { Keep, Begin, End };
@@ -23,8 +24,9 @@ struct TranslatedEvent {
     int close_origin = 0;
 };
 
-// Pure: no SDL state is read or changed, so tests can feed synthetic events.
-TranslatedEvent TranslateSdlEvent(const SDL_Event& event);
+// Pure: no SDL state is read or changed, so tests can feed synthetic events. Button
+// presses go through clicks, the pump's own watch.
+TranslatedEvent TranslateSdlEvent(const SDL_Event& event, DoubleClickWatch& clicks);
 
 enum class PumpResult { Idle, Handled, Quit };
 

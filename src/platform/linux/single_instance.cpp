@@ -4,34 +4,76 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
+
+// The longest file name the file systems take.
+constexpr std::size_t kFileNameLimit = 255;
+constexpr const char* kSuffix = ".lock";
 
 std::string RuntimeFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     return runtime && *runtime ? runtime : "/tmp";
 }
 
-std::string FileNamePart(const std::string& text) {
-    std::string name = text;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
-    return name;
+bool KeptAsItIs(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_';
+}
+
+// One-to-one: '%' and '-' (the parts' separator) are encoded too.
+std::string PercentEncoded(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (KeptAsItIs(byte)) {
+            out += c;
+            continue;
+        }
+        char escape[4];
+        std::snprintf(escape, sizeof escape, "%%%02X", byte);
+        out += escape;
+    }
+    return out;
+}
+
+uint64_t Fnv1a(const std::string& text) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    return hash;
+}
+
+// A name over the limit keeps a readable start (never cut inside an escape) and ends in
+// '~' and a hash of the whole: encoding never makes a '~', so it meets no plain name.
+std::string FileName(const std::string& encoded) {
+    if (encoded.size() + std::strlen(kSuffix) <= kFileNameLimit) return encoded + kSuffix;
+    char hash[18];
+    std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(Fnv1a(encoded)));
+    std::size_t keep = kFileNameLimit - std::strlen(kSuffix) - std::strlen(hash);
+    if (const std::size_t escape = encoded.rfind('%', keep); escape != std::string::npos && escape + 3 > keep)
+        keep = escape;
+    return encoded.substr(0, keep) + hash + kSuffix;
 }
 
 }  // namespace
 
 std::string SingleInstanceLock::LockFilePath(const std::string& windowClass, const std::string& productName) {
-    return RuntimeFolder() + "/" + FileNamePart(windowClass) + "-" + FileNamePart(productName) + ".lock";
+    return RuntimeFolder() + "/" + FileName(PercentEncoded(windowClass) + "-" + PercentEncoded(productName));
 }
 
 bool SingleInstanceLock::Acquire(const std::string& windowClass, const std::string& productName) {
     Release();
+    failure_.clear();
     const std::string path = LockFilePath(windowClass, productName);
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return true;
+    if (fd_ < 0) {
+        failure_ = "Single-instance lock " + path + " cannot be made (" + std::strerror(errno) + "): not checked";
+        return true;
+    }
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
     Release();
     return false;

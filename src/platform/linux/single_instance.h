@@ -1,6 +1,9 @@
 #pragma once
 // One running copy per game: an advisory lock on a file named after the window class
 // and the product name, in the user's runtime folder.
+//   SingleInstanceLock::Acquire       false when another copy holds the lock
+//   SingleInstanceLock::Failure       why the lock file could not be made, if it could not
+//   SingleInstanceLock::LockFilePath  where the lock of a class and product name lives
 #include <string>
 
 class SingleInstanceLock {
@@ -11,12 +14,17 @@ public:
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
     // False when another process holds the lock. A lock file that cannot be made at all
-    // does not stop the game.
+    // does not stop the game; Failure then says why.
     bool Acquire(const std::string& windowClass, const std::string& productName);
     void Release();
+    // Empty unless the last Acquire could not make its lock file.
+    const std::string& Failure() const { return failure_; }
 
+    // Different names never share a file: bytes other than ASCII letters, digits, '.'
+    // and '_' are percent-encoded, and a name too long for a file ends in a hash of it.
     static std::string LockFilePath(const std::string& windowClass, const std::string& productName);
 
 private:
     int fd_ = -1;
+    std::string failure_;
 };

@@ -2,15 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <memory>
-
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO_WARNINGS
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -22,9 +15,6 @@ struct CursorDeleter {
 };
 struct SurfaceDeleter {
     void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
-struct PixelsDeleter {
-    void operator()(unsigned char* pixels) const { stbi_image_free(pixels); }
 };
 
 struct WindowState {
@@ -77,14 +67,13 @@ void ApplyCursor() {
 }
 
 // No resources on Linux: only icon_file can give an icon, and only when it decodes.
-void SetIconFromFile(SDL_Window* window, const std::string& iconFile) {
-    if (iconFile.empty()) return;
-    int width = 0, height = 0, channels = 0;
-    const std::unique_ptr<unsigned char, PixelsDeleter> pixels(
-        stbi_load(iconFile.c_str(), &width, &height, &channels, 4));
-    if (!pixels) return;
+void SetIcon(SDL_Window* window, const WindowSettings& settings) {
+    const std::size_t count = static_cast<std::size_t>(std::max(settings.icon_width, 0)) * std::max(settings.icon_height, 0);
+    if (count == 0 || settings.icon_pixels.size() != count) return;
+    // SDL only reads the pixels while it copies them into the window's icon.
+    void* pixels = const_cast<uint32_t*>(settings.icon_pixels.data());
     const std::unique_ptr<SDL_Surface, SurfaceDeleter> icon(SDL_CreateRGBSurfaceWithFormatFrom(
-        pixels.get(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32));
+        pixels, settings.icon_width, settings.icon_height, 32, settings.icon_width * 4, SDL_PIXELFORMAT_RGBA32));
     if (icon) SDL_SetWindowIcon(window, icon.get());
 }
 
@@ -124,7 +113,7 @@ SDL_Window* CreateAppWindow(const WindowSettings& settings) {
         Fail("Cannot create application's window");
         return nullptr;
     }
-    SetIconFromFile(state.window.get(), settings.icon_file);
+    SetIcon(state.window.get(), settings);
     CreateCursors();
     ApplyCursor();
     SDL_GetWindowSize(state.window.get(), &state.size.width, &state.size.height);
@@ -161,7 +150,11 @@ bool IsMouseInWindow(bool fullScreen) {
 }
 
 void WarpMouseInWindow(int x, int y) {
-    if (SDL_Window* window = GetAppWindow()) SDL_WarpMouseInWindow(window, x, y);
+    SDL_Window* window = GetAppWindow();
+    if (!window) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    SDL_WarpMouseInWindow(window, std::clamp(x, 0, std::max(width - 1, 0)), std::clamp(y, 0, std::max(height - 1, 0)));
 }
 
 void MinimizeAppWindow() {

@@ -1,6 +1,8 @@
 #pragma once
 // The one application window over SDL2.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct SDL_Window;
 
@@ -21,7 +23,10 @@ struct WindowSettings {
     bool opengl = false;
     // 16-bit colour for an OpenGL window.
     bool bit16 = false;
-    std::string icon_file;
+    // The icon's pixels, bytes R, G, B, A, rows top-down; no icon when empty.
+    int icon_width = 0;
+    int icon_height = 0;
+    std::vector<uint32_t> icon_pixels;
 };
 
 // Why the last CreateAppWindow failed: the step, and SDL's reason.
@@ -50,6 +55,7 @@ WindowSize GetAppWindowSize();
 
 // Full screen: always, while there is a window.
 bool IsMouseInWindow(bool fullScreen);
+// A point on or past an edge lands on the window's outermost pixel: the cursor stays in.
 void WarpMouseInWindow(int x, int y);
 void SetMouseCapture(bool captured);
 // Minimises the window when there is one (before handing the screen to another program).

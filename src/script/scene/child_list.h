@@ -42,16 +42,31 @@ public:
     void forEach(F&& visit) {
         Walk walk(*this);
         const std::size_t count = items_.size();
-        for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t i = 0; i < count; ++i) {
+            prefetchAhead(i, count, 1);
             if (T* child = items_[i]) visit(child);
+        }
     }
 
     // Last to first; `visit` returns false to stop.
     template <class F>
     void forEachReverseWhile(F&& visit) {
         Walk walk(*this);
-        for (std::size_t i = items_.size(); i-- > 0;)
+        const std::size_t count = items_.size();
+        for (std::size_t i = count; i-- > 0;) {
+            prefetchAhead(i, count, -1);
             if (T* child = items_[i]; child && !visit(child)) return;
+        }
+    }
+
+    // Asks for the children's records (step 1), or for the list that holds them (step 0).
+    void prefetch(int step) const {
+        if (step == 0) {
+            PrefetchBytes(items_.data(), items_.size() * sizeof(T*));
+            return;
+        }
+        for (const T* child : items_)
+            if (child) PrefetchBytes(child, sizeof(T));
     }
 
     // The first child whose id equals the text; null when none or the id is null.
@@ -92,6 +107,30 @@ public:
     }
 
 private:
+    // Over thousands of children each one's record, and the records of its own children,
+    // come from main memory: a walk that waits for them one at a time costs several times
+    // as much per child as a walk over a few hundred. So, ahead of the walk, in stages that
+    // each read only what the stage before brought in: a child's record, then its own
+    // child list, then the records in that list.
+    void prefetchAhead(std::size_t i, std::size_t count, int direction) const {
+        const auto ahead = [&](std::size_t distance) -> const T* {
+            const std::size_t at = direction > 0 ? i + distance : i - distance;
+            return direction > 0 ? (at < count ? items_[at] : nullptr) : (distance <= i ? items_[at] : nullptr);
+        };
+        if (const T* child = ahead(kRecordAhead)) PrefetchBytes(child, sizeof(T));
+        if constexpr (requires(const T& t) { t.prefetchChildren(0); }) {
+            if (const T* child = ahead(kListAhead)) child->prefetchChildren(0);
+            if (const T* child = ahead(kChildrenAhead)) child->prefetchChildren(1);
+        }
+    }
+
+    static void PrefetchBytes(const void* p, std::size_t bytes) {
+        const char* const start = static_cast<const char*>(p);
+        for (std::size_t line = 0; line < bytes; line += 64) __builtin_prefetch(start + line);
+    }
+
+    static constexpr std::size_t kRecordAhead = 3, kListAhead = 2, kChildrenAhead = 1;
+
     class Walk {
     public:
         explicit Walk(ChildList& list) : list_(list) { ++list_.walking_; }

@@ -135,6 +135,8 @@ void GameObject::updateComponents(float dt) {
     });
 }
 
+void GameObject::prefetchChildren(int step) const { components.prefetch(step); }
+
 void GameObject::prerender() {
     const SceneWalk walk;
     updateAbsoluteValues();

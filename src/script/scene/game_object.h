@@ -47,6 +47,8 @@ public:
     // The layer let go of the object.
     void detachFromLayer();
     void removeAllComponents();
+    // For walks over many objects: asks for the component list (step 0) or the components.
+    void prefetchChildren(int step) const;
 
     ChildList<RootComponent> components;
     ShapeComponent* shape = nullptr;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -158,15 +159,71 @@ TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
 }
 
 TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
+    // A title too long for a file name still gets its lock.
+    for (const std::string& config : {std::string(), "product_name " + std::string(300, 'x')}) {
+        TempDir dir;
+        dir.Write("game/config.cfg", config);
+        VelkProcess first(dir, {});
+        ASSERT_TRUE(WaitForLock(dir));
+        VelkProcess second(dir, {});
+        EXPECT_TRUE(ExitedWith(second.Wait(), 0)) << second.Stderr();
+        EXPECT_EQ(first.Wait(200ms), -1) << "the first copy is still running";
+        first.Signal(SIGTERM);
+        EXPECT_TRUE(ExitedWith(first.Wait(), 0));
+    }
+}
+
+TEST(VelkProcess, GamesWithDifferentTitlesRunSideBySide) {
+    const struct {
+        const char* a;
+        const char* b;
+    } pairs[] = {{"\"Game A\"", "Game_A"}, {"\"Jeu \xC3\xA9t\xC3\xA9\"", "\"Jeu \xC3\xB4t\xC3\xA9\""}};
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.b);
+        TempDir dir;
+        dir.Write("game/a.cfg", std::string("product_name ") + p.a);
+        dir.Write("game/b.cfg", std::string("product_name ") + p.b);
+        VelkProcess first(dir, {"config=a.cfg"});
+        ASSERT_TRUE(WaitForLock(dir)) << first.Stderr();
+        VelkProcess second(dir, {"config=b.cfg"});
+        EXPECT_EQ(second.Wait(1s), -1) << "the second game runs too\n" << second.Stderr();
+        for (VelkProcess* velk : {&first, &second}) {
+            velk->Signal(SIGTERM);
+            EXPECT_TRUE(ExitedWith(velk->Wait(), 0)) << velk->Stderr();
+        }
+    }
+}
+
+// Standard error is a pipe whose reader leaves after one line: the game still ends
+// through its shutdown, and with the status of a normal end.
+TEST(VelkProcess, ClosedStandardErrorPipeDoesNotEndTheGame) {
     TempDir dir;
-    dir.Write("game/config.cfg", "");
-    VelkProcess first(dir, {});
-    ASSERT_TRUE(WaitForLock(dir));
-    VelkProcess second(dir, {});
-    EXPECT_TRUE(ExitedWith(second.Wait(), 0)) << second.Stderr();
-    EXPECT_EQ(first.Wait(200ms), -1) << "the first copy is still running";
-    first.Signal(SIGTERM);
-    EXPECT_TRUE(ExitedWith(first.Wait(), 0));
+    dir.Write("game/config.cfg", "create_log true\nportable true\n");
+    dir.Write("game/data/init.lua",
+              "local frames = 0\nfunction boot() end function init() end function render() end\n"
+              "function update() frames = frames + 1 for i = 1, 20 do log('line ' .. i) end\n"
+              "  if frames == 30 then sys_exit() end end\n"
+              "function destroy() print('to standard output') log('destroyed') file_save('final.txt', 'saved') end\n");
+    const std::string command = "cd '" + (dir / "game").string() + "' && XDG_RUNTIME_DIR='" + (dir / "run").string() +
+                                "' SDL_VIDEODRIVER=dummy VELK_HEADLESS=1 ALSOFT_DRIVERS=null ALSOFT_CONF=/dev/null "
+                                "sh -c '(\"$0\"; echo $? > status.txt) 2>&1 | head -1 > /dev/null' " VELK_EXECUTABLE;
+    std::filesystem::create_directories(dir / "run");
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(dir.Read("game/status.txt"), "0\n");
+    EXPECT_THAT(dir.Read("game/user/log.txt"), ::testing::HasSubstr("destroyed"));
+    EXPECT_EQ(dir.Read("game/user/final.txt"), "saved");
+}
+
+// The error box of a syntax error shows whatever the file set before the error.
+TEST(VelkProcess, ConfigurationSyntaxErrorSaysWhatIsWrong) {
+    for (const char* config : {"a [ }", "dev_mode true\ncreate_log true\nwidth [ 1 }"}) {
+        TempDir dir;
+        dir.Write("game/config.cfg", config);
+        VelkProcess velk(dir, {});
+        EXPECT_TRUE(ExitedWith(velk.Wait(), 3)) << velk.Stderr();
+        EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("[ERROR] ERROR AT vstore.cpp, LINE "));
+        EXPECT_THAT(velk.Stderr(), ::testing::HasSubstr("Error parsing <config.cfg>, line "));
+    }
 }
 
 TEST(VelkProcess, MissingConfigurationIsFatalAndNamesTheFile) {
@@ -195,7 +252,7 @@ TEST(VelkProcess, ConfigurationNamedOnTheCommandLineIsRead) {
     ASSERT_TRUE(WaitForLock(dir)) << velk.Stderr();
     bool named = false;
     for (const auto& entry : std::filesystem::directory_iterator(dir / "run"))
-        named = named || entry.path().filename().string().find("Other_Game") != std::string::npos;
+        named = named || entry.path().filename().string().find("Other%20Game") != std::string::npos;
     EXPECT_TRUE(named) << "the single-instance lock is named after product_name";
     velk.Signal(SIGTERM);
     EXPECT_TRUE(ExitedWith(velk.Wait(), 0)) << velk.Stderr();

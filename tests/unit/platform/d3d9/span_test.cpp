@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 #include <tuple>
@@ -24,6 +25,7 @@ struct SpanCase {
     bool blend;
     uint32_t colour;
     float angle, scale;  // texels per pixel
+    uint32_t alphaOr;    // a texture without alpha reads as opaque
 };
 
 std::vector<uint32_t> RandomTexels(int n, std::mt19937& random) {
@@ -33,6 +35,27 @@ std::vector<uint32_t> RandomTexels(int n, std::mt19937& random) {
     for (size_t i = 0; i < texels.size(); i += 5) texels[i] &= 0x00FFFFFF;
     for (size_t i = 2; i < texels.size(); i += 7) texels[i] |= 0xFF000000;
     return texels;
+}
+
+// Source-alpha blending or none, from a texture with the given sampler.
+DrawState SpriteState(bool blend, const SamplerView& sampler) {
+    DrawState st;
+    st.textured = true;
+    st.blend = blend;
+    st.srcBlend = D3DBLEND_SRCALPHA;
+    st.dstBlend = D3DBLEND_INVSRCALPHA;
+    st.sampler = sampler;
+    return st;
+}
+
+// A 32-bit target over the pixels, viewport and scissor all of it.
+RenderTargetView TargetView(std::vector<uint32_t>& pixels) {
+    RenderTargetView view;
+    view.bits = reinterpret_cast<uint8_t*>(pixels.data());
+    view.pitch = kTargetWidth * 4;
+    view.format = D3DFMT_X8R8G8B8;
+    view.scissor = {0, 0, kTargetWidth, kRows};
+    return view;
 }
 
 // The reference for one pixel, from the triangle's fixed-point planes.
@@ -54,23 +77,15 @@ TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
     const auto& [c, wide] = GetParam();
     if (UseWideSpans(wide) != wide) GTEST_SKIP() << "no 256-bit registers";
     std::mt19937 random(7);
-    const std::vector<uint32_t> texels = RandomTexels(c.texWidth * c.texHeight, random);
-    DrawState st;
-    st.textured = true;
-    st.blend = c.blend;
-    st.srcBlend = D3DBLEND_SRCALPHA;
-    st.dstBlend = D3DBLEND_INVSRCALPHA;
-    st.sampler = {texels.data(), c.texWidth, c.texWidth, c.texHeight, 0, c.address, c.address,
-                  D3DTEXF_LINEAR, D3DTEXF_LINEAR};
-
+    // Rows padded past the texture's width: the padding must never be read.
+    const int pitch = c.texWidth + 3;
+    const std::vector<uint32_t> texels = RandomTexels(pitch * c.texHeight, random);
+    const DrawState st = SpriteState(c.blend, {texels.data(), pitch, c.texWidth, c.texHeight, c.alphaOr, c.address,
+                                               c.address, D3DTEXF_LINEAR, D3DTEXF_LINEAR});
     std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
     for (uint32_t& p : target) p = random() | 0xFF000000u;
     const std::vector<uint32_t> before = target;
-    RenderTargetView view;
-    view.bits = reinterpret_cast<uint8_t*>(target.data());
-    view.pitch = kTargetWidth * 4;
-    view.format = D3DFMT_X8R8G8B8;
-    view.scissor = {0, 0, kTargetWidth, kRows};
+    const RenderTargetView view = TargetView(target);
 
     // Rotated and scaled about the texture's centre placed at the row's middle.
     Triangle t{};
@@ -104,16 +119,98 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<SpanCase, bool>>&
 
 INSTANTIATE_TEST_SUITE_P(
     RotatedSprites, FastSpanTest,
-    ::testing::Combine(::testing::Values(SpanCase{"ClampBlendWhite", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.7f, 0.37f},
-                      SpanCase{"ClampBlendTinted", 32, 32, D3DTADDRESS_CLAMP, true, 0xC080FF40, -2.1f, 0.45f},
-                      SpanCase{"ClampOpaqueWhite", 32, 16, D3DTADDRESS_CLAMP, false, 0xFFFFFFFF, 1.3f, 0.6f},
-                      SpanCase{"ClampOpaqueTinted", 32, 32, D3DTADDRESS_CLAMP, false, 0x7F3366CC, 0.2f, 0.3f},
-                      SpanCase{"WrapPowerOfTwo", 16, 8, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, 2.5f, 0.9f},
-                      SpanCase{"WrapOddSizes", 13, 7, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, -0.4f, 0.8f},
-                      SpanCase{"Magnified", 4, 4, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.9f, 0.05f},
-                      SpanCase{"Minified", 64, 64, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 3.0f, 2.5f},
-                      SpanCase{"UnrotatedHalfTexel", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.0f, 0.5f}),
+    ::testing::Combine(::testing::Values(SpanCase{"ClampBlendWhite", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.7f, 0.37f, 0},
+                      SpanCase{"ClampBlendTinted", 32, 32, D3DTADDRESS_CLAMP, true, 0xC080FF40, -2.1f, 0.45f, 0xFF000000},
+                      SpanCase{"ClampOpaqueWhite", 32, 16, D3DTADDRESS_CLAMP, false, 0xFFFFFFFF, 1.3f, 0.6f, 0},
+                      SpanCase{"ClampOpaqueTinted", 32, 32, D3DTADDRESS_CLAMP, false, 0x7F3366CC, 0.2f, 0.3f, 0},
+                      SpanCase{"WrapPowerOfTwo", 16, 8, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, 2.5f, 0.9f, 0xFF000000},
+                      SpanCase{"WrapOddSizes", 13, 7, D3DTADDRESS_WRAP, true, 0xFFFFFFFF, -0.4f, 0.8f, 0},
+                      SpanCase{"Magnified", 4, 4, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.9f, 0.05f, 0},
+                      SpanCase{"Minified", 64, 64, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 3.0f, 2.5f, 0},
+                      SpanCase{"UnrotatedHalfTexel", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.0f, 0.5f, 0},
+                      SpanCase{"ClampOneColumn", 1, 8, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.6f, 0.3f, 0},
+                      SpanCase{"ClampTwoByTwo", 2, 2, D3DTADDRESS_CLAMP, true, 0xC0FFFFFF, -1.1f, 0.08f, 0}),
                        ::testing::Bool()),
     CaseName);
 
 }  // namespace
+
+// Vertex colours to channel bytes: clamped to 0..255 with NaN as 0, halves to even.
+TEST(PackColourTest, ClampsAndRoundsEveryChannel) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float value;
+        uint32_t byte;
+    } cases[] = {{0, 0},        {0.5f, 0},   {1.5f, 2},      {2.5f, 2},   {127.49f, 127}, {254.5f, 254},
+                 {254.51f, 255}, {255, 255}, {300, 255},     {inf, 255},  {-0.4f, 0},     {-7, 0},
+                 {-inf, 0},     {nan, 0}};
+    for (const auto& c : cases) {
+        // The value in each channel in turn, the others fixed.
+        for (int k = 0; k < 4; ++k) {
+            float colour[4] = {10, 20, 30, 40};
+            colour[k] = c.value;
+            uint32_t want = 0;
+            for (int j = 0; j < 4; ++j) want |= (j == k ? c.byte : static_cast<uint32_t>(colour[j])) << (8 * j);
+            EXPECT_EQ(PackColour(colour, 1.0f), want) << "value " << c.value << " in channel " << k;
+        }
+    }
+    const float half[4] = {100, 200, 300, nan};
+    EXPECT_EQ(PackColour(half, 0.5f), 0x00966432u);  // 50, 100, 150, NaN -> 0
+}
+
+// Unscaled, unrotated sprites sample one texel a pixel along a texel row: rows inside the
+// texture, rows running off either side of it and rows of every short length, against the
+// per-pixel definition (a clear texel leaves its pixel as it was).
+TEST(PointSpanTest, OneTexelAPixelMatchesTheScalarDefinition) {
+    std::mt19937 random(11);
+    constexpr int kTexWidth = 16, kTexHeight = 8, kPitch = 19;
+    const std::vector<uint32_t> texels = RandomTexels(kPitch * kTexHeight, random);
+    const struct {
+        bool blend;
+        uint32_t colour, alphaOr;
+        uint8_t address;
+    } cases[] = {{true, 0xFFFFFFFF, 0, D3DTADDRESS_CLAMP},
+                 {true, 0x80FF8040, 0, D3DTADDRESS_CLAMP},
+                 {false, 0xFFFFFFFF, 0, D3DTADDRESS_WRAP},
+                 {false, 0xC0336699, 0xFF000000, D3DTADDRESS_CLAMP},
+                 {true, 0xFFFFFFFF, 0xFF000000, D3DTADDRESS_WRAP}};
+    for (const bool wide : {false, true}) {
+        if (UseWideSpans(wide) != wide) continue;
+        for (const auto& c : cases) {
+            const DrawState st = SpriteState(c.blend, {texels.data(), kPitch, kTexWidth, kTexHeight, c.alphaOr,
+                                                       c.address, c.address, D3DTEXF_POINT, D3DTEXF_POINT});
+            std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
+            // Any byte in the unused alpha: a skipped pixel keeps it.
+            for (uint32_t& p : target) p = random();
+            const std::vector<uint32_t> before = target;
+            const RenderTargetView view = TargetView(target);
+            // Texel (x - 40, y - 6) at pixel (x, y), centre on centre.
+            Triangle t{};
+            t.s = {0.5f, 1, 0};
+            t.t = {0.5f, 0, 1};
+            t.ox = 40.5f;
+            t.oy = 6.5f;
+            t.flat = c.colour;
+            t.flatColour = true;
+            t.linear = false;
+            ChooseSpan(t, false, st, view);
+            for (int y = 0; y < kRows; ++y) {
+                // Inside the texture's columns, across its left or right edge, and short.
+                const int xl = 30 + (y * 5) % 24, xr = y % 4 == 0 ? xl + y % 5 : xl + 6 + (y * 3) % 17;
+                t.span(SpanContext{t, st, view}, y, xl, xr);
+                for (int x = 0; x < kTargetWidth; ++x) {
+                    const uint32_t old = before[static_cast<size_t>(y) * kTargetWidth + x];
+                    uint32_t want = old;
+                    if (x >= xl && x <= xr) {
+                        const uint32_t texel = FetchTexel(st.sampler, x - 40, y - 6);
+                        const uint32_t src = Modulate(texel, c.colour);
+                        if (!c.blend || (texel >> 24) != 0) want = (c.blend ? BlendSrcAlpha(src, old) : src) | 0xFF000000u;
+                    }
+                    ASSERT_EQ(target[static_cast<size_t>(y) * kTargetWidth + x], want)
+                        << "pixel " << x << "," << y << (wide ? " wide" : " narrow");
+                }
+            }
+        }
+    }
+    UseWideSpans(true);
+}

@@ -25,14 +25,21 @@ SDL_Event Key(Uint32 type, SDL_Scancode scancode, SDL_Keycode sym, bool repeat =
     return event;
 }
 
-SDL_Event Button(Uint32 type, Uint8 button, Uint8 clicks, int x = 3, int y = 4) {
+SDL_Event Button(Uint32 type, Uint8 button, int x = 3, int y = 4, Uint32 timeMs = 0) {
     SDL_Event event{};
     event.type = type;
     event.button.button = button;
-    event.button.clicks = clicks;
+    event.button.clicks = 1;  // SDL's own count is not what decides
     event.button.x = x;
     event.button.y = y;
+    event.button.timestamp = timeMs;
     return event;
+}
+
+// One event on its own, with nothing pressed before it.
+TranslatedEvent Translate(const SDL_Event& event) {
+    DoubleClickWatch clicks;
+    return TranslateSdlEvent(event, clicks);
 }
 
 SDL_Event Wheel(int x, int y, Uint32 direction = SDL_MOUSEWHEEL_NORMAL) {
@@ -68,7 +75,7 @@ bool Same(const InputEvent& a, const InputEvent& b) {
 
 // The single input event an SDL event becomes (type 0 when none).
 InputEvent Only(const SDL_Event& event) {
-    const std::vector<InputEvent> inputs = Inputs(TranslateSdlEvent(event));
+    const std::vector<InputEvent> inputs = Inputs(Translate(event));
     EXPECT_LE(inputs.size(), 1u);
     return inputs.empty() ? InputEvent{} : inputs[0];
 }
@@ -126,7 +133,7 @@ TEST(EventTranslation, TextUpToCodePoint255) {
     };
     for (const auto& c : cases) {
         std::vector<int> got;
-        for (const InputEvent& input : Inputs(TranslateSdlEvent(Text(c.utf8)))) {
+        for (const InputEvent& input : Inputs(Translate(Text(c.utf8)))) {
             EXPECT_EQ(input.type, kInputCharacter);
             got.push_back(input.value);
         }
@@ -144,16 +151,48 @@ TEST(EventTranslation, WheelUpDownAndSideways) {
 }
 
 TEST(EventTranslation, DoubleClickGivesDownUpUp) {
+    DoubleClickWatch clicks;
     std::vector<InputEvent> queued;
-    for (const SDL_Event& event : {Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 1), Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 1),
-                                   Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 2), Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 2),
-                                   Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 3)})
-        for (const InputEvent& input : Inputs(TranslateSdlEvent(event))) queued.push_back(input);
+    for (const SDL_Event& event :
+         {Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 3, 4, 1000), Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 3, 4, 1050),
+          Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 3, 4, 1100), Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 3, 4, 1150),
+          Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 3, 4, 1200)})
+        for (const InputEvent& input : Inputs(TranslateSdlEvent(event, clicks))) queued.push_back(input);
     ASSERT_EQ(queued.size(), 4u);
     EXPECT_TRUE(Same(queued[0], {kInputButtonDown, 1, 3, 4, false}));
     EXPECT_TRUE(Same(queued[1], {kInputButtonUp, 1, 3, 4, false}));
     EXPECT_TRUE(Same(queued[2], {kInputButtonUp, 1, 3, 4, false}));
     EXPECT_TRUE(Same(queued[3], {kInputButtonDown, 1, 3, 4, false})) << "a third press is a press again";
+}
+
+// The second of two presses is dropped only within the 4 x 4 rectangle and the time.
+TEST(EventTranslation, DoubleClickNeedsTheSameSpotButtonAndTime) {
+    const struct {
+        const char* name;
+        Uint8 secondButton;
+        int dx, dy;
+        Uint32 delayMs;
+        bool doubleClick;
+    } cases[] = {
+        {"same pixel", SDL_BUTTON_LEFT, 0, 0, 80, true},
+        {"3 px apart", SDL_BUTTON_LEFT, 3, -3, 80, true},
+        {"4 px apart", SDL_BUTTON_LEFT, 4, 0, 80, false},
+        {"10 px apart", SDL_BUTTON_LEFT, 0, 10, 80, false},
+        {"30 px apart", SDL_BUTTON_LEFT, 30, 0, 80, false},
+        {"too late", SDL_BUTTON_LEFT, 0, 0, kDoubleClickTimeMs, false},
+        {"other button", SDL_BUTTON_RIGHT, 0, 0, 80, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DoubleClickWatch clicks;
+        // Near the top of the millisecond clock, so a wrap between the presses is covered.
+        const Uint32 first = 0xFFFFFFF0u;
+        EXPECT_EQ(TranslateSdlEvent(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 100, 60, first), clicks).input_count, 1);
+        TranslateSdlEvent(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 100, 60, first + 40), clicks);
+        const TranslatedEvent second =
+            TranslateSdlEvent(Button(SDL_MOUSEBUTTONDOWN, c.secondButton, 100 + c.dx, 60 + c.dy, first + c.delayMs), clicks);
+        EXPECT_EQ(second.input_count, c.doubleClick ? 0 : 1);
+    }
 }
 
 TEST(EventTranslation, ButtonsCaptureTheMouseWhileHeld) {
@@ -162,15 +201,15 @@ TEST(EventTranslation, ButtonsCaptureTheMouseWhileHeld) {
         int value;
     } buttons[] = {{SDL_BUTTON_LEFT, 1}, {SDL_BUTTON_RIGHT, 2}, {SDL_BUTTON_MIDDLE, 3}};
     for (const auto& b : buttons) {
-        const TranslatedEvent down = TranslateSdlEvent(Button(SDL_MOUSEBUTTONDOWN, b.sdl, 1, -5, 70000));
+        const TranslatedEvent down = Translate(Button(SDL_MOUSEBUTTONDOWN, b.sdl, -5, 70000));
         ASSERT_EQ(down.input_count, 1);
         EXPECT_TRUE(Same(down.inputs[0], {kInputButtonDown, b.value, -5, 70000, false}));
         EXPECT_EQ(down.capture, MouseCapture::Begin);
-        const TranslatedEvent up = TranslateSdlEvent(Button(SDL_MOUSEBUTTONUP, b.sdl, 1));
+        const TranslatedEvent up = Translate(Button(SDL_MOUSEBUTTONUP, b.sdl));
         EXPECT_EQ(up.inputs[0].value, b.value);
         EXPECT_EQ(up.capture, MouseCapture::End);
     }
-    EXPECT_EQ(TranslateSdlEvent(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1, 1)).input_count, 0);
+    EXPECT_EQ(Translate(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_X1)).input_count, 0);
 }
 
 TEST(EventTranslation, MotionFocusMinimiseAndClose) {
@@ -180,15 +219,15 @@ TEST(EventTranslation, MotionFocusMinimiseAndClose) {
     motion.motion.y = 34;
     EXPECT_TRUE(Same(Only(motion), {kInputMouseMove, 0, 12, 34, false}));
 
-    EXPECT_EQ(TranslateSdlEvent(Window(SDL_WINDOWEVENT_FOCUS_LOST)).active, false);
-    EXPECT_EQ(TranslateSdlEvent(Window(SDL_WINDOWEVENT_FOCUS_GAINED)).active, true);
-    EXPECT_EQ(TranslateSdlEvent(Window(SDL_WINDOWEVENT_MINIMIZED)).minimised, true);
-    EXPECT_EQ(TranslateSdlEvent(Window(SDL_WINDOWEVENT_RESTORED)).minimised, false);
-    EXPECT_FALSE(TranslateSdlEvent(Window(SDL_WINDOWEVENT_MOVED)).minimised.has_value());
-    EXPECT_EQ(TranslateSdlEvent(Window(SDL_WINDOWEVENT_CLOSE)).close_origin, kCloseOriginWindow);
+    EXPECT_EQ(Translate(Window(SDL_WINDOWEVENT_FOCUS_LOST)).active, false);
+    EXPECT_EQ(Translate(Window(SDL_WINDOWEVENT_FOCUS_GAINED)).active, true);
+    EXPECT_EQ(Translate(Window(SDL_WINDOWEVENT_MINIMIZED)).minimised, true);
+    EXPECT_EQ(Translate(Window(SDL_WINDOWEVENT_RESTORED)).minimised, false);
+    EXPECT_FALSE(Translate(Window(SDL_WINDOWEVENT_MOVED)).minimised.has_value());
+    EXPECT_EQ(Translate(Window(SDL_WINDOWEVENT_CLOSE)).close_origin, kCloseOriginWindow);
     SDL_Event quit{};
     quit.type = SDL_QUIT;
-    EXPECT_EQ(TranslateSdlEvent(quit).close_origin, kCloseOriginSession);
+    EXPECT_EQ(Translate(quit).close_origin, kCloseOriginSession);
 }
 
 TEST(EventPump, CloseSignalIsASessionEndThatQuitsEvenWithConfirmExit) {

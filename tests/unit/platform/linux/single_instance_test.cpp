@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "fixtures/temp_dir.h"
 
@@ -28,15 +29,51 @@ TEST_F(SingleInstanceTest, SecondHolderOfTheSameNameIsRefusedUntilTheFirstLetsGo
 TEST_F(SingleInstanceTest, LockFileLivesInTheRuntimeFolderWithASafeName) {
     const std::filesystem::path path = SingleInstanceLock::LockFilePath("Velk Engine", "a/b c");
     EXPECT_EQ(path.parent_path(), dir.path());
-    EXPECT_EQ(path.filename(), "Velk_Engine-a_b_c.lock");
+    EXPECT_EQ(path.filename(), "Velk%20Engine-a%2Fb%20c.lock");
     unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(std::filesystem::path(SingleInstanceLock::LockFilePath("x", "y")).parent_path(), "/tmp");
 }
 
-TEST_F(SingleInstanceTest, NoRuntimeFolderDoesNotStopTheGame) {
+// Titles that an earlier naming folded together: each pair must lock side by side.
+TEST_F(SingleInstanceTest, DifferentTitlesNeverShareALock) {
+    const std::string longTitle(300, 'x');
+    const struct {
+        std::string a, b;
+    } pairs[] = {
+        {"Game A", "Game_A"},
+        {"Jeu \xC3\xA9t\xC3\xA9", "Jeu \xC3\xB4t\xC3\xA9"},  // "Jeu été", "Jeu ôté"
+        {"a-b", "a%2Db"},
+        {longTitle, longTitle + "y"},
+        {longTitle + "\xC3\xA9", longTitle + "\xC3\xB4"},
+        {std::string(300, '%'), std::string(299, '%') + "~"},
+    };
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.a + " / " + p.b);
+        for (const std::string* title : {&p.a, &p.b})
+            EXPECT_LE(std::filesystem::path(SingleInstanceLock::LockFilePath("Velk Engine", *title)).filename().string().size(),
+                      255u);
+        SingleInstanceLock first, second;
+        ASSERT_TRUE(first.Acquire("Velk Engine", p.a));
+        EXPECT_TRUE(first.Failure().empty()) << first.Failure();
+        EXPECT_TRUE(second.Acquire("Velk Engine", p.b));
+        EXPECT_TRUE(second.Failure().empty()) << second.Failure();
+    }
+}
+
+TEST_F(SingleInstanceTest, ALongTitleStillLocks) {
+    const std::string title(300, 'x');
+    SingleInstanceLock first, second;
+    ASSERT_TRUE(first.Acquire("Velk Engine", title));
+    EXPECT_TRUE(first.Failure().empty()) << first.Failure();
+    EXPECT_FALSE(second.Acquire("Velk Engine", title));
+}
+
+TEST_F(SingleInstanceTest, NoRuntimeFolderDoesNotStopTheGameAndSaysWhy) {
     setenv("XDG_RUNTIME_DIR", (dir.path() / "missing").c_str(), 1);
     SingleInstanceLock lock;
     EXPECT_TRUE(lock.Acquire("Velk Engine", "My Game"));
+    EXPECT_NE(lock.Failure().find("missing/Velk%20Engine-My%20Game.lock cannot be made"), std::string::npos)
+        << lock.Failure();
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include "api_fixture.h"
 #include "app/velk_main.h"
+#include "core/config.h"
 #include "core/input.h"
+#include "graphics/render.h"
 #include "platform/linux/window.h"
 
 namespace {
@@ -127,28 +129,66 @@ TEST_F(InputApi, BlockOutIsTheOppositeOfTheValuesTruth) {
     }
 }
 
+// A 320 x 240 game in an 800 x 480 window, as start-up makes it: the renderer's letterbox
+// is scale 2 with 80-pixel bars left and right.
+void StartLetterboxedWindow() {
+    g_config.width = 320;
+    g_config.height = 240;
+    g_config.window_width = 800;
+    g_config.window_height = 480;
+    ApplyRenderConfig();
+    CloseRenderer();
+    CreateMainWindow();
+}
+
 TEST_F(InputApi, BlockedOutPointerIsWarpedInsideTheWindowUntilTheLeftButtonIsHeld) {
-    ASSERT_NE(CreateAppWindow(MainWindowSettings()), nullptr);
-    g_input.viewport = InputViewport{2.0f, 2.0f, 10.0f, 20.0f, 100, 50};
+    StartLetterboxedWindow();
     ASSERT_EQ(Run("mouse_block_out_not_pressed()"), "");
     QueueInputEvent(kInputMouseMove, 0, 300, 300, false);
     Frame();
-    EXPECT_FLOAT_EQ(g_input.mouse.x, 100);
-    EXPECT_FLOAT_EQ(g_input.mouse.y, 50);
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 320) << "the drawing area's bottom-right corner";
+    EXPECT_FLOAT_EQ(g_input.mouse.y, 240);
     int x = 0, y = 0;
     SDL_PumpEvents();
     SDL_GetMouseState(&x, &y);
-    EXPECT_EQ(x, 210);
-    EXPECT_EQ(y, 120);
+    EXPECT_EQ(x, 720);
+    EXPECT_EQ(y, 479) << "on the window's last row, not below it";
 
-    QueueInputEvent(kInputButtonDown, 1, 40, 60, false);
+    QueueInputEvent(kInputButtonDown, 1, 120, 60, false);
     Frame();
-    EXPECT_FLOAT_EQ(g_input.mouse.x, 15) << "a held button is never parked";
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 20) << "a held button is never parked";
     ASSERT_EQ(Run("mouse_block_out_not_pressed(true)"), "");
-    QueueInputEvent(kInputButtonUp, 1, 40, 60, false);
+    QueueInputEvent(kInputButtonUp, 1, 120, 60, false);
     Frame();
     Frame();
-    EXPECT_FLOAT_EQ(g_input.mouse.x, 15) << "block-out off";
+    EXPECT_FLOAT_EQ(g_input.mouse.x, 20) << "block-out off";
+}
+
+// The mapping follows the renderer wherever it is made again: start-up, the full-screen
+// toggle, and gfx_resolution at the next re-creation. Each click is a
+// little inside virtual pixel (100, 60), which truncation keeps.
+TEST_F(InputApi, WindowPixelsBecomeVirtualPixelsAfterEveryRecreation) {
+    const auto clickAt = [this](int windowX, int windowY) {
+        QueueInputEvent(kInputButtonDown, 1, windowX, windowY, false);
+        QueueInputEvent(kInputButtonUp, 1, windowX, windowY, false);
+        Frame();
+        EXPECT_FLOAT_EQ(g_input.mouse.x, 100);
+        EXPECT_FLOAT_EQ(g_input.mouse.y, 60);
+    };
+    StartLetterboxedWindow();
+    clickAt(281, 121);
+
+    SCOPED_TRACE("full screen on the 1024 x 768 desktop: scale 3.2");
+    g_engine.full_screen_toggle_requested = true;
+    RecreateIfNeeded();
+    clickAt(321, 193);
+
+    SCOPED_TRACE("gfx_resolution(640, 480), then re-created: scale 1.6");
+    ASSERT_EQ(Run("gfx_resolution(640, 480)"), "");
+    g_engine.device_lost = true;
+    RecreateIfNeeded();
+    clickAt(161, 97);
+    g_engine = EngineState{};
 }
 
 TEST_F(InputApi, OffsetReplacesTheOldOneInPositionAndLaterEvents) {
