@@ -1,6 +1,7 @@
 // Games that need generated images: particles and collision masks through the flat
-// functions (with a screenshot read back), and clicks on circle and mask shapes given by
-// a real X server and xdotool, in a window twice the game's virtual size.
+// functions, and the scene-graph components (each with a screenshot read back); clicks on
+// circle and mask shapes and on a button that grew around its label, given by a real X
+// server and xdotool, in a window twice the game's virtual size.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -43,6 +44,16 @@ protected:
         fs::copy(kE2eDir / "common", copy_.path(), options);
         fs::copy(kE2eDir / game, copy_.path(), options);
     }
+    // Runs the game, checks its exit status and log, and reads the window-sized picture
+    // its script saved as "shot.bmp".
+    void RunForScreenshot(const GameExpectation& expectation, DecodedImage& shot) {
+        const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+        ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+        EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+        const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
+        ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
+        ASSERT_EQ(shot.width, 640);
+    }
 
     TempDir copy_;
 };
@@ -61,14 +72,9 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
         "log mask: released handle gfx_collision_mask_size(NULL)\nlog fx: alive true\n"
         "log fx: after stop(true) alive false\nlog fx: released handle gfx_particle_update(NULL)\n"
         "line Collision mask is not released: hit.png [ref: 1]\nno-log ERROR");
-    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
-    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
-    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
-    // The particle sits at (160, 120) of the 320 x 240 game, drawn 16 x 16 in the window.
-    const std::string bytes = ReadWholeFile(copy_ / "user/shot.bmp");
     DecodedImage shot;
-    ASSERT_NE(TryDecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), shot), 0);
-    ASSERT_EQ(shot.width, 640);
+    ASSERT_NO_FATAL_FAILURE(RunForScreenshot(expectation, shot));
+    // The particle sits at (160, 120) of the 320 x 240 game, drawn 16 x 16 in the window.
     const auto rgb = [&shot](int x, int y) {
         return shot.pixels[static_cast<std::size_t>(y) * shot.width + x] & 0xFFFFFFu;
     };
@@ -77,13 +83,77 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
     EXPECT_EQ(rgb(320 + 9, 240), 0x400000u) << "the background (bytes R, G, B)";
 }
 
-// Runs only under the X server of tests/tools/run_under_x.sh (ctest's shape_click_under_x).
+// The components game's images: a 32 x 32 nine-patch sheet whose patches (columns and
+// rows 12, 8 and 12 wide) are each one colour, a 40 x 20 yellow label and a white dot.
+constexpr uint32_t kPatchColours[3][3] = {{0xFF0000, 0xFFFF00, 0xFF00FF},
+                                          {0x00FF00, 0xFFFFFF, 0x808080},
+                                          {0x0000FF, 0x00FFFF, 0xFF8000}};  // [column][row]
+
+void WriteComponentsImages(const TempDir& copy) {
+    const auto band = [](int v) { return v < 12 ? 0 : v < 20 ? 1 : 2; };
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const uint32_t c = kPatchColours[band(x)][band(y)];
+            pixels.insert(pixels.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                         static_cast<uint8_t>(c), 0xFF});
+        }
+    copy.Write("data/patches.png", EncodeImage(FixtureFormat::Png, 32, 32, 4, pixels));
+    copy.Write("data/patches.txt",
+               "lt 0 0 12 12 0 0\nmt 12 0 8 12 0 0\nrt 20 0 12 12 0 0\nlm 0 12 12 8 0 0\nmm 12 12 8 8 0 0\n"
+               "rm 20 12 12 8 0 0\nlb 0 20 12 12 0 0\nmb 12 20 8 12 0 0\nrb 20 20 12 12 0 0\narea 0 0 32 32 16 16\n");
+    std::vector<uint8_t> yellow;
+    for (int i = 0; i < 40 * 20; ++i) yellow.insert(yellow.end(), {255, 255, 0, 255});
+    copy.Write("data/label.png", EncodeImage(FixtureFormat::Png, 40, 20, 4, yellow));
+    copy.Write("data/dot.png", EncodeImage(FixtureFormat::Png, 4, 4, 4, std::vector<uint8_t>(4 * 4 * 4, 255)));
+    copy.Write("data/once.txt", "(generator (texture dot) (particle_limit 4) (burst 0 1) (looped 0))\n");
+}
+
+TEST_F(GeneratedGame, ComponentsDrawFitAndFinish) {
+    Copy("components");
+    WriteComponentsImages(copy_);
+    const GameExpectation expectation = ParseExpectation(
+        "log button: size 60x40\nlog components: ready\nlog components: screenshot taken\nlog painter: updates 6\n"
+        "log effect: finished true\nlog effect: kill 1\nlog effect: objects left 4\nno-log effect: kill 2\n"
+        "no-log ERROR");
+    DecodedImage shot;
+    ASSERT_NO_FATAL_FAILURE(RunForScreenshot(expectation, shot));
+    // Window pixels, twice the game's; 0xRRGGBB.
+    const auto rgb = [&shot](int x, int y) {
+        const uint32_t p = shot.pixels[static_cast<std::size_t>(y) * shot.width + x];  // bytes R, G, B, A
+        return (p & 0xFFu) << 16 | (p & 0xFF00u) | (p >> 16 & 0xFFu);
+    };
+    struct Probe {
+        int x, y;
+        uint32_t colour;
+        const char* what;
+    } probes[] = {
+        // The box at (20, 20): columns 12, 28 (the middle stretched) and 12 wide.
+        {52, 52, kPatchColours[0][0], "lt"}, {92, 52, kPatchColours[1][0], "mt"},
+        {132, 52, kPatchColours[2][0], "rt"}, {52, 72, kPatchColours[0][1], "lm"},
+        {92, 72, kPatchColours[1][1], "mm"}, {132, 92, kPatchColours[2][2], "rb"},
+        {150, 52, 0x000040, "right of the box"},
+        // The box turned a quarter about (200, 20): right in the box is down the screen, a
+        // lower row further left.
+        {388, 52, kPatchColours[0][0], "turned lt"}, {388, 92, kPatchColours[1][0], "turned mt"},
+        {388, 132, kPatchColours[2][0], "turned rt"}, {368, 52, kPatchColours[0][1], "turned lm"},
+        {348, 132, kPatchColours[2][2], "turned rb"}, {404, 52, 0x000040, "right of the turned box"},
+        // The button: the label's 40 x 20 with 10 around it, the label on top.
+        {68, 268, 0xFF0000, "button rim"}, {176, 336, 0xFF0000, "button rim, lower right"},
+        {120, 300, 0xFFFF00, "label"}, {184, 300, 0x000040, "right of the button"},
+        {310, 410, 0x00FF00, "drawn by the script component"},
+    };
+    for (const Probe& p : probes) EXPECT_EQ(rgb(p.x, p.y), p.colour) << p.what;
+}
+
+// Runs only under the X server of tests/tools/run_under_x.sh (ctest's *_under_x).
 class ShapeClickUnderX : public GeneratedGame {
 protected:
     void SetUp() override {
         if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
     }
 };
+using ComponentsUnderX = ShapeClickUnderX;
 
 TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     Copy("shape_click");
@@ -97,6 +167,24 @@ TEST_F(ShapeClickUnderX, ClicksHitTheCircleAndTheSolidHalfOfTheMask) {
     auto clicker = std::async(std::launch::async, [] {
         return ClickInWindow("Velk Shape Click", {{190, 240}, {460, 240}, {500, 240}, {210, 240}});
     });
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+    EXPECT_EQ(clicker.get(), 0);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+}
+
+
+// The button's shape grew with its rectangle: a click on the rim outside the label (and
+// outside what the shape held before the rectangle grew) hits; one past the rim misses.
+TEST_F(ComponentsUnderX, AClickOnTheGrownRimHitsTheButton) {
+    Copy("components");
+    WriteComponentsImages(copy_);
+    std::ofstream(copy_ / "data/init.lua", std::ios::app) << "wait_for_clicks = true\n";
+    GameExpectation expectation = ParseExpectation(
+        "env SDL_VIDEODRIVER=x11\ntime-limit 90\nlog components: ready\nline click 1 at 85,165\n"
+        "line button: hit at click 1\nline click 2 at 95,150\nno-log hit at click 2");
+    auto clicker =
+        std::async(std::launch::async, [] { return ClickInWindow("Velk Components", {{170, 330}, {190, 300}}); });
     const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
     EXPECT_EQ(clicker.get(), 0);
     ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);

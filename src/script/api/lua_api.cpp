@@ -26,7 +26,11 @@
 #include "script/components/bitmap_component.h"
 #include "script/components/box_shape_component.h"
 #include "script/components/circle_shape_component.h"
+#include "script/components/fluid_box_component.h"
 #include "script/components/mask_shape_component.h"
+#include "script/components/particle_component.h"
+#include "script/components/rectangle_component.h"
+#include "script/components/script_component.h"
 #include "script/components/text_component.h"
 #include "script/components/video_player_component.h"
 #include "script/lua_base.h"
@@ -158,6 +162,10 @@ void RegisterClasses(lua_State* L) {
     LuaBinder<CircleShapeComponent>::Register(L);
     LuaBinder<MaskShapeComponent>::Register(L);
     LuaBinder<TextComponent>::Register(L);
+    LuaBinder<ParticleComponent>::Register(L);
+    LuaBinder<ScriptComponent>::Register(L);
+    LuaBinder<RectangleComponent>::Register(L);
+    LuaBinder<FluidBoxComponent>::Register(L);
     LuaBinder<AnimatedGridComponent>::Register(L);
     LuaBinder<VideoPlayerComponent>::Register(L);
 }

@@ -154,10 +154,10 @@ void GameObject::render() {
     if (onRenderBound) callLuaFunction("on_render");
 }
 
-bool GameObject::computeBounds(Bounds& bounds) {
+bool GameObject::computeBounds(Bounds& bounds, const RootComponent* leaveOut) {
     bool found = false;
     components.forEach([&](RootComponent* component) {
-        if (!component->enabled || component->excludeFromShape) return;
+        if (component == leaveOut || !component->enabled || component->excludeFromShape) return;
         Bounds local{FLT_MAX, FLT_MAX, -FLT_MAX, -FLT_MAX};
         if (!component->getBounds(local)) return;
         bounds.left = std::min(bounds.left, local.left);

@@ -40,8 +40,8 @@ public:
     void render();
     void fireMouseEvent(int event);
     // Widens `bounds` by the bounds of the enabled components that take part in the
-    // shape; true when one did.
-    bool computeBounds(Bounds& bounds);
+    // shape, except `leaveOut`; true when one did.
+    bool computeBounds(Bounds& bounds, const RootComponent* leaveOut = nullptr);
     // on_destroy while the object is whole; the layer calls it just before deleting.
     void beforeDestroy();
     // The layer let go of the object.

@@ -107,6 +107,9 @@ local function attached(class)
   local drawable = {BitmapComponent = true, AnimatedGridComponent = true}
   if drawable[class] then component:setup({bitmap = "b.png", rows = 2, columns = 2, fx = "bend"}) end
   if class == "MaskShapeComponent" then component:setup({mask = "b.png"}) end
+  if class == "ParticleComponent" then component:setup({particle = "p.txt", on_finished = "gone"}) end
+  if class == "FluidBoxComponent" then component:setup({bitmap = "fb.png", w = 40, h = 30}) end
+  if class == "RectangleComponent" then component:setup({w = 10, h = 10, fit_to_component = "*", padding = 2}) end
   return component, {scene}
 end
 

@@ -100,6 +100,10 @@ protected:
         data.Write("script.lua", "hostile_loaded = true\n");
         data.Write("b.png", EncodeImage(FixtureFormat::Png, 8, 8, 4, PatternPixels(8, 8, 4)));
         data.Write("p.txt", "(generator (texture b) (particle_limit 8) (flow 0 20) (burst 0 3) (blending add))");
+        // A nine-patch sheet: 2 x 2 patches around an 8 x 8 area.
+        data.Write("fb.png", EncodeImage(FixtureFormat::Png, 8, 8, 4, PatternPixels(8, 8, 4)));
+        data.Write("fb.txt", "lt 0 0 2 2 0 0\nmt 2 0 4 2 0 0\nrt 6 0 2 2 0 0\nlm 0 2 2 4 0 0\nmm 2 2 4 4 0 0\n"
+                             "rm 6 2 2 4 0 0\nlb 0 6 2 2 0 0\nmb 2 6 4 2 0 0\nrb 6 6 2 2 0 0\narea 0 0 8 8 4 4\n");
         ASSERT_TRUE(AddDirectoryStorage(data.path().string(), false, false));
         L = LuaGetState();
         const std::set<std::string> before = GlobalNames(L);

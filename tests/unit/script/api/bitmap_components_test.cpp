@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "core/config.h"
 #include "core/crash.h"
 #include "gfx_script_fixture.h"
 #include "graphics/render.h"
 #include "script/components/animated_bitmap_component.h"
 #include "script/components/animated_grid_component.h"
 #include "script/components/bitmap_component.h"
-#include "script/lua_bound.h"
 
 namespace {
 
@@ -45,19 +42,6 @@ protected:
                       "obj = GameObject() obj:setup{x = 16, y = 16} layer:attach_object(obj) "
                       "target = gfx_create_bitmap(32, 32, true)"),
                   "");
-    }
-    // Fatal paths report on standard error only while the log is on.
-    static void Fatal(const std::function<void()>& call) {
-        g_config.create_log = true;
-        call();
-    }
-    template <class T>
-    T* Native(const char* global) {
-        lua_getglobal(L, global);
-        lua_rawgeti(L, -1, 0);
-        const auto* box = static_cast<const ObjectBox*>(lua_touserdata(L, -1));
-        lua_pop(L, 2);
-        return box ? dynamic_cast<T*>(box->object) : nullptr;
     }
 };
 

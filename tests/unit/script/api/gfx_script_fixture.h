@@ -2,13 +2,16 @@
 // The renderer on the software device with a script state that has the flat API: scripts
 // draw into a render-target bitmap whose pixels the test reads back. Images are written
 // to the mounted folder at test time.
+#include <functional>
 #include <string>
 
+#include "core/config.h"
 #include "fixtures/image_fixtures.h"
 #include "fixtures/script_text.h"
 #include "script/api/lua_api.h"
 #include "script/api/lua_api_bitmap.h"
 #include "script/lua_base.h"
+#include "script/lua_bound.h"
 #include "unit/graphics/software_device_fixture.h"
 
 class GfxScriptTest : public SoftwareDeviceTest {
@@ -44,6 +47,21 @@ protected:
         const Texture* texture = ReadBitmapArgument(L, -1);
         lua_pop(L, 1);
         return texture ? TexturePixel(texture->deviceTexture, x, y) : 0xDEADBEEFu;
+    }
+
+    // Fatal paths report on standard error only while the log is on.
+    static void Fatal(const std::function<void()>& call) {
+        g_config.create_log = true;
+        call();
+    }
+    // The native object of a script global, as its class.
+    template <class T>
+    T* Native(const char* global) {
+        lua_getglobal(L, global);
+        lua_rawgeti(L, -1, 0);
+        const auto* box = static_cast<const ObjectBox*>(lua_touserdata(L, -1));
+        lua_pop(L, 2);
+        return box ? dynamic_cast<T*>(box->object) : nullptr;
     }
 
     // The texture whose file name ends so, or null once it is gone.

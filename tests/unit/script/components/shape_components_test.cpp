@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "core/config.h"
 #include "core/crash.h"
 #include "effects/collision_mask_registry.h"
-#include "script/lua_bound.h"
 #include "unit/script/api/gfx_script_fixture.h"
 
 namespace {
@@ -24,10 +20,6 @@ protected:
         ASSERT_EQ(Run("scene = Scene() layer = Layer() scene:attach_layer(layer) "
                       "obj = GameObject() obj:setup{x = 0, y = 0} layer:attach_object(obj)"),
                   "");
-    }
-    static void Fatal(const std::function<void()>& call) {
-        g_config.create_log = true;  // fatal texts reach standard error only with the log on
-        call();
     }
     // Hit tests use the absolute values that drawing brings up to date.
     std::string Inside(const std::string& shape, float x, float y) {
