@@ -69,6 +69,18 @@ def panel(x, y):
     return (230, 220, 180, 255) if edge else (60, 70, 90, 230)
 
 
+def bubble(x, y):
+    """A rounded box with a light rim: nine 16 x 16 patches of a 48 x 48 image."""
+    dx = max(12 - x, 0, x - 35)
+    dy = max(12 - y, 0, y - 35)
+    d = math.hypot(dx, dy)
+    if d > 12:
+        return (0, 0, 0, 0)
+    if d > 9 or (dx == 0 and (y < 3 or y > 44)) or (dy == 0 and (x < 3 or x > 44)):
+        return (240, 230, 200, 255)
+    return (40, 60, 110, 235)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     sheet_of_gems(os.path.join(OUT, "gems.png"))
@@ -79,6 +91,12 @@ def main():
     png(os.path.join(OUT, "water.png"), 128, 32, water)
     png(os.path.join(OUT, "star.png"), 32, 32, star)
     png(os.path.join(OUT, "panel.png"), 96, 64, panel)
+    png(os.path.join(OUT, "bubble.png"), 48, 48, bubble)
+    with open(os.path.join(OUT, "bubble.txt"), "w") as f:
+        for row, v in enumerate("tmb"):
+            for column, h in enumerate("lmr"):
+                f.write("%s%s %d %d 16 16 0 0\n" % (h, v, column * 16, row * 16))
+        f.write("area 0 0 48 48 24 24\n")
 
 
 if __name__ == "__main__":

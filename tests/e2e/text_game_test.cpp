@@ -83,18 +83,22 @@ protected:
     }
 };
 
-// xdotool: waits for the demo's window, lets it run, presses F12 (a screenshot) and ends
-// the game with SIGTERM, its normal shutdown.
-int ScreenshotAndEnd() {
+// xdotool: waits for the demo's window, lets it run, presses F12 (a screenshot), clicks the
+// sparks button (game (888, 652), window (694, 509)) and ends the game with SIGTERM, its
+// normal shutdown.
+int ScreenshotClickAndEnd() {
     const std::string script = FindWindowScript("Velk Demo") +
                                " && sleep 2.5 && xdotool windowfocus $id && sleep 0.5 && xdotool key F12 && sleep 2 && "
+                               "xdotool mousemove --window $id 694 509 && sleep 0.2 && xdotool click 1 && sleep 1 && "
                                "kill -TERM $(xdotool getwindowpid $id)";
     return std::system(script.c_str());
 }
 
 // The demo's 1024 x 768 screen in an 800 x 600 window (0.78125 of it): the title's warm
-// letters in the top right corner and the counter's white ones at the bottom left.
-TEST_F(DemoUnderX, ShowsTheTitleAndTheCounter) {
+// letters in the top right corner, the counter's white ones at the bottom left, the panel's
+// rim and the button fitted around its label at the bottom right; a click on the button
+// turns the sparks off.
+TEST_F(DemoUnderX, ShowsTextAndAPanelWhoseButtonWorks) {
     fs::copy(kE2eDir / "../../examples/demo", copy_.path(), fs::copy_options::recursive);
     std::string config = ReadWholeFile(copy_ / "config.cfg");
     for (const auto& [from, to] : {std::pair{"window_width = 1024", "window_width = 800"},
@@ -104,9 +108,9 @@ TEST_F(DemoUnderX, ShowsTheTitleAndTheCounter) {
         config.replace(at, std::string(from).size(), to);
     }
     std::ofstream(copy_ / "config.cfg", std::ios::trunc) << config;
-    auto presser = std::async(std::launch::async, ScreenshotAndEnd);
+    auto presser = std::async(std::launch::async, ScreenshotClickAndEnd);
     Run(ParseExpectation("env SDL_VIDEODRIVER=x11\ntime-limit 120\nterminate-after 90\nlog demo: init\n"
-                         "log demo: destroyed\nno-log ERROR"),
+                         "log demo: Sparks: off\nlog demo: destroyed\nno-log ERROR"),
         "user/screenshots/screen000.bmp");
     EXPECT_EQ(presser.get(), 0);
     ASSERT_EQ(shot_.width, 800);
@@ -117,6 +121,12 @@ TEST_F(DemoUnderX, ShowsTheTitleAndTheCounter) {
     EXPECT_EQ(Count(560, 0, 800, 8, warm), 0) << "nothing above it";
     // Counter: from (20, 734) in the game, 22-pixel letters.
     EXPECT_GT(Count(12, 568, 260, 596, white), 100) << "the counter";
+    // Panel: a 232 x 112 nine-patch from (772, 596) with a cream rim.
+    const auto cream = [](Rgb c) { return c.r > 200 && c.g > 190 && c.b > 150 && c.b < 225; };
+    EXPECT_GT(Count(600, 462, 790, 560, cream), 200) << "the panel's rim";
+    // Button: its rectangle's padding above the label (game y 626 to 640).
+    const auto button = [](Rgb c) { return c.r < 90 && c.g > 90 && c.g < 130 && c.b > 160; };
+    EXPECT_GT(Count(650, 490, 740, 500, button), 600) << "the button's rectangle";
 }
 
 }  // namespace

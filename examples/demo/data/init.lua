@@ -1,9 +1,11 @@
 -- The example game: a scene of bitmaps, sprite-sheet animations, animated grids and a
 -- looping video, with sprites, boxes, a render-target canvas and a fountain of sparks
--- drawn straight from the script; a title and a live counter in TrueText fonts; a tune
--- plays and every mouse click clicks.
+-- drawn straight from the script; a title and a live counter in TrueText fonts; a
+-- nine-patch panel holding a button that grows around its label and turns the sparks on
+-- and off; a tune plays and every mouse click clicks.
 local frames = 0
 local time = 0
+local sparks_on = true
 
 local function add_object(layer, x, y, component, definition)
   local object = GameObject()
@@ -17,6 +19,36 @@ end
 -- The title sits in the top right corner, clear of the panel and the orbiting stars.
 local function add_title(layer)
   add_object(layer, 1004, 14, TextComponent(), {font = 'title44', text = 'Velk Demo', align = 'right top'})
+end
+
+local function sparks_label() return sparks_on and 'Sparks: on' or 'Sparks: off' end
+
+-- A stretched nine-patch panel, and on it a button whose rectangle fits its label (with
+-- padding) each time the label changes; its box shape follows, so clicks hit the rectangle.
+local function add_sparks_button(layer)
+  add_object(layer, 772, 596, FluidBoxComponent(), {bitmap = 'demo/bubble.png', w = 232, h = 112, cx = 0, cy = 0})
+  local button = GameObject()
+  button:setup{x = 888, y = 652}
+  button:attach_component(BoxShapeComponent())
+  local rectangle = RectangleComponent()
+  rectangle:setup{w = 2, h = 2, cx = 1, cy = 1, color = '3d6bb3', fit_to_component = 'label', padding = 10}
+  button:attach_component(rectangle)
+  local label = TextComponent()
+  label:setup{id = 'label', font = 'counter22', align = 'center vcenter'}
+  button:attach_component(label)
+  -- The label lays itself out as its text is set; the rectangle then fits that size.
+  local function show_label()
+    label:set_text(sparks_label())
+    button:prepare_components()
+  end
+  button.on_left_click = function()
+    sparks_on = not sparks_on
+    show_label()
+    log('demo: ' .. sparks_label())
+  end
+  layer:attach_object(button)
+  button:finalize_setup()
+  show_label()
 end
 
 -- Redrawn every frame: a new text each time, laid out and drawn by one call.
@@ -42,6 +74,7 @@ local function build_scene()
     {bitmap = 'demo/water.png', rows = 4, columns = 16, fx = 'water', scale = 2})
   add_object(layer, 40, 40, VideoPlayerComponent(), {video = 'demo/clip', loop = true, scale = 1.5})
   add_title(layer)
+  add_sparks_button(layer)
 end
 
 local function paint_canvas()
@@ -72,7 +105,7 @@ function update(dt)
   time = time + dt
   scene:update(dt)
   gfx_particle_set_pos(sparks, 512 + 160 * math.sin(time * 0.7), 560)
-  gfx_particle_update(sparks, dt)
+  if sparks_on then gfx_particle_update(sparks, dt) end
   if mouse.left_click then snd_play_sound('click') end
   if frames == 30 then
     snd_play_sound('click')
@@ -93,7 +126,7 @@ function render()
   end
   gfx_blending('alpha')
   scene:render()
-  gfx_particle_render(sparks)
+  if sparks_on then gfx_particle_render(sparks) end
   render_counter()
 end
 
