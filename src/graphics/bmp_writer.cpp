@@ -24,8 +24,13 @@ void Put32(uint8_t*& at, uint32_t value) {
 
 }  // namespace
 
+bool BmpSizeFits(int width, int height) {
+    constexpr uint64_t kMaxPixels = (UINT32_MAX - kBmpHeaderSize) / 4;
+    return width > 0 && height > 0 && static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= kMaxPixels;
+}
+
 std::vector<uint8_t> EncodeBmp(const Surface& surface) {
-    if (!surface.pixels || surface.PixelCount() == 0) return {};
+    if (!surface.pixels || !BmpSizeFits(surface.width, surface.height)) return {};
     const auto imageBytes = static_cast<uint32_t>(surface.PixelCount() * 4);
     std::vector<uint8_t> file(kBmpHeaderSize + imageBytes);
     uint8_t* at = file.data();
@@ -56,6 +61,11 @@ std::string BmpFileName(const std::string& name) {
 
 void SaveSurfaceAsBMP(const std::string& name, const Surface& surface) {
     const std::string fileName = BmpFileName(name);
+    if (surface.PixelCount() > 0 && !BmpSizeFits(surface.width, surface.height)) {
+        VELK_WARNING("SaveSurfaceAsBMP: %s - %dx%d pixels do not fit in a BMP file", fileName.c_str(), surface.width,
+                     surface.height);
+        return;
+    }
     const std::vector<uint8_t> file = EncodeBmp(surface);
     // An empty capture has no pixel size to write (and would make the bit count 0/0).
     if (file.empty()) {

@@ -9,7 +9,9 @@ class Surface;
 
 inline constexpr int kBmpHeaderSize = 54;
 
-// The whole file; empty for a surface without pixels.
+// Whether a file of the size can be written whole: its byte counts are 32-bit fields.
+bool BmpSizeFits(int width, int height);
+// The whole file; empty for a surface without pixels or one too large for the format.
 std::vector<uint8_t> EncodeBmp(const Surface& surface);
 // ".bmp" is appended unless the name already ends with it (any case).
 std::string BmpFileName(const std::string& name);

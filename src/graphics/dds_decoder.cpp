@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 128;  // magic and header
 constexpr uint32_t kFlagAlphaPixels = 0x1, kFlagFourCC = 0x4, kFlagRGB = 0x40;
-constexpr int kMaxSide = 16384;
 
 uint32_t Read32(const uint8_t* p) {
     uint32_t v;
@@ -110,10 +109,16 @@ void DecodeMasked(const uint8_t* data, const Header& h, bool alpha, DecodedImage
 
 bool IsDdsFile(const uint8_t* buffer, std::size_t size) { return size >= 4 && std::memcmp(buffer, "DDS ", 4) == 0; }
 
+void ReadDdsSize(const uint8_t* buffer, std::size_t size, long long& width, long long& height) {
+    const bool whole = IsDdsFile(buffer, size) && size >= kHeaderSize;
+    width = whole ? Read32(buffer + 16) : 0;
+    height = whole ? Read32(buffer + 12) : 0;
+}
+
 int DecodeDds(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     if (!IsDdsFile(buffer, size) || size < kHeaderSize) return 0;
     const Header h = ReadHeader(buffer);
-    if (h.width < 1 || h.height < 1 || h.width > kMaxSide || h.height > kMaxSide) return 0;
+    if (h.width < 1 || h.height < 1 || h.width > kMaxImageSide || h.height > kMaxImageSide) return 0;
     const uint64_t w = static_cast<uint64_t>(h.width), ht = static_cast<uint64_t>(h.height);
     uint64_t needed = 0;
     const bool compressed = (h.flags & kFlagFourCC) != 0;

@@ -3,18 +3,19 @@
 #include <stb_image.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "core/log.h"
 #include "graphics/dds_decoder.h"
 #include "graphics/image_files.h"
+#include "graphics/image_fixups.h"
 #include "graphics/surface.h"
 
 namespace {
 
-// Larger claims are garbage headers, refused before the decoder allocates for them.
-constexpr long long kMaxPixels = 1LL << 26;
 // The decoder fills a short file's missing bytes with zeros and decodes on, so a header
 // that claims more pixels than the file can hold is refused before decoding. Outside the
 // zlib and LZW formats no file packs more pixels than this into a byte: run-length packets
@@ -64,19 +65,35 @@ bool StartsWith(const uint8_t* buffer, std::size_t size, std::string_view magic)
     return size >= magic.size() && std::memcmp(buffer, magic.data(), magic.size()) == 0;
 }
 
-// PNG, GIF and Softimage PIC files may hold far more pixels than bytes.
+// Deflate expands a byte into at most 1032, and a PNG byte holds at most 8 pixels.
+constexpr long long kMaxPngPixelsPerByte = 1032 * 8;
+
+// GIF and Softimage PIC files may hold far more pixels than bytes.
 bool MayPackManyPixelsPerByte(const uint8_t* buffer, std::size_t size) {
-    return StartsWith(buffer, size, kPngSignature) || StartsWith(buffer, size, "GIF8") ||
-           StartsWith(buffer, size, "\x53\x80\xF6\x34");
+    return StartsWith(buffer, size, "GIF8") || StartsWith(buffer, size, "\x53\x80\xF6\x34");
 }
 
-bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
+// The size the header claims; a top-down BMP states its height as a negative number.
+bool ClaimedSize(const uint8_t* buffer, std::size_t size, long long& width, long long& height) {
+    if (IsDdsFile(buffer, size)) {
+        ReadDdsSize(buffer, size, width, height);
+        return true;
+    }
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_callbacks(&kCallbacks, &reader, &w, &h, &channels)) return false;
-    const long long pixels = static_cast<long long>(w) * h;
-    if (w <= 0 || h <= 0 || pixels > kMaxPixels) return false;
-    return MayPackManyPixelsPerByte(buffer, size) || pixels <= static_cast<long long>(size) * kMaxPixelsPerByte;
+    width = w;
+    height = std::llabs(static_cast<long long>(h));
+    return true;
+}
+
+bool PlausibleSize(const uint8_t* buffer, std::size_t size) {
+    long long width = 0, height = 0;
+    if (!ClaimedSize(buffer, size, width, height)) return false;
+    if (width <= 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide) return false;
+    const long long pixels = width * height, bytes = static_cast<long long>(size);
+    if (StartsWith(buffer, size, kPngSignature)) return pixels <= bytes * kMaxPngPixelsPerByte;
+    return MayPackManyPixelsPerByte(buffer, size) || pixels <= bytes * kMaxPixelsPerByte;
 }
 
 // A byte of the buffer, zero past its end (as the decoder reads it).
@@ -218,9 +235,8 @@ void ToPixels(const stbi_uc* decoded, int channels, DecodedImage& output) {
     }
 }
 
-int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
-    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
-    if (!PassesDecoderChecks(buffer, size) || !PlausibleSize(buffer, size)) return 0;
+// The decoder on a file the checks have passed.
+int DecodeCheckedFile(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     MemoryReader reader{buffer, size};
     int w = 0, h = 0, channels = 0;
     stbi_uc* decoded = stbi_load_from_callbacks(&kCallbacks, &reader, &w, &h, &channels, 0);
@@ -231,9 +247,19 @@ int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output)
         output.width = w;
         output.height = h;
         if (channels == 1 || channels == 3 || channels == 4) ToPixels(decoded, channels, output);
+        MirrorTgaRows(buffer, size, output);
     }
     stbi_image_free(decoded);
     return result;
+}
+
+int DecodeWithStb(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
+    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) return 0;
+    if (!PassesDecoderChecks(buffer, size) || !PlausibleSize(buffer, size)) return 0;
+    std::optional<std::vector<uint8_t>> padded;
+    if (!PadBmpPalette(buffer, size, padded)) return 0;
+    if (padded) return DecodeCheckedFile(padded->data(), padded->size(), output);
+    return DecodeCheckedFile(buffer, size, output);
 }
 
 }  // namespace
@@ -245,6 +271,9 @@ int TryDecodeImage(const uint8_t* buffer, std::size_t size, DecodedImage& output
 
 void STBParser::Parse(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     const int channels = TryDecodeImage(buffer, size, output);
+    long long width = 0, height = 0;
+    if (channels == 0 && ClaimedSize(buffer, size, width, height) && (width > kMaxImageSide || height > kMaxImageSide))
+        VELK_ERROR("Image too large: %lldx%lld pixels (at most %dx%d)", width, height, kMaxImageSide, kMaxImageSide);
     if (channels == 0) VELK_ERROR("Problems loading image.\nIf this is a progressive JPEG, then they're not supported.");
     if (channels != 1 && channels != 3 && channels != 4)
         VELK_ERROR("Invalid image - must be 8 bit, 24 bit or 24 bit + alpha.");

@@ -7,6 +7,9 @@
 
 class Surface;
 
+// The largest side of an image: what the largest device texture here takes.
+inline constexpr int kMaxImageSide = 16384;
+
 struct DecodedImage {
     std::unique_ptr<uint32_t[]> pixels;
     bool hasAlpha = false;

@@ -1,5 +1,6 @@
 #include "graphics/render_d3d.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/config.h"
@@ -243,6 +244,11 @@ IDirect3DTexture9* D3D_CreateBlankTexture(int width, int height, bool alpha, boo
                        "D3DUSAGE_RENDERTARGET : 0), format, D3DPOOL_DEFAULT , &d3dTexture)",
                        __FILE__, __LINE__);
     return nullptr;
+}
+
+int D3D_MaxTextureSide() {
+    if (!g_d3d.device) return 0;
+    return static_cast<int>(std::min(g_d3d.caps.MaxTextureWidth, g_d3d.caps.MaxTextureHeight));
 }
 
 IDirect3DTexture9* D3D_CreateTextureFromSurface(const Surface& surface) {

@@ -19,6 +19,8 @@ void D3D_SetProjectionMatrix(const float matrix[16]);
 IDirect3DTexture9* D3D_CreateBlankTexture(int width, int height, bool alpha, bool dynamic, bool fullColour,
                                           bool renderTarget);
 IDirect3DTexture9* D3D_CreateTextureFromSurface(const Surface& surface);
+// The largest texture side the device takes; 0 while there is no device.
+int D3D_MaxTextureSide();
 ID3DXRenderToSurface* D3D_CreateRenderTarget(IDirect3DTexture9* texture, D3DFORMAT depthFormat);
 bool D3D_BeginRenderToTexture(Texture* texture, uint32_t clearColour);
 void D3D_EndRenderToTexture();

@@ -254,6 +254,13 @@ uint32_t GL_CreateBlankTexture(int width, int height, bool alpha, bool renderTar
     return name;
 }
 
+int GL_MaxTextureSide() {
+    if (!g_backEnd.context) return 0;
+    gl::Int side = 0;
+    g_gl.GetIntegerv(gl::MAX_TEXTURE_SIZE, &side);
+    return side;
+}
+
 uint32_t GL_CreateTextureFromSurface(const Surface& surface) {
     if (!g_backEnd.context || surface.width <= 0 || surface.height <= 0) return 0;
     const bool alpha = surface.hasAlpha;

@@ -8,6 +8,7 @@
 //   GL_BlendFactor, GL_SetBlendState, GL_SetBlendEquation, GL_SetColorMask,
 //   GL_SetAlphaTest, GL_SetDepthTest, GL_SetCullMode      the render-state setters
 //   GL_CreateBlankTexture, GL_CreateTextureFromSurface, GL_UpdateTexture, GL_DeleteTexture
+//   GL_MaxTextureSide                 the largest texture side the context takes
 //   GL_CreateRenderTarget, GL_BeginRenderToTexture, GL_EndRenderToTexture
 //   GL_BindTexture, GL_DrawIndexed    one indexed draw from the client vertex array
 //   GL_ReadBackBuffer                 a window rectangle, bottom-up, bytes B, G, R, A
@@ -42,6 +43,8 @@ void GL_SetCullMode(int code);
 // 0 when the context refuses.
 uint32_t GL_CreateBlankTexture(int width, int height, bool alpha, bool renderTarget, bool fullColour);
 uint32_t GL_CreateTextureFromSurface(const Surface& surface);
+// 0 while there is no context.
+int GL_MaxTextureSide();
 void GL_UpdateTexture(const void* pixels, const Texture& texture, int x, int y, int width, int height, int kind);
 void GL_DeleteTexture(uint32_t texture);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "core/log.h"
 #include "graphics/bmp_writer.h"
@@ -68,6 +69,22 @@ bool CaptureBackBuffer(ScreenshotRect window, Surface& capture) {
     return true;
 }
 
+void CaptureAndSave(const std::string& fileName, const ScreenshotPlan& plan) {
+    Surface capture;
+    if (!CaptureBackBuffer(plan.window, capture)) {
+        VELK_WARNING("TakeScreenshot: \"%s\" - the back buffer could not be read", fileName.c_str());
+        return;
+    }
+    if (plan.resample && capture.PixelCount() > 0) {
+        Surface resized;
+        resized.Create(plan.destination.width, plan.destination.height, true);
+        CopyResized(capture, resized);
+        capture = std::move(resized);
+    }
+    SetOpaque(capture);
+    SaveSurfaceAsBMP(fileName, capture);
+}
+
 }  // namespace
 
 ScreenshotPlan PlanScreenshot(const std::string& name, const ScreenshotRect* source, const ScreenshotSize* destination) {
@@ -99,17 +116,17 @@ void TakeScreenshot(const char* name, const ScreenshotRect* source, const Screen
     LogPrintf("TakeScreenshot: \"%s\", srcRect={%d, %d, %d, %d}, destSize={%d, %d}", fileName.c_str(),
               plan.source.left, plan.source.top, plan.source.right, plan.source.bottom, plan.destination.width,
               plan.destination.height);
-    Surface capture;
-    if (!CaptureBackBuffer(plan.window, capture)) {
-        VELK_WARNING("TakeScreenshot: \"%s\" - the back buffer could not be read", fileName.c_str());
+    // Refused before anything is captured: the resample alone would take the memory.
+    if (!BmpSizeFits(plan.destination.width, plan.destination.height)) {
+        VELK_WARNING("TakeScreenshot: \"%s\" - %dx%d pixels do not fit in a BMP file", fileName.c_str(),
+                     plan.destination.width, plan.destination.height);
         return;
     }
-    if (plan.resample && capture.PixelCount() > 0) {
-        Surface resized;
-        resized.Create(plan.destination.width, plan.destination.height, true);
-        CopyResized(capture, resized);
-        capture = std::move(resized);
+    try {
+        CaptureAndSave(fileName, plan);
+    } catch (const std::bad_alloc&) {
+        // Scripts take screenshots: nothing may unwind through them.
+        VELK_WARNING("TakeScreenshot: \"%s\" - not enough memory for %dx%d pixels", fileName.c_str(),
+                     plan.destination.width, plan.destination.height);
     }
-    SetOpaque(capture);
-    SaveSurfaceAsBMP(fileName, capture);
 }

@@ -114,6 +114,10 @@ void TiltQuad(RenderVertex v[4], float x, float y, float z, float xTilt, float y
     RotateQuad(xs, zs, yTilt, x, z);
 }
 
+// A texture the device refused has no pixels to draw with: its quads would come out as
+// plain rectangles.
+bool Refused(const Texture* texture) { return texture && !DeviceHandle(texture); }
+
 }  // namespace
 
 void DrawSprite(Texture* texture, const char* spriteName, float x, float y, float z, float angle, float alpha,
@@ -190,6 +194,7 @@ void RotateQuad(float* first[4], float* second[4], float angleDegrees, float cen
 }
 
 void DrawImage(const RenderVertex vertices[4], Texture* texture, int mode) {
+    if (Refused(texture)) return;
     AddCount(g_renderer.statistics.imagesDrawn, 1);
     if (!BatchQuad(vertices, texture, mode)) DrawTriangles(vertices, 4, kQuadIndices, 6, texture, mode, nullptr);
 }
@@ -236,6 +241,7 @@ void FlushBatch(int n) {
 
 void DrawTriangles(const RenderVertex* vertices, int count, const uint16_t* indices, int indexCount, Texture* texture,
                    int mode, const char* spriteName) {
+    if (Refused(texture)) return;
     SpriteRect uv;
     if (texture && spriteName) uv = GetSprite(texture, spriteName);
     RenderVertex* out = LockVertices(count);

@@ -122,12 +122,17 @@ bool CreateTextureFromSurface(Texture* t, const Surface& surface) {
     return DeviceHandle(t) != 0;
 }
 
+int DeviceMaxTextureSide() { return g_renderer.opengl ? GL_MaxTextureSide() : D3D_MaxTextureSide(); }
+
 // Pads to powers of two when asked; the texture's size becomes what was requested, then
-// what the device reports.
+// what the device reports. False when the device does not take it.
 bool CreateDeviceTexture(Texture* t, const Surface& image) {
     t->width = image.width;
     t->height = image.height;
-    if (g_renderer.texForcePowerOf2 && NextPowerOfTwo(t->width, t->height)) {
+    const bool pad = g_renderer.texForcePowerOf2 && NextPowerOfTwo(t->width, t->height);
+    const int limit = DeviceMaxTextureSide();
+    if (limit > 0 && (t->width > limit || t->height > limit)) return false;
+    if (pad) {
         const auto padded = NewPaddedCopy(image, t->width, t->height);
         ExtendEdges(image.width, padded->pixels, t->width, image.height, t->height);
         return CreateTextureFromSurface(t, *padded);
@@ -147,7 +152,10 @@ void LoadTextureImage(Texture* t, const std::string& fileName) {
     t->isRenderTarget = false;
     t->name = fileName;
     if (!CreateDeviceTexture(t, image)) {
-        VELK_WARNING("Texture <%s>: the device refused the texture", fileName.c_str());
+        const int limit = DeviceMaxTextureSide();
+        VELK_WARNING("Texture <%s>: the device refused %dx%d pixels (%dx%d on the device, at most %dx%d); it draws "
+                     "nothing",
+                     fileName.c_str(), image.width, image.height, t->width, t->height, limit, limit);
         return;
     }
     TakeDeviceSize(t);

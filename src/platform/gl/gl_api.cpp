@@ -23,7 +23,7 @@ void FetchUnder(Function& slot, const char* extension, const char* name) {
 
 bool LoadGLCoreFunctions() {
     GLFunctions& f = g_gl;
-    return Fetch(f.GetError, "glGetError") && Fetch(f.GetString, "glGetString") && Fetch(f.Enable, "glEnable") &&
+    return Fetch(f.GetError, "glGetError") && Fetch(f.GetIntegerv, "glGetIntegerv") && Fetch(f.GetString, "glGetString") && Fetch(f.Enable, "glEnable") &&
            Fetch(f.Disable, "glDisable") && Fetch(f.BlendFunc, "glBlendFunc") && Fetch(f.ColorMask, "glColorMask") &&
            Fetch(f.AlphaFunc, "glAlphaFunc") && Fetch(f.DepthFunc, "glDepthFunc") &&
            Fetch(f.DepthMask, "glDepthMask") && Fetch(f.CullFace, "glCullFace") &&

@@ -96,6 +96,7 @@ inline constexpr Enum CLAMP_TO_EDGE = 0x812F;
 inline constexpr Enum MIRRORED_REPEAT = 0x8370;
 
 inline constexpr Enum UNPACK_ALIGNMENT = 0x0CF5;
+inline constexpr Enum MAX_TEXTURE_SIZE = 0x0D33;
 inline constexpr Enum PACK_ALIGNMENT = 0x0D05;
 
 inline constexpr Enum VERTEX_ARRAY = 0x8074;
@@ -115,6 +116,7 @@ inline constexpr Enum FRAMEBUFFER_COMPLETE = 0x8CD5;
 struct GLFunctions {
     // OpenGL 1.1
     gl::Enum(*GetError)();
+    void(*GetIntegerv)(gl::Enum, gl::Int*);
     const unsigned char*(*GetString)(gl::Enum);
     void(*Enable)(gl::Enum);
     void(*Disable)(gl::Enum);

@@ -113,6 +113,79 @@ TEST(ImageLoader, DdsBlockCompressed) {
     EXPECT_EQ(d5.image.pixels[2] & 0xFFFFFFu, 0x0000FFu);
 }
 
+// Pixels as stored upright, 0xRRGGBB opaque, from a palette and indices.
+std::vector<uint32_t> Opaque(const std::vector<uint32_t>& palette, const std::vector<uint8_t>& indices) {
+    std::vector<uint32_t> out;
+    for (const uint8_t i : indices) {
+        const uint32_t c = i < palette.size() ? palette[i] : 0;
+        out.push_back((c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16 | 0xFF000000u);
+    }
+    return out;
+}
+
+struct BmpCase {
+    const char* label;
+    int bits;
+    std::vector<uint32_t> palette;
+    bool topDown;
+};
+
+// Paletted BMPs of every depth, bottom-up and top-down, with whole palettes and with fewer
+// colours than the indices reach: those indices give opaque black, every time.
+TEST(ImageLoader, PalettedBmpsDecodeUprightAndMissingColoursAreBlack) {
+    constexpr int kW = 5, kH = 3;
+    const std::vector<uint32_t> sixteen = {0x102030, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF,
+                                           0x808080, 0x400000, 0x004000, 0x000040, 0x404000, 0x004040, 0x400040,
+                                           0xC0C0C0, 0xFFFFFF};
+    const std::vector<BmpCase> cases = {
+        {"8 bits, whole", 8, sixteen, false},         {"8 bits, top-down", 8, sixteen, true},
+        {"8 bits, 2 colours", 8, {0xFF0000, 0x00FF00}, false},
+        {"4 bits, whole", 4, sixteen, true},          {"4 bits, 3 colours", 4, {0x123456, 0xABCDEF, 0x0000FF}, false},
+        {"1 bit, whole", 1, {0xFFFFFF, 0x00FF00}, true}, {"1 bit, 1 colour", 1, {0xFFFFFF}, false},
+    };
+    for (const BmpCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::vector<uint8_t> indices(kW * kH);
+        for (std::size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>((i * 7 + 3) % (1u << c.bits));
+        const std::vector<uint32_t> expected = Opaque(c.palette, indices);
+        for (int run = 0; run < 2; ++run) {
+            const Decoded d = Decode(EncodePalettedBmp(kW, kH, c.bits, c.palette, indices, c.topDown));
+            ASSERT_EQ(d.channels, 3);
+            ASSERT_EQ(d.image.width, kW);
+            ASSERT_EQ(d.image.height, kH);
+            for (int i = 0; i < kW * kH; ++i) ASSERT_EQ(d.image.pixels[i], expected[i]) << i;
+        }
+    }
+}
+
+// A palette offset short of the header leaves no colour to read: refused.
+TEST(ImageLoader, PalettedBmpWithoutRoomForAPaletteIsRefused) {
+    std::string bmp = EncodePalettedBmp(4, 4, 8, {0xFF0000}, std::vector<uint8_t>(16, 0));
+    ASSERT_EQ(Decode(bmp).channels, 3);
+    for (const uint32_t offset : {50u, 53u}) {
+        bmp.replace(10, 4, reinterpret_cast<const char*>(&offset), 4);
+        EXPECT_EQ(Decode(bmp).channels, 0) << offset;
+    }
+}
+
+// Direct-colour BMPs stored top-down, and TGAs stored right to left, decode upright.
+TEST(ImageLoader, TopDownBmpsAndRightToLeftTgasDecodeUpright) {
+    constexpr int kW = 7, kH = 4;
+    for (const int channels : {3, 4}) {
+        SCOPED_TRACE(channels);
+        const auto source = PatternPixels(kW, kH, channels);
+        const std::string bmp = BmpToTopDown(EncodeImage(FixtureFormat::Bmp, kW, kH, channels, source));
+        const std::string tga = TgaToRightToLeft(EncodeImage(FixtureFormat::Tga, kW, kH, channels, source), kW, kH,
+                                                 channels);
+        for (const std::string& file : {bmp, tga}) {
+            const Decoded d = Decode(file);
+            ASSERT_EQ(d.channels, channels);
+            ASSERT_EQ(d.image.height, kH);
+            for (int i = 0; i < kW * kH; ++i) ASSERT_EQ(d.image.pixels[i], Rgba(source, i, channels)) << i;
+        }
+    }
+}
+
 // Every format, cut short or garbled, is refused without reading past the buffer.
 TEST(ImageLoader, TruncatedAndGarbageFilesAreRefused) {
     const auto rgba = PatternPixels(16, 16, 4), rgb = PatternPixels(16, 16, 3);

@@ -56,6 +56,17 @@ TEST_F(BmpWriter, FileNamesGetTheBmpExtension) {
     }
 }
 
+// The file size field counts 54 header bytes and 4 a pixel in 32 bits.
+TEST_F(BmpWriter, SizesThatFitTheFileFormat) {
+    struct Case {
+        int width, height;
+        bool fits;
+    };
+    for (const Case& c : {Case{32768, 32767, true}, Case{32768, 32768, false}, Case{1073741810, 1, true},
+                          Case{1073741811, 1, false}, Case{100000, 100000, false}, Case{0, 5, false}})
+        EXPECT_EQ(BmpSizeFits(c.width, c.height), c.fits) << c.width << "x" << c.height;
+}
+
 TEST_F(BmpWriter, EmptyCaptureAndFailedOpenOnlyWarn) {
     testing::internal::CaptureStderr();
     SaveSurfaceAsBMP("empty.bmp", Surface());
@@ -381,6 +392,30 @@ TEST_F(ScreenshotTest, LetterboxedScreenIsSavedAtItsWindowSize) {
     EXPECT_EQ(first.topLeft, 0xFF0000FFu);      // red, opaque, the right way up
     EXPECT_EQ(first.bottomRight, 0xFF00FF00u);  // green up to the picture's edge
     EXPECT_EQ(ReadShot("screenshots/screen001.bmp").width, 960);
+}
+
+// Sizes whose file would not fit the format's 32-bit byte counts (from 2^30 pixels on) are
+// refused with a warning before any memory is taken; the next screenshot is taken as usual.
+TEST_F(ScreenshotTest, DestinationsTooLargeForAFileAreRefused) {
+    Open(128, 96, 64, 48);
+    DrawScene();
+    for (const ScreenshotSize size : {ScreenshotSize{100000, 100000}, ScreenshotSize{32768, 32768},
+                                      ScreenshotSize{1 << 30, 1}, ScreenshotSize{65536, 16384}}) {
+        SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+        g_config.create_log = true;
+        testing::internal::CaptureStderr();
+        TakeScreenshot("huge.bmp", nullptr, &size);
+        const std::string log = testing::internal::GetCapturedStderr();
+        g_config.create_log = false;
+        EXPECT_NE(log.find("WARNING"), std::string::npos);
+        EXPECT_NE(log.find(std::to_string(size.width) + "x" + std::to_string(size.height) + " pixels do not fit"),
+                  std::string::npos)
+            << log;
+        EXPECT_FALSE(LoadStoredFile("huge.bmp"));
+    }
+    const ScreenshotSize small{32, 24};
+    TakeScreenshot("small.bmp", nullptr, &small);
+    EXPECT_EQ(ReadShot("small.bmp").width, 32);
 }
 
 TEST_F(ScreenshotTest, SourceRectangleResampledToTheDestination) {

@@ -157,11 +157,15 @@ TEST_F(TextureTest, ColourImagesAreMarkedAsHavingAlpha) {
 
 TEST_F(TextureTest, LoadFailuresAreFatal) {
     dir_.Write("anim.gif", "GIF89a");
+    Png("wide.png", 16385, 1, 1);
+    dir_.Write("tall.dds", EncodeDds(1, 20000, std::vector<uint8_t>(4, 0)));
     struct Case {
         const char *name, *message;
     };
     for (const Case& c : {Case{"nothing", "Can't find texture 'nothing'"},
-                          Case{"anim.gif", "Unknown texture format in <anim\\.gif>"}}) {
+                          Case{"anim.gif", "Unknown texture format in <anim\\.gif>"},
+                          Case{"wide", "Image too large: 16385x1 pixels \\(at most 16384x16384\\)"},
+                          Case{"tall", "Image too large: 1x20000 pixels"}}) {
         EXPECT_EXIT(
             {
                 g_config.create_log = true;
@@ -183,13 +187,39 @@ TEST_F(TextureTest, UnreferencedTextureIsReusedWithinTheFrame) {
     EXPECT_TRUE(AllTextures().empty());
 }
 
+// This device refuses every texture: the load warns with the size, and its quads draw
+// nothing (not plain rectangles), batched or not, while untextured quads still draw.
+TEST_F(TextureTest, TextureTheDeviceRefusedDrawsNothing) {
+    Png("wall.png", 100, 50);
+    g_config.create_log = true;
+    testing::internal::CaptureStderr();
+    Texture* wall = LoadTexture("wall");
+    const std::string log = testing::internal::GetCapturedStderr();
+    g_config.create_log = false;
+    EXPECT_NE(log.find("Texture <wall.png>: the device refused 100x50 pixels (128x64 on the device"),
+              std::string::npos)
+        << log;
+    ASSERT_EQ(DeviceHandle(wall), 0u);
+    DrawSprite(wall, "main", 10, 10, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
+    const RenderVertex quad[4] = {};
+    DrawTriangles(quad, 4, kQuadIndices, 6, wall, kAddressClamp, "main");
+    FlushBatch(kAllBatchSlots);
+    EXPECT_TRUE(device.draws.empty());
+    const float white[3] = {1, 1, 1};
+    DrawRectangle(white, 0, 0, 0, 8, 8, 0, 1, 1);
+    FlushBatch(kAllBatchSlots);
+    EXPECT_EQ(device.draws.size(), 1u);
+    wall->refCount = 0;
+}
+
 TEST_F(TextureTest, ReleaseFlushesPendingQuadsAndUnbindsFirst) {
     Png("coin.png", 8, 8);
     Png("gem.png", 8, 8);
     Texture* coin = LoadTexture("coin");
     Texture* gem = LoadTexture("gem");
-    FakeTexture coinDevice(8, 8, D3DFMT_A8R8G8B8, 4);
+    FakeTexture coinDevice(8, 8, D3DFMT_A8R8G8B8, 4), gemDevice(8, 8, D3DFMT_A8R8G8B8, 4);
     coin->deviceTexture = &coinDevice;
+    gem->deviceTexture = &gemDevice;
     DrawSprite(gem, "main", 10, 10, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);
     FlushBatch(kAllBatchSlots);
     DrawSprite(coin, "main", 10, 10, 0, 0, 1, 1, 1, nullptr, 0, 0, 0, 0);  // still pending
