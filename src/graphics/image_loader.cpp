@@ -272,7 +272,10 @@ int TryDecodeImage(const uint8_t* buffer, std::size_t size, DecodedImage& output
 void STBParser::Parse(const uint8_t* buffer, std::size_t size, DecodedImage& output) {
     const int channels = TryDecodeImage(buffer, size, output);
     long long width = 0, height = 0;
-    if (channels == 0 && ClaimedSize(buffer, size, width, height) && (width > kMaxImageSide || height > kMaxImageSide))
+    // Only a file the checks pass is asked for its size: the decoder's header readers overflow too.
+    const bool tooLarge = channels == 0 && PassesDecoderChecks(buffer, size) &&
+                          ClaimedSize(buffer, size, width, height) && (width > kMaxImageSide || height > kMaxImageSide);
+    if (tooLarge)
         VELK_ERROR("Image too large: %lldx%lld pixels (at most %dx%d)", width, height, kMaxImageSide, kMaxImageSide);
     if (channels == 0) VELK_ERROR("Problems loading image.\nIf this is a progressive JPEG, then they're not supported.");
     if (channels != 1 && channels != 3 && channels != 4)
