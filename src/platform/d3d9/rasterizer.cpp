@@ -6,13 +6,14 @@
 #include <xmmintrin.h>
 
 #include "platform/d3d9/pixel_color.h"
+#include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/triangle.h"
 #include "platform/d3d9/thread_pool.h"
 
 namespace {
 
 constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
-constexpr int kBandRows = 16;
+constexpr int kBandRows = RowSpans::kMost;
 
 
 // llrint without the library call: the conversion rounds to nearest even as llrint does
@@ -81,7 +82,10 @@ void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Ed
     EdgeBound<false> upper[U];
     for (int i = 0; i < L; ++i) lower[i].Init(*lowerEdges[i], ya);
     for (int i = 0; i < U; ++i) upper[i].Init(*upperEdges[i], ya);
-    for (int y = ya; y <= yb; ++y) {
+    RowSpans rows;
+    rows.y0 = ya;
+    rows.count = yb - ya + 1;
+    for (int r = 0; r < rows.count; ++r) {
         int64_t xl = t.xmin, xr = t.xmax;
         for (int i = 0; i < L; ++i) {
             xl = std::max(xl, lower[i].q);
@@ -91,8 +95,13 @@ void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Ed
             xr = std::min(xr, upper[i].q);
             upper[i].Step();
         }
-        if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
+        // Within the bounding box where the row has pixels; an empty row may have bounds
+        // past what int holds.
+        const bool empty = xl > xr;
+        rows.xl[r] = empty ? 1 : static_cast<int>(xl);
+        rows.xr[r] = empty ? 0 : static_cast<int>(xr);
     }
+    t.span(c, rows);
 }
 
 // Horizontal edges were folded into the row range when the triangle was set up. A polygon
@@ -315,16 +324,28 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
     return true;
 }
 
+void Rasterizer::Batch::PrefetchPixels(const Triangle& t, int y0, int y1) const {
+    const int ya = std::max(t.ymin, y0), yb = std::min(t.ymax, y1 - 1);
+    const int bpp = BytesPerPixel(target.format);
+    for (int y = ya; y <= yb; ++y) {
+        const uint8_t* row = target.bits + static_cast<size_t>(y) * target.pitch;
+        const uint8_t* last = row + static_cast<size_t>(t.xmax) * bpp;
+        for (const uint8_t* p = row + static_cast<size_t>(t.xmin) * bpp; p < last + 64; p += 64) __builtin_prefetch(p, 1);
+    }
+}
+
 void Rasterizer::Batch::RasteriseBand(int band) const {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
     const std::vector<uint32_t>& bin = bins[band];
-    // The band's triangles lie scattered through the batch: ask for them ahead.
-    constexpr size_t kAhead = 4;
+    // The band's triangles lie scattered through the batch, and so do the target pixels
+    // they cover: ask for the records ahead, and for the pixels once the record is in.
+    constexpr size_t kAhead = 8, kPixelsAhead = 4;
     for (size_t i = 0; i < bin.size(); ++i) {
         if (i + kAhead < bin.size()) {
             const char* next = reinterpret_cast<const char*>(&triangles[bin[i + kAhead]]);
             for (size_t line = 0; line < sizeof(Triangle); line += 64) __builtin_prefetch(next + line);
         }
+        if (i + kPixelsAhead < bin.size()) PrefetchPixels(triangles[bin[i + kPixelsAhead]], y0, y1);
         const Triangle& t = triangles[bin[i]];
         RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
     }

@@ -90,6 +90,7 @@ private:
         std::vector<std::vector<uint32_t>> bins;
 
         void RasteriseBand(int band) const;
+        void PrefetchPixels(const Triangle& t, int y0, int y1) const;
         void Clear();
     };
 
