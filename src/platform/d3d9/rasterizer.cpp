@@ -87,10 +87,13 @@ void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Ed
     rows.count = yb - ya + 1;
     for (int r = 0; r < rows.count; ++r) {
         int64_t xl = t.xmin, xr = t.xmax;
+        // Unrolled, so the bounds stay in registers from row to row.
+#pragma GCC unroll 4
         for (int i = 0; i < L; ++i) {
             xl = std::max(xl, lower[i].q);
             lower[i].Step();
         }
+#pragma GCC unroll 4
         for (int i = 0; i < U; ++i) {
             xr = std::min(xr, upper[i].q);
             upper[i].Step();
