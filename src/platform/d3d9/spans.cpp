@@ -110,19 +110,22 @@ void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
 #define VELK_WIDE __attribute__((target("avx2")))
 #define VELK_WIDE_HOT inline __attribute__((always_inline, target("avx2")))
 
-// (a * (256 - w) + b * w + 128) >> 8 as a * 256 + (b - a) * w + 128: one multiply, and the
-// sum, which fits 16 bits, is the same modulo 2^16 whatever the intermediate wrap.
-VELK_WIDE_HOT __m256i LerpWide(__m256i a, __m256i b, __m256i w) {
-    const __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w));
-    return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
+// 16-bit lanes a + round((b - a) * w / 256) with negWeight = -128 * w, w 0..256: exactly
+// (a * (256 - w) + b * w + 128) >> 8, in three operations.
+VELK_WIDE_HOT __m256i LerpScaled(__m256i a, __m256i b, __m256i negWeight) {
+    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(a, b), negWeight));
 }
 
+// LerpScaled's weight from w, 0..256.
+VELK_WIDE_HOT __m256i ScaledWeight(__m256i w) { return _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_slli_epi16(w, 7)); }
+
+// Rounded x / 255, x up to 65025: (t + (t >> 8)) >> 8 for t = x + 128 is (t * 257) >> 16.
 VELK_WIDE_HOT __m256i Div255Wide(__m256i x) {
-    const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply as in LerpWide.
+// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply; the sum fits 16 bits,
+// so it is the same modulo 2^16 whatever the intermediate wrap.
 VELK_WIDE_HOT __m256i BlendSrcAlphaWide(__m256i src, __m256i dst) {
     const __m256i alpha = _mm256_shuffle_epi8(src, _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6,
                                                                      7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15));
@@ -151,12 +154,13 @@ VELK_WIDE_HOT __m256i BilinearWide(const TexelRows (&rows)[4], uint64_t across, 
     const __m256i pickPairs = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 6,
                                                7, 6, 7, 6, 7, 6, 7);
     // Down the columns: a's and c's texels in the low 64 bits of each half, b's and d's high.
-    const __m256i ac = LerpWide(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
-                                _mm256_shuffle_epi8(downs, pickAC));
-    const __m256i bd = LerpWide(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
-                                _mm256_shuffle_epi8(downs, pickBD));
+    const __m256i ac = LerpScaled(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
+                                  ScaledWeight(_mm256_shuffle_epi8(downs, pickAC)));
+    const __m256i bd = LerpScaled(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
+                                  ScaledWeight(_mm256_shuffle_epi8(downs, pickBD)));
     // Then across: left columns against right columns.
-    return LerpWide(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd), _mm256_shuffle_epi8(acrosses, pickPairs));
+    return LerpScaled(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd),
+                      ScaledWeight(_mm256_shuffle_epi8(acrosses, pickPairs)));
 }
 
 // Four pixels from step on, shaded over dst (four target pixels), packed.
@@ -208,12 +212,6 @@ VELK_WIDE void WideLinearSpan(const SpanContext& c, int y, int xl, int xr) {
 // texel pairs at a column clamped to 0..width-2 and a row clamped to 0..height-2; where the
 // sample lies past an edge its weight becomes 0 or 256, which gives the edge texel as the
 // clamped definition does. Coordinates and weights stay in vector registers.
-
-// 16-bit lanes a + round((b - a) * w / 256) with negWeight = -128 * w, w 0..256: exactly
-// (a * (256 - w) + b * w + 128) >> 8, in three operations.
-VELK_WIDE_HOT __m256i LerpScaled(__m256i a, __m256i b, __m256i negWeight) {
-    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(a, b), negWeight));
-}
 
 // The texel coordinates with 8 fractional bits of pixels 0-3 (lo) and 4-7 (hi), from 32.32
 // fixed point in 64-bit lanes, as eight 32-bit lanes in the order 0 4 1 5 2 6 3 7.
