@@ -8,13 +8,14 @@
 #include <immintrin.h>
 
 #include "platform/d3d9/pixel_color.h"
+#include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/triangle.h"
 #include "platform/d3d9/thread_pool.h"
 
 namespace {
 
 constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
-constexpr int kBandRows = 16;
+constexpr int kBandRows = RowSpans::kMost;
 // A shape's set-up, by whichever band's thread reaches it first.
 constexpr uint8_t kFresh = 0, kBusy = 1, kDone = 2;
 
@@ -85,18 +86,29 @@ void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Ed
     EdgeBound<false> upper[U];
     for (int i = 0; i < L; ++i) lower[i].Init(*lowerEdges[i], ya);
     for (int i = 0; i < U; ++i) upper[i].Init(*upperEdges[i], ya);
-    for (int y = ya; y <= yb; ++y) {
+    RowSpans rows;
+    rows.y0 = ya;
+    rows.count = yb - ya + 1;
+    for (int r = 0; r < rows.count; ++r) {
         int64_t xl = t.xmin, xr = t.xmax;
+        // Unrolled, so the bounds stay in registers from row to row.
+#pragma GCC unroll 4
         for (int i = 0; i < L; ++i) {
             xl = std::max(xl, lower[i].q);
             lower[i].Step();
         }
+#pragma GCC unroll 4
         for (int i = 0; i < U; ++i) {
             xr = std::min(xr, upper[i].q);
             upper[i].Step();
         }
-        if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
+        // Within the bounding box where the row has pixels; an empty row may have bounds
+        // past what int holds.
+        const bool empty = xl > xr;
+        rows.xl[r] = empty ? 1 : static_cast<int>(xl);
+        rows.xr[r] = empty ? 0 : static_cast<int>(xr);
     }
+    t.span(c, rows);
 }
 
 // Horizontal edges were folded into the row range when the triangle was set up. A polygon
@@ -169,6 +181,7 @@ struct Rasterizer::Shape {
     uint8_t drawn;  // triangles set up
     DWORD cull;
     uint32_t state;
+    int xmin, xmax, ymin, ymax;  // the pixels the corners' bounding box covers
     Triangle triangle[2];
 };
 
@@ -237,7 +250,7 @@ Rasterizer::Shape& Rasterizer::Record(const ScreenVertex* const (&v)[4], int n, 
 
 void Rasterizer::Bin() {
     Batch& batch = Recording();
-    const Shape& shape = batch.shapes.back();
+    Shape& shape = batch.shapes.back();
     float left = shape.corner[0].x, right = left, top = shape.corner[0].y, bottom = top;
     for (int i = 1; i < shape.corners; ++i) {
         left = std::min(left, shape.corner[i].x);
@@ -255,6 +268,10 @@ void Rasterizer::Bin() {
         batch.shapes.pop_back();
         return;
     }
+    shape.xmin = static_cast<int>(xmin);
+    shape.xmax = static_cast<int>(xmax);
+    shape.ymin = static_cast<int>(ymin);
+    shape.ymax = static_cast<int>(ymax);
     const uint32_t index = static_cast<uint32_t>(batch.shapes.size() - 1);
     for (auto band = static_cast<size_t>(ymin / kBandRows); band <= static_cast<size_t>(ymax / kBandRows); ++band)
         batch.bins[band].push_back(index);
@@ -401,16 +418,28 @@ void Rasterizer::Batch::SetUpOnce(Shape& shape) const {
     setUp.store(kDone, std::memory_order_release);
 }
 
+void Rasterizer::Batch::PrefetchPixels(const Shape& box, int y0, int y1) const {
+    const int ya = std::max(box.ymin, y0), yb = std::min(box.ymax, y1 - 1);
+    const int bpp = BytesPerPixel(target.format);
+    for (int y = ya; y <= yb; ++y) {
+        const uint8_t* row = target.bits + static_cast<size_t>(y) * target.pitch;
+        const uint8_t* last = row + static_cast<size_t>(box.xmax) * bpp;
+        for (const uint8_t* p = row + static_cast<size_t>(box.xmin) * bpp; p < last + 64; p += 64) __builtin_prefetch(p, 1);
+    }
+}
+
 void Rasterizer::Batch::RasteriseBand(int band) {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
     const std::vector<uint32_t>& bin = bins[band];
-    // The band's shapes lie scattered through the batch: ask for them ahead.
-    constexpr size_t kAhead = 4, kBytesAhead = offsetof(Shape, triangle) + sizeof(Triangle);
+    // The band's shapes lie scattered through the batch, and so do the target pixels they
+    // cover: ask for the records ahead, and for the pixels once the record is in.
+    constexpr size_t kAhead = 8, kPixelsAhead = 4, kBytesAhead = offsetof(Shape, triangle) + sizeof(Triangle);
     for (size_t i = 0; i < bin.size(); ++i) {
         if (i + kAhead < bin.size()) {
             const char* next = reinterpret_cast<const char*>(&shapes[bin[i + kAhead]]);
             for (size_t line = 0; line < kBytesAhead; line += 64) __builtin_prefetch(next + line);
         }
+        if (i + kPixelsAhead < bin.size()) PrefetchPixels(shapes[bin[i + kPixelsAhead]], y0, y1);
         Shape& shape = shapes[bin[i]];
         SetUpOnce(shape);
         for (int k = 0; k < shape.drawn; ++k) {

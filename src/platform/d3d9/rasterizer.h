@@ -102,6 +102,7 @@ private:
         SetUpResult SetUp(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull, Triangle& t) const;
         void SetUpOnce(Shape& shape) const;
         void RasteriseBand(int band);
+        void PrefetchPixels(const Shape& box, int y0, int y1) const;
         void Clear();
     };
 
