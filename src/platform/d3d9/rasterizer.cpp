@@ -288,9 +288,11 @@ bool Near(float predicted, float actual, float tolerance) { return std::fabs(pre
 
 // The fourth corner of a quad lies on the planes set up from the first three, so one
 // polygon can stand for its two triangles.
-bool FourthCornerFits(const Triangle& t, const ScreenVertex& v, bool depth) {
+// Only the planes this triangle was given are compared: the others hold an earlier triangle's.
+bool FourthCornerFits(const Triangle& t, const ScreenVertex& v, bool textured, bool depth) {
     const auto at = [&](const Plane& p) { return p.base + p.dx * (v.x - t.ox) + p.dy * (v.y - t.oy); };
-    return Near(at(t.s), v.s, 1e-3f) && Near(at(t.t), v.t, 1e-3f) && (!depth || Near(at(t.z), v.z, 1e-6f));
+    return (!textured || (Near(at(t.s), v.s, 1e-3f) && Near(at(t.t), v.t, 1e-3f))) &&
+           (!depth || Near(at(t.z), v.z, 1e-6f));
 }
 
 }  // namespace
@@ -362,7 +364,7 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
         t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
     }
     // Most quads that fail are known here, before their edges cost divisions.
-    if (n == 4 && !FourthCornerFits(t, *v[3], st.depthTest)) return SetUpResult::Split;
+    if (n == 4 && !FourthCornerFits(t, *v[3], st.textured, st.depthTest)) return SetUpResult::Split;
 
     t.edgeCount = static_cast<uint8_t>(n);
     for (int i = 0; i < n; ++i) {
