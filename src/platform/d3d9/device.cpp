@@ -53,8 +53,14 @@ bool PairsWithNext(const uint8_t* indexBytes, UINT p, UINT primitiveCount) {
     return corner[3] == corner[0] && corner[4] == corner[2];
 }
 
+// X8R8G8B8 as a format with an unused byte too: window surfaces usually are one, and then
+// presenting copies rows instead of converting pixels.
 Uint32 SdlFormat(D3DFORMAT format) {
-    return format == D3DFMT_R5G6B5 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_ARGB8888;
+    switch (format) {
+        case D3DFMT_R5G6B5: return SDL_PIXELFORMAT_RGB565;
+        case D3DFMT_X8R8G8B8: return SDL_PIXELFORMAT_RGB888;
+        default: return SDL_PIXELFORMAT_ARGB8888;
+    }
 }
 
 }  // namespace
