@@ -14,7 +14,6 @@
 namespace {
 
 constexpr DWORD kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-constexpr UINT kVertexStride = 24;
 // Recorded triangles are handed to the worker threads while recording goes on. The first
 // batch after a flush is small, so the workers start soon instead of waiting while the
 // caller alone records; the batches double from there, as each submission waits for the
@@ -498,13 +497,8 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     clipVertices_.resize(numVertices);
     outcodes_.resize(numVertices);
     screenVertices_.resize(numVertices);
-    const uint8_t* vertexBytes = static_cast<const uint8_t*>(vertices);
-    for (UINT i = 0; i < numVertices; ++i) {
-        const ClipVertex v = pipeline_.Transform(vertexBytes + size_t{minIndex + i} * kVertexStride, texWidth, texHeight, black);
-        clipVertices_[i] = v;
-        outcodes_[i] = pipeline_.Classify(v);
-        if (outcodes_[i] == 0) screenVertices_[i] = pipeline_.ToScreen(v);
-    }
+    pipeline_.TransformAll(static_cast<const uint8_t*>(vertices) + size_t{minIndex} * kVertexStride, numVertices,
+                           texWidth, texHeight, black, clipVertices_.data(), outcodes_.data(), screenVertices_.data());
     RecordTriangles(primitiveCount, static_cast<const uint16_t*>(indices), minIndex);
     target_->stamp = batch_;
     if (depth_) depth_->stamp = batch_;
