@@ -338,18 +338,6 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
     t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(*maxY, kSubPixel)));
     if (t.xmin > t.xmax || t.ymin > t.ymax) return SetUpResult::Nothing;
 
-    t.edgeCount = static_cast<uint8_t>(n);
-    for (int i = 0; i < n; ++i) {
-        const int j = (i + 1) % n;
-        const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
-        const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
-        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
-        // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
-        if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
-        if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
-    }
-    if (t.ymin > t.ymax) return SetUpResult::Nothing;
-
     double px[3], py[3];
     for (int i = 0; i < 3; ++i) {
         px[i] = static_cast<double>(X[i]) / kSubPixel;
@@ -368,18 +356,34 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
     // Only the planes the spans will read.
     t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
     if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
-    t.linear = false;
     if (st.textured) {
         // Texel scale from the unweighted coordinates; the weighted planes interpolate.
         t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
         t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
+    }
+    // Most quads that fail are known here, before their edges cost divisions.
+    if (n == 4 && !FourthCornerFits(t, *v[3], st.depthTest)) return SetUpResult::Split;
+
+    t.edgeCount = static_cast<uint8_t>(n);
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
+        const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
+        const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
+        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
+        // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
+        if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
+        if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
+    }
+    if (t.ymin > t.ymax) return SetUpResult::Nothing;
+
+    t.linear = false;
+    if (st.textured) {
         t.linear = ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
         if (perspective) {
             t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
             t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
         }
     }
-    if (n == 4 && !FourthCornerFits(t, *v[3], st.depthTest)) return SetUpResult::Split;
     t.flatColour = flatColour;
     if (!flatColour)
         for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
@@ -421,10 +425,16 @@ void Rasterizer::Batch::SetUpOnce(Shape& shape) const {
 void Rasterizer::Batch::PrefetchPixels(const Shape& box, int y0, int y1) const {
     const int ya = std::max(box.ymin, y0), yb = std::min(box.ymax, y1 - 1);
     const int bpp = BytesPerPixel(target.format);
+    // The first lines of each row and its last: all of a sprite's, without a loop per row;
+    // the processor's own prefetching follows longer rows.
     for (int y = ya; y <= yb; ++y) {
         const uint8_t* row = target.bits + static_cast<size_t>(y) * target.pitch;
+        const uint8_t* first = row + static_cast<size_t>(box.xmin) * bpp;
         const uint8_t* last = row + static_cast<size_t>(box.xmax) * bpp;
-        for (const uint8_t* p = row + static_cast<size_t>(box.xmin) * bpp; p < last + 64; p += 64) __builtin_prefetch(p, 1);
+        __builtin_prefetch(first, 1);
+        __builtin_prefetch(std::min(first + 64, last), 1);
+        __builtin_prefetch(std::min(first + 128, last), 1);
+        __builtin_prefetch(last, 1);
     }
 }
 

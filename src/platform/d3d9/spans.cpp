@@ -110,21 +110,25 @@ void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
 #define VELK_WIDE __attribute__((target("avx2")))
 #define VELK_WIDE_HOT inline __attribute__((always_inline, target("avx2")))
 
-// (a * (256 - w) + b * w + 128) >> 8 as a * 256 + (b - a) * w + 128: one multiply, and the
-// sum, which fits 16 bits, is the same modulo 2^16 whatever the intermediate wrap.
-VELK_WIDE_HOT __m256i LerpWide(__m256i a, __m256i b, __m256i w) {
-    const __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w));
-    return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
+// 16-bit lanes a + round((b - a) * w / 256) with negWeight = -128 * w, w 0..256: exactly
+// (a * (256 - w) + b * w + 128) >> 8, in three operations.
+VELK_WIDE_HOT __m256i LerpScaled(__m256i a, __m256i b, __m256i negWeight) {
+    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(a, b), negWeight));
 }
 
+// LerpScaled's weight from w, 0..256.
+VELK_WIDE_HOT __m256i ScaledWeight(__m256i w) { return _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_slli_epi16(w, 7)); }
+
+// Rounded x / 255, x up to 65025: (t + (t >> 8)) >> 8 for t = x + 128 is (t * 257) >> 16.
 VELK_WIDE_HOT __m256i Div255Wide(__m256i x) {
-    const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply as in LerpWide.
+// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply; the sum fits 16 bits,
+// so it is the same modulo 2^16 whatever the intermediate wrap.
 VELK_WIDE_HOT __m256i BlendSrcAlphaWide(__m256i src, __m256i dst) {
-    const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xFF), 0xFF);
+    const __m256i alpha = _mm256_shuffle_epi8(src, _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6,
+                                                                     7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15));
     const __m256i dst255 = _mm256_sub_epi16(_mm256_slli_epi16(dst, 8), dst);
     return Div255Wide(_mm256_add_epi16(dst255, _mm256_mullo_epi16(_mm256_sub_epi16(src, dst), alpha)));
 }
@@ -150,12 +154,13 @@ VELK_WIDE_HOT __m256i BilinearWide(const TexelRows (&rows)[4], uint64_t across, 
     const __m256i pickPairs = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 6,
                                                7, 6, 7, 6, 7, 6, 7);
     // Down the columns: a's and c's texels in the low 64 bits of each half, b's and d's high.
-    const __m256i ac = LerpWide(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
-                                _mm256_shuffle_epi8(downs, pickAC));
-    const __m256i bd = LerpWide(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
-                                _mm256_shuffle_epi8(downs, pickBD));
+    const __m256i ac = LerpScaled(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
+                                  ScaledWeight(_mm256_shuffle_epi8(downs, pickAC)));
+    const __m256i bd = LerpScaled(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
+                                  ScaledWeight(_mm256_shuffle_epi8(downs, pickBD)));
     // Then across: left columns against right columns.
-    return LerpWide(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd), _mm256_shuffle_epi8(acrosses, pickPairs));
+    return LerpScaled(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd),
+                      ScaledWeight(_mm256_shuffle_epi8(acrosses, pickPairs)));
 }
 
 // Four pixels from step on, shaded over dst (four target pixels), packed.
@@ -208,12 +213,6 @@ VELK_WIDE void WideLinearSpan(const SpanContext& c, int y, int xl, int xr) {
 // sample lies past an edge its weight becomes 0 or 256, which gives the edge texel as the
 // clamped definition does. Coordinates and weights stay in vector registers.
 
-// 16-bit lanes a + round((b - a) * w / 256) with negWeight = -128 * w, w 0..256: exactly
-// (a * (256 - w) + b * w + 128) >> 8, in three operations.
-VELK_WIDE_HOT __m256i LerpScaled(__m256i a, __m256i b, __m256i negWeight) {
-    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(a, b), negWeight));
-}
-
 // The texel coordinates with 8 fractional bits of pixels 0-3 (lo) and 4-7 (hi), from 32.32
 // fixed point in 64-bit lanes, as eight 32-bit lanes in the order 0 4 1 5 2 6 3 7.
 VELK_WIDE_HOT __m256i TakeEight(__m256i lo, __m256i hi) {
@@ -252,41 +251,44 @@ VELK_WIDE_HOT __m256i DownPair(const ClampedTexels& tex, uint32_t a, uint32_t b,
     return LerpScaled(TexelPairs(tex.upper, a, b), TexelPairs(tex.lower, a, b), weight);
 }
 
-// Eight pixels at the coordinates s and u (64-bit lanes, pixels 0-3 then 4-7) shaded over
-// dst, packed.
+// Four samples from their columns v0 (pixels 0 and 2) and v1 (1 and 3) filtered across,
+// shaded over the four target pixels under, in 16-bit lanes.
 template <bool Blend, bool White>
-VELK_WIDE_HOT __m256i ClampedGroup(const ClampedTexels& tex, const __m256i (&s)[2], const __m256i (&u)[2],
-                                   __m256i colour, __m256i dst) {
+VELK_WIDE_HOT __m256i ShadeFour(const ClampedTexels& tex, __m256i colour, __m256i v0, __m256i v1, __m256i weight,
+                                __m128i under) {
+    __m256i px = LerpScaled(_mm256_unpacklo_epi64(v0, v1), _mm256_unpackhi_epi64(v0, v1), weight);
+    // Forcing alpha after filtering gives what forcing it on every texel gives: 255.
+    px = _mm256_or_si256(px, tex.alphaOr);
+    if constexpr (!White) px = Div255Wide(_mm256_mullo_epi16(px, colour));
+    if constexpr (Blend) px = BlendSrcAlphaWide(px, _mm256_cvtepu8_epi16(under));
+    return px;
+}
+
+// Eight pixels at the coordinates s and u (64-bit lanes, pixels 0-3 then 4-7) shaded over
+// dst, packed; or, unless Eight, the first four of them (the others' coordinates unread).
+template <bool Blend, bool White, bool Eight = true>
+VELK_WIDE_HOT auto ClampedGroup(const ClampedTexels& tex, const __m256i (&s)[2], const __m256i (&u)[2],
+                                __m256i colour, __m256i dst) {
     const ClampedAxis across = ClampAxis(TakeEight(s[0], s[1]), tex.lastColumn);
     const ClampedAxis down = ClampAxis(TakeEight(u[0], u[1]), tex.lastRow);
     alignas(32) uint32_t at[8];  // pixels 0 4 1 5 2 6 3 7, as the lanes above
     _mm256_store_si256(reinterpret_cast<__m256i*>(at),
                        _mm256_add_epi32(_mm256_mullo_epi32(down.first, tex.pitch), across.first));
     // In that order, pixels 0 1 2 3 sit at lanes 0 2 of each half and 4 5 6 7 at lanes 1 3:
-    // each register below takes its weights from within its halves.
-    const __m256i w = down.weight;
-    const __m256i v02 = DownPair(tex, at[0], at[4], _mm256_shuffle_epi32(w, 0x00));
-    const __m256i v13 = DownPair(tex, at[2], at[6], _mm256_shuffle_epi32(w, 0xAA));
-    const __m256i v46 = DownPair(tex, at[1], at[5], _mm256_shuffle_epi32(w, 0x55));
-    const __m256i v57 = DownPair(tex, at[3], at[7], _mm256_shuffle_epi32(w, 0xFF));
-    // Then across, left columns against right: pixels 0 1 | 2 3 and 4 5 | 6 7.
-    const __m256i a = across.weight;
-    __m256i low = LerpScaled(_mm256_unpacklo_epi64(v02, v13), _mm256_unpackhi_epi64(v02, v13),
-                             _mm256_shuffle_epi32(a, 0xA0));
-    __m256i high = LerpScaled(_mm256_unpacklo_epi64(v46, v57), _mm256_unpackhi_epi64(v46, v57),
-                              _mm256_shuffle_epi32(a, 0xF5));
-    // Forcing alpha after filtering gives what forcing it on every texel gives: 255.
-    low = _mm256_or_si256(low, tex.alphaOr);
-    high = _mm256_or_si256(high, tex.alphaOr);
-    if constexpr (!White) {
-        low = Div255Wide(_mm256_mullo_epi16(low, colour));
-        high = Div255Wide(_mm256_mullo_epi16(high, colour));
+    // each register below takes its weights from within its halves. Then across, left
+    // columns against right: pixels 0 1 | 2 3 and 4 5 | 6 7.
+    const __m256i w = down.weight, a = across.weight;
+    const __m256i low = ShadeFour<Blend, White>(tex, colour, DownPair(tex, at[0], at[4], _mm256_shuffle_epi32(w, 0x00)),
+                              DownPair(tex, at[2], at[6], _mm256_shuffle_epi32(w, 0xAA)), _mm256_shuffle_epi32(a, 0xA0),
+                              _mm256_castsi256_si128(dst));
+    if constexpr (Eight) {
+        const __m256i high = ShadeFour<Blend, White>(tex, colour, DownPair(tex, at[1], at[5], _mm256_shuffle_epi32(w, 0x55)),
+                                   DownPair(tex, at[3], at[7], _mm256_shuffle_epi32(w, 0xFF)),
+                                   _mm256_shuffle_epi32(a, 0xF5), _mm256_extracti128_si256(dst, 1));
+        return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
+    } else {
+        return _mm_packus_epi16(_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1));
     }
-    if constexpr (Blend) {
-        low = BlendSrcAlphaWide(low, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(dst)));
-        high = BlendSrcAlphaWide(high, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(dst, 1)));
-    }
-    return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
 }
 
 VELK_WIDE_HOT __m256i Lanes64(uint64_t value) { return _mm256_set1_epi64x(static_cast<long long>(value)); }
@@ -323,10 +325,10 @@ private:
     }
 };
 
-// Rows of eight-pixel groups. A row's last group is the eight pixels that end it, whatever
-// the groups before covered: its target pixels are read before any is drawn, so where it
-// overlaps the group before, both draw the same values. Rows shorter than eight pixels
-// read and write only their own pixels, through masks.
+// Rows of eight-pixel groups, and a last group of eight or four pixels that ends the row,
+// whatever the groups before covered: its target pixels are read before any is drawn, so
+// where it overlaps the group before, both draw the same values. Rows shorter than eight
+// pixels read and write only their own pixels, through masks.
 template <bool Blend, bool White>
 VELK_WIDE void ClampedLinearSpan(const SpanContext& c, const RowSpans& rows) {
     const Triangle& t = c.tri;
@@ -339,32 +341,48 @@ VELK_WIDE void ClampedLinearSpan(const SpanContext& c, const RowSpans& rows) {
                             _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(sampler.alphaOr)))};
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(TargetAlpha(c.target)));
     const __m256i colour = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(t.flat)));
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     EightCoords at(t);
     for (int i = 0; i < rows.count; ++i) {
-        const int y = rows.y0 + i, xl = rows.xl[i], xr = rows.xr[i];
-        if (xl > xr) continue;
+        const int y = rows.y0 + i, xl = rows.xl[i], xr = rows.xr[i], n = xr - xl + 1;
+        if (n <= 0) continue;
         uint32_t* const row = TargetRow32(c.target, y);
-        if (xr - xl < 7) {
-            const __m256i keep =
-                _mm256_cmpgt_epi32(_mm256_set1_epi32(xr - xl + 1), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        if (n < 8) {
+            const __m256i keep = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lane);
             int* const out = reinterpret_cast<int*>(row + xl);
             at.Start(t, xl, y);
-            const __m256i dst = Blend ? _mm256_maskload_epi32(out, keep) : alpha;
-            _mm256_maskstore_epi32(out, keep,
-                                   _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, dst), alpha));
+            if (n <= 4) {
+                const __m128i keep4 = _mm256_castsi256_si128(keep);
+                const __m128i dst = Blend ? _mm_maskload_epi32(out, keep4) : _mm256_castsi256_si128(alpha);
+                const __m128i px = ClampedGroup<Blend, White, false>(tex, at.s, at.u, colour, _mm256_castsi128_si256(dst));
+                _mm_maskstore_epi32(out, keep4, _mm_or_si128(px, _mm256_castsi256_si128(alpha)));
+            } else {
+                const __m256i dst = Blend ? _mm256_maskload_epi32(out, keep) : alpha;
+                _mm256_maskstore_epi32(out, keep, _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, dst), alpha));
+            }
             continue;
         }
-        __m256i* const lastOut = reinterpret_cast<__m256i*>(row + xr - 7);
-        const __m256i lastDst = Blend ? _mm256_loadu_si256(lastOut) : alpha;
+        const int tail = n % 8, lastX = tail <= 4 ? xr - 3 : xr - 7;
+        uint32_t* const lastOut = row + lastX;
+        const __m256i lastDst = !Blend || tail == 0 ? alpha
+                                : tail <= 4 ? _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lastOut)))
+                                            : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lastOut));
         at.Start(t, xl, y);
-        for (int x = xl; x < xr - 7; x += 8) {
+        for (int x = xl; x + 7 <= xr; x += 8) {
             __m256i* const out = reinterpret_cast<__m256i*>(row + x);
             const __m256i dst = Blend ? _mm256_loadu_si256(out) : alpha;
             _mm256_storeu_si256(out, _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, dst), alpha));
             at.Next();
         }
-        at.Start(t, xr - 7, y);
-        _mm256_storeu_si256(lastOut, _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, lastDst), alpha));
+        if (tail == 0) continue;
+        at.Start(t, lastX, y);
+        if (tail <= 4) {
+            const __m128i px = ClampedGroup<Blend, White, false>(tex, at.s, at.u, colour, lastDst);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(lastOut), _mm_or_si128(px, _mm256_castsi256_si128(alpha)));
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(lastOut),
+                                _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, lastDst), alpha));
+        }
     }
 }
 
