@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 #include <list>
+#include <utility>
 
 #include "core/string_utils.h"
 
@@ -36,27 +37,37 @@ long double Ease(uint8_t easing, long double u) {
 
 void InterpolatedValue::setImmediate(float v) {
     value_ = v;
-    keyFrames_.clear();
-    time_ = 0;
-    segment_ = -1;
-    forward_ = true;
     finished_ = true;
-    loop_ = false;
-    ping_ = false;
-    easing_ = kEasingLinear;
+    if (!track_) return;
+    // The track stays for the next animation, with its key frames' room.
+    std::vector<KeyFrame> room = std::move(track_->keyFrames);
+    room.clear();
+    *track_ = Track{};
+    track_->keyFrames = std::move(room);
+}
+
+InterpolatedValue::Track& InterpolatedValue::track() {
+    if (!track_) track_ = std::make_unique<Track>();
+    return *track_;
+}
+
+const std::vector<KeyFrame>& InterpolatedValue::keyFrames() const {
+    static const std::vector<KeyFrame> kNone;
+    return track_ ? track_->keyFrames : kNone;
 }
 
 void InterpolatedValue::parse(const std::string& spec) {
     setImmediate(0);
+    Track& t = track();
     std::list<std::string> tokens;
     SplitToList(spec, " ", tokens);
     float previousTime = 0;
     bool keyFrameRead = false;
     for (auto token = tokens.begin(); token != tokens.end(); ++token) {
         if (!keyFrameRead) {
-            if (*token == "loop") { loop_ = true; continue; }
-            if (*token == "ping") { ping_ = true; continue; }
-            if (const uint8_t easing = EasingWord(*token)) { easing_ = easing; continue; }
+            if (*token == "loop") { t.loop = true; continue; }
+            if (*token == "ping") { t.ping = true; continue; }
+            if (const uint8_t easing = EasingWord(*token)) { t.easing = easing; continue; }
         }
         float time = 0, value = 0;
         if (!ReadKeyFrame(*token, time, value)) continue;
@@ -71,54 +82,57 @@ void InterpolatedValue::parse(const std::string& spec) {
 
 bool InterpolatedValue::addKeyFrame(float time, float value, uint8_t easing) {
     if (!std::isfinite(time) || !std::isfinite(value)) return false;
-    const auto later = std::upper_bound(keyFrames_.begin(), keyFrames_.end(), time,
+    std::vector<KeyFrame>& frames = track().keyFrames;
+    const auto later = std::upper_bound(frames.begin(), frames.end(), time,
                                         [](float t, const KeyFrame& frame) { return t < frame.time; });
-    keyFrames_.insert(later, KeyFrame{time, value, easing});
+    frames.insert(later, KeyFrame{time, value, easing});
     return true;
 }
 
 void InterpolatedValue::start() {
-    if (keyFrames_.size() < 2) return;
+    if (!track_ || track_->keyFrames.size() < 2) return;
     finished_ = false;
-    time_ = 0;
-    segment_ = -1;
-    forward_ = true;
-    value_ = keyFrames_.front().value;
+    track_->time = 0;
+    track_->segment = -1;
+    track_->forward = true;
+    value_ = track_->keyFrames.front().value;
 }
 
 void InterpolatedValue::advance(float dt) {
     if (!std::isfinite(dt)) return;
-    time_ += forward_ ? dt : -dt;
+    track_->time += track_->forward ? dt : -dt;
     if (handleEnd() && handleStart()) interpolate();
 }
 
 bool InterpolatedValue::handleEnd() {
-    const KeyFrame& last = keyFrames_.back();
-    if (last.time > time_) return true;
+    Track& t = *track_;
+    const KeyFrame& last = t.keyFrames.back();
+    if (last.time > t.time) return true;
     value_ = last.value;
-    if (ping_) {
-        forward_ = false;
+    if (t.ping) {
+        t.forward = false;
         return false;
     }
     // Without a positive period there is nothing to repeat: hold the last value.
-    if (!loop_ || last.time <= 0) {
+    if (!t.loop || last.time <= 0) {
         finished_ = true;
         return false;
     }
-    time_ = std::fmod(time_, last.time);
+    t.time = std::fmod(t.time, last.time);
     return true;
 }
 
 bool InterpolatedValue::handleStart() {
-    const KeyFrame& first = keyFrames_.front();
-    if (first.time < time_) return true;
+    Track& t = *track_;
+    const KeyFrame& first = t.keyFrames.front();
+    if (first.time < t.time) return true;
     value_ = first.value;
-    if (!ping_) return false;
-    if (loop_) {
-        forward_ = true;
+    if (!t.ping) return false;
+    if (t.loop) {
+        t.forward = true;
         return true;
     }
-    if (!forward_) {
+    if (!t.forward) {
         finished_ = true;
         return false;
     }
@@ -126,27 +140,29 @@ bool InterpolatedValue::handleStart() {
 }
 
 int InterpolatedValue::findSegment() const {
-    const int last = static_cast<int>(keyFrames_.size()) - 1;
-    if (segment_ >= 0 && segment_ < last && keyFrames_[segment_].time <= time_ &&
-        time_ <= keyFrames_[segment_ + 1].time)
-        return segment_;
+    const Track& t = *track_;
+    const std::vector<KeyFrame>& frames = t.keyFrames;
+    const int last = static_cast<int>(frames.size()) - 1;
+    if (t.segment >= 0 && t.segment < last && frames[t.segment].time <= t.time && t.time <= frames[t.segment + 1].time)
+        return t.segment;
     // The first segment whose end is not before the playback position.
-    const auto end = std::lower_bound(keyFrames_.begin() + 1, keyFrames_.end(), time_,
-                                      [](const KeyFrame& frame, float t) { return frame.time < t; });
-    return std::min(static_cast<int>(end - keyFrames_.begin()), last) - 1;
+    const auto end = std::lower_bound(frames.begin() + 1, frames.end(), t.time,
+                                      [](const KeyFrame& frame, float time) { return frame.time < time; });
+    return std::min(static_cast<int>(end - frames.begin()), last) - 1;
 }
 
 void InterpolatedValue::interpolate() {
-    segment_ = findSegment();
-    const KeyFrame& a = keyFrames_[segment_];
-    const KeyFrame& b = keyFrames_[segment_ + 1];
+    Track& t = *track_;
+    t.segment = findSegment();
+    const KeyFrame& a = t.keyFrames[t.segment];
+    const KeyFrame& b = t.keyFrames[t.segment + 1];
     const long double span = static_cast<long double>(b.time) - a.time;
     // A segment of no length has already arrived at its later key frame.
     if (span <= 0) {
         value_ = b.value;
         return;
     }
-    const long double u = std::clamp((time_ - static_cast<long double>(a.time)) / span, 0.0L, 1.0L);
-    const uint8_t easing = a.easing == kEasingDefault ? easing_ : a.easing;
+    const long double u = std::clamp((t.time - static_cast<long double>(a.time)) / span, 0.0L, 1.0L);
+    const uint8_t easing = a.easing == kEasingDefault ? t.easing : a.easing;
     value_ = static_cast<float>(a.value + Ease(easing, u) * (static_cast<long double>(b.value) - a.value));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A float that is either set at once or animated through time-sorted key frames.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,25 @@ public:
     float value() const { return value_; }
     bool isInterpolating() const { return !finished_; }
     bool finished() const { return finished_; }
-    const std::vector<KeyFrame>& keyFrames() const { return keyFrames_; }
-    bool loops() const { return loop_; }
-    bool pings() const { return ping_; }
-    uint8_t defaultEasing() const { return easing_; }
+    const std::vector<KeyFrame>& keyFrames() const;
+    bool loops() const { return track_ && track_->loop; }
+    bool pings() const { return track_ && track_->ping; }
+    uint8_t defaultEasing() const { return track_ ? track_->easing : uint8_t{kEasingLinear}; }
 
 private:
+    // What only an animated value needs, kept apart: objects hold several values each,
+    // and a frame over many objects reads every value's state.
+    struct Track {
+        std::vector<KeyFrame> keyFrames;
+        float time = 0;
+        int segment = -1;
+        bool forward = true;
+        bool loop = false;
+        bool ping = false;
+        uint8_t easing = kEasingLinear;
+    };
+
+    Track& track();
     void advance(float dt);
     // Steps 3 and 4 of the tick; false when the tick ends there.
     bool handleEnd();
@@ -52,12 +66,6 @@ private:
     void interpolate();
 
     float value_;
-    float time_ = 0;
-    std::vector<KeyFrame> keyFrames_;
-    int segment_ = -1;
-    bool forward_ = true;
     bool finished_ = true;
-    bool loop_ = false;
-    bool ping_ = false;
-    uint8_t easing_ = kEasingLinear;
+    std::unique_ptr<Track> track_;
 };

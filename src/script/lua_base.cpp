@@ -11,6 +11,7 @@
 #include "core/input.h"
 #include "core/random.h"
 #include "graphics/sprite_batch.h"
+#include "script/lua_bound.h"
 #include "script/scene_walk.h"
 #include "storage/storage.h"
 #include "text/font_benchmark.h"
@@ -211,7 +212,7 @@ void LuaCreateState() {
 
 void LuaCloseState() {
     if (!g_lua) return;
-    lua_close(g_lua);
+    LuaCloseObjectsAndState(g_lua);
     g_lua = nullptr;
     g_tracebackRef = LUA_NOREF;
 }

@@ -1,35 +1,131 @@
 #include "script/lua_bound.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
-#include <utility>
+#include <deque>
+#include <memory>
 #include <vector>
 
 #include "core/log.h"
 #include "script/lua_base.h"
 
+struct ObjectModel;
+
+// What a box names. Records are reused: a box keeps the generation it was made with,
+// so once its object is gone the record's next object is out of its reach.
+struct ObjectRecord {
+    LuaClass* object = nullptr;
+    uint64_t generation = 0;
+    // Until the object is attached its box's finaliser deletes it; then its container does.
+    bool ownedByBox = false;
+    ObjectModel* model = nullptr;
+    ObjectRecord* nextFree = nullptr;
+};
+
+// One per state, engine-owned (nothing a script does to the registry reaches it): the
+// main thread (a method may run in a coroutine, whose state must not be remembered),
+// the objects the collector let go of, and the records the boxes name.
+struct ObjectModel {
+    ObjectModel(const void* registry, lua_State* main) : registry(registry), main(main) {}
+
+    const void* registry;  // the state's identity, the same from every thread
+    lua_State* main;
+    std::vector<LuaClass*> dropped;
+    bool closing = false;  // the state is being closed
+    bool deletingAtOnce = false;  // its finalisers have run: nothing waits for a safe point
+    std::deque<ObjectRecord> records;  // a deque: records never move
+    ObjectRecord* freeRecords = nullptr;
+
+    ObjectRecord& take(LuaClass& object);
+    static void retire(LuaClass& object);
+    void deleteQueued();
+    void deleteLeftovers();
+    void forgetState();
+    void letGoOfObjects();
+};
+
+ObjectRecord& ObjectModel::take(LuaClass& object) {
+    ObjectRecord* record = freeRecords;
+    if (record) {
+        freeRecords = record->nextFree;
+    } else {
+        record = &records.emplace_back();
+        record->model = this;
+    }
+    record->object = &object;
+    record->ownedByBox = true;
+    object.record_ = record;
+    return *record;
+}
+
+void ObjectModel::retire(LuaClass& object) {
+    ObjectRecord* record = object.record_;
+    if (!record) return;
+    object.record_ = nullptr;
+    record->object = nullptr;
+    record->ownedByBox = false;
+    ++record->generation;
+    record->nextFree = record->model->freeRecords;
+    record->model->freeRecords = record;
+}
+
+void ObjectModel::deleteQueued() {
+    while (!dropped.empty()) {
+        // Deleting can run on_destroy scripts, which can drop more objects.
+        std::vector<LuaClass*> batch;
+        batch.swap(dropped);
+        for (LuaClass* object : batch) delete object;
+    }
+}
+
+// Every box has been finalised: what waits in the queue goes, and so does what a box
+// still owns (a script took its finaliser away). Deleting can run on_destroy scripts,
+// which can make more objects.
+void ObjectModel::deleteLeftovers() {
+    deletingAtOnce = true;
+    deleteQueued();
+    for (bool deleted = true; deleted;) {
+        deleted = false;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (!records[i].object || !records[i].ownedByBox) continue;
+            delete records[i].object;
+            deleted = true;
+        }
+    }
+    std::vector<LuaClass*>().swap(dropped);
+}
+
+void ObjectModel::forgetState() {
+    for (const ObjectRecord& record : records)
+        if (record.object) record.object->state_ = nullptr;
+}
+
+void ObjectModel::letGoOfObjects() {
+    for (const ObjectRecord& record : records)
+        if (record.object) record.object->record_ = nullptr;
+}
+
 namespace {
 
 constexpr uint64_t kBoxTag = 0x76656c6b426f7821ULL;
 
-// One per state, in a registry userdata made before any object: the main thread (a
-// method may run in a coroutine, whose state must not be remembered) and the objects
-// that the collector let go of.
-struct ObjectModel {
-    lua_State* main;
-    std::vector<LuaClass*> dropped;
-    bool closing = false;
+// The full userdata at element [0] of an object's table.
+struct ObjectBox {
+    ObjectRecord* record;
+    uint64_t generation;
+    uint64_t tag;  // tells our boxes from any other userdata of the same size
 };
 
-char g_modelKey;
+std::vector<std::unique_ptr<ObjectModel>> g_models;
+
+char g_closeKey;
 
 ObjectModel* FindModel(lua_State* L) {
-    lua_pushlightuserdata(L, &g_modelKey);
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    auto* model = static_cast<ObjectModel*>(lua_touserdata(L, -1));
-    lua_pop(L, 1);
-    return model;
+    const void* registry = lua_topointer(L, LUA_REGISTRYINDEX);
+    for (const auto& model : g_models)
+        if (model->registry == registry) return model.get();
+    return nullptr;
 }
 
 lua_State* MainState(lua_State* L) {
@@ -37,33 +133,51 @@ lua_State* MainState(lua_State* L) {
     return model ? model->main : L;
 }
 
-void DeleteQueued(ObjectModel& model) {
-    while (!model.dropped.empty()) {
-        // Deleting can run on_destroy scripts, which can drop more objects.
-        std::vector<LuaClass*> batch;
-        batch.swap(model.dropped);
-        for (LuaClass* object : batch) delete object;
-    }
+// The finaliser of an empty userdata made before any box, so it runs after every box's
+// when the state closes. Called by a script, it does nothing.
+int FinishClosing(lua_State* L) {
+    ObjectModel* model = FindModel(L);
+    if (model && model->closing && !model->deletingAtOnce) model->deleteLeftovers();
+    return 0;
 }
 
-// The record is the last of our userdata to be finalised when the state closes (it
-// was made first): everything the collector queued by then is deleted here, while
-// the state still works, and from now on dropped objects go at once.
-int CloseModel(lua_State* L) {
-    auto* model = static_cast<ObjectModel*>(lua_touserdata(L, 1));
-    if (!model || model->closing) return 0;
-    model->closing = true;
-    DeleteQueued(*model);
-    // The record itself stays readable until the state frees it; only its buffer goes.
-    std::vector<LuaClass*>().swap(model->dropped);
-    return 0;
+ObjectModel& OpenModel(lua_State* L) {
+    if (ObjectModel* model = FindModel(L)) return *model;
+    auto& model = g_models.emplace_back(std::make_unique<ObjectModel>(lua_topointer(L, LUA_REGISTRYINDEX), L));
+    lua_pushlightuserdata(L, &g_closeKey);
+    lua_newuserdata(L, 0);
+    lua_newtable(L);
+    lua_pushcfunction(L, FinishClosing);
+    lua_setfield(L, -2, "__gc");
+    lua_setmetatable(L, -2);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    return *model;
+}
+
+// Named by a box made but never filled (memory ran out in between): matches no box.
+ObjectRecord g_noRecord{nullptr, 1};
+
+// Our box, or null for any other full userdata at the index.
+ObjectBox* UserdataBox(lua_State* L, int index) {
+    if (lua_objlen(L, index) != sizeof(ObjectBox)) return nullptr;
+    auto* box = static_cast<ObjectBox*>(lua_touserdata(L, index));
+    return box->tag == kBoxTag ? box : nullptr;
 }
 
 // Our box, or null for any other value.
 ObjectBox* ToBox(lua_State* L, int index) {
-    if (lua_type(L, index) != LUA_TUSERDATA || lua_objlen(L, index) != sizeof(ObjectBox)) return nullptr;
-    auto* box = static_cast<ObjectBox*>(lua_touserdata(L, index));
-    return box->tag == kBoxTag ? box : nullptr;
+    return lua_type(L, index) == LUA_TUSERDATA ? UserdataBox(L, index) : nullptr;
+}
+
+// The record of the box's object while that object lives, else null.
+ObjectRecord* LiveRecord(const ObjectBox* box) {
+    if (!box || box->record->generation != box->generation) return nullptr;
+    return box->record;
+}
+
+LuaClass* BoxObject(const ObjectBox* box) {
+    const ObjectRecord* record = LiveRecord(box);
+    return record ? record->object : nullptr;
 }
 
 // Pushes element [0] of the table at the index (nil for a non-table).
@@ -76,9 +190,9 @@ void PushElementZero(lua_State* L, int index) {
 }
 
 // The box of the object table that is argument 2, or null.
-ObjectBox* ArgumentBox(lua_State* L) {
+const ObjectBox* ArgumentBox(lua_State* L) {
     PushElementZero(L, 2);
-    ObjectBox* box = ToBox(L, -1);
+    const ObjectBox* box = ToBox(L, -1);
     lua_pop(L, 1);
     return box;
 }
@@ -122,26 +236,21 @@ int CallNamedMethod(lua_State* L) {
 }  // namespace
 
 LuaClass::~LuaClass() {
-    releaseBox();
+    ObjectModel::retire(*this);
     unbindTable();
 }
 
-void LuaClass::releaseBox() {
-    if (!box_) return;
-    box_->object = nullptr;
-    if (boxAnchor_) ClearRegistryEntry(boxAnchor_, box_);
-    box_ = nullptr;
-    boxAnchor_ = nullptr;
-}
-
-void LuaClass::pushOwnTable() const {
+bool LuaClass::pushOwnTable() const {
     lua_pushlightuserdata(state_, const_cast<LuaClass*>(this));
     lua_rawget(state_, LUA_REGISTRYINDEX);
+    if (lua_istable(state_, -1)) return true;
+    // The debug library can take the table out of the registry: nothing to call then.
+    lua_pop(state_, 1);
+    return false;
 }
 
 bool LuaClass::hasLuaFunction(const char* name) const {
-    if (!state_) return false;
-    pushOwnTable();
+    if (!state_ || !pushOwnTable()) return false;
     lua_getfield(state_, -1, name);
     const bool function = lua_isfunction(state_, -1);
     lua_pop(state_, 2);
@@ -151,7 +260,10 @@ bool LuaClass::hasLuaFunction(const char* name) const {
 bool LuaClass::pushFunctionCall(const char* name) const {
     if (!state_) return false;
     LuaPushSharedFunction(state_, CallNamedMethod);
-    pushOwnTable();
+    if (!pushOwnTable()) {
+        lua_pop(state_, 1);
+        return false;
+    }
     lua_pushstring(state_, name);
     return true;
 }
@@ -190,12 +302,11 @@ void LuaClass::bindTable(lua_State* L) {
 
 void LuaClass::unbindTable() {
     if (!state_) return;
-    pushOwnTable();
-    if (lua_istable(state_, -1)) {
+    if (pushOwnTable()) {
         lua_pushnumber(state_, 0);
         lua_rawseti(state_, -2, 0);
+        lua_pop(state_, 1);
     }
-    lua_pop(state_, 1);
     ClearRegistryEntry(state_, this);
     state_ = nullptr;
 }
@@ -208,22 +319,26 @@ void ScriptCallback::fire(const char* name, const ScriptCallback& callback, LuaC
     if (forward && parent) parent->callLuaFunction(method.c_str(), object);
 }
 
-void LuaOpenObjectModel(lua_State* L) {
-    if (FindModel(L)) return;
-    lua_pushlightuserdata(L, &g_modelKey);
-    new (lua_newuserdata(L, sizeof(ObjectModel))) ObjectModel{L, {}, false};
-    lua_newtable(L);
-    lua_pushcfunction(L, CloseModel);
-    lua_setfield(L, -2, "__gc");
-    lua_setmetatable(L, -2);
-    lua_rawset(L, LUA_REGISTRYINDEX);
+void LuaOpenObjectModel(lua_State* L) { OpenModel(L); }
+
+void LuaCloseObjectsAndState(lua_State* L) {
+    ObjectModel* model = FindModel(L);
+    if (model) model->closing = true;
+    lua_close(L);
+    if (!model) return;
+    // Only when a script kept the last finaliser from running is anything left: the
+    // state is gone, so it is deleted without it.
+    model->forgetState();
+    model->deleteLeftovers();
+    model->letGoOfObjects();
+    std::erase_if(g_models, [model](const auto& entry) { return entry.get() == model; });
 }
 
 void LuaPushEmptyObject(lua_State* L, const char* className) {
     // Room for [0] and the GameClass level's methods from the start: no rehash on the way.
     lua_createtable(L, 0, 48);
     auto* box = static_cast<ObjectBox*>(lua_newuserdata(L, sizeof(ObjectBox)));
-    *box = ObjectBox{nullptr, kBoxTag};
+    *box = ObjectBox{&g_noRecord, 0, kBoxTag};
     luaL_getmetatable(L, className);
     lua_setmetatable(L, -2);
     lua_rawseti(L, -2, 0);
@@ -233,25 +348,28 @@ void LuaFillObject(lua_State* L, LuaClass* object) {
     lua_rawgeti(L, -1, 0);
     auto* box = static_cast<ObjectBox*>(lua_touserdata(L, -1));
     lua_pop(L, 1);
-    box->object = object;
-    object->box_ = box;
+    ObjectRecord& record = OpenModel(L).take(*object);
+    box->record = &record;
+    box->generation = record.generation;
     // From here on the box owns the object: a failing allocation leaves it to the collector.
     object->registerMethods(L);
 }
 
 int LuaCollectObject(lua_State* L, const char* className) {
-    auto* box = static_cast<ObjectBox*>(luaL_checkudata(L, 1, className));
-    LuaClass* object = box->object;
-    if (!object) return 0;
-    box->object = nullptr;
-    object->box_ = nullptr;
+    luaL_checkudata(L, 1, className);
+    // Another userdata given this metatable, an attached object's box given it back, or a
+    // box finalised twice by hand: none of them owns an object.
+    const ObjectRecord* record = LiveRecord(ToBox(L, 1));
+    if (!record || !record->ownedByBox) return 0;
+    LuaClass* object = record->object;
+    ObjectModel::retire(*object);
     LuaDeleteLater(L, object);
     return 0;
 }
 
 void LuaDeleteLater(lua_State* L, LuaClass* object) {
     ObjectModel* model = FindModel(L);
-    if (!model || model->closing) {
+    if (!model || model->deletingAtOnce) {
         delete object;
         return;
     }
@@ -259,7 +377,7 @@ void LuaDeleteLater(lua_State* L, LuaClass* object) {
 }
 
 void LuaDeleteDroppedObjects(lua_State* L) {
-    if (ObjectModel* model = FindModel(L)) DeleteQueued(*model);
+    if (ObjectModel* model = FindModel(L)) model->deleteQueued();
 }
 
 std::size_t LuaDroppedObjectCount(lua_State* L) {
@@ -272,30 +390,30 @@ LuaClass* LuaMethodObject(lua_State* L, const char* method, const char* classNam
         RaiseMethodError(L, "Method '%s' of %s type called without its object (use ':')", method, className);
     lua_rawgeti(L, 1, 0);
     const int type = lua_type(L, -1);
-    const ObjectBox* box = ToBox(L, -1);
+    const ObjectBox* box = type == LUA_TUSERDATA ? UserdataBox(L, -1) : nullptr;
     lua_pop(L, 1);
     if (type == LUA_TLIGHTUSERDATA || (type == LUA_TUSERDATA && !box))
         RaiseMethodError(L, "Method '%s' of %s type called on a table that holds no object", method, className);
-    if (!box || !box->object)
-        LogError(file, line, "Trying to call method '%s' from a deleted C++ object of %s type", method, className);
-    return box->object;
+    LuaClass* object = BoxObject(box);
+    if (!object) LogError(file, line, "Trying to call method '%s' from a deleted C++ object of %s type", method, className);
+    return object;
 }
 
 void LuaRaiseWrongClass(lua_State* L, const char* method, const char* className) {
     RaiseMethodError(L, "Method '%s' of %s type called on an object of another type", method, className);
 }
 
+LuaClass* LuaToObject(lua_State* L, int index) { return BoxObject(ToBox(L, index)); }
+
 LuaClass* LuaArgAnyObject(lua_State* L) {
     const ObjectBox* box = ArgumentBox(L);
     if (!box) RaiseScriptError(L, "Argument 2 is not an object table");
-    if (!box->object) RaiseScriptError(L, "Argument 2 is a deleted C++ object");
-    return box->object;
+    LuaClass* object = BoxObject(box);
+    if (!object) RaiseScriptError(L, "Argument 2 is a deleted C++ object");
+    return object;
 }
 
-LuaClass* LuaArgAnyObjectOrNull(lua_State* L) {
-    const ObjectBox* box = ArgumentBox(L);
-    return box ? box->object : nullptr;
-}
+LuaClass* LuaArgAnyObjectOrNull(lua_State* L) { return BoxObject(ArgumentBox(L)); }
 
 void LuaRaiseArgumentClass(lua_State* L, const char* className) {
     char message[256];
@@ -305,15 +423,11 @@ void LuaRaiseArgumentClass(lua_State* L, const char* className) {
 
 void LuaDisownBox(lua_State* L) {
     PushElementZero(L, 2);
-    ObjectBox* box = ToBox(L, -1);
-    if (box && box->object) {
+    if (ObjectRecord* record = LiveRecord(ToBox(L, -1))) {
         lua_pushnil(L);
         lua_setmetatable(L, -2);
-        // Nothing but the registry may be left holding the box once the script lets go
-        // of the table's [0]: the object clears it when it is deleted.
-        LuaClass* object = box->object;
-        SetRegistryEntry(L, box, lua_gettop(L));
-        object->boxAnchor_ = MainState(L);
+        // The box may be collected or finalised from now on: its record no longer owns the object.
+        record->ownedByBox = false;
     }
     lua_pop(L, 1);
 }

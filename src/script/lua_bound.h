@@ -1,25 +1,19 @@
 #pragma once
-// The root of every script-visible native class, the boxes that carry native pointers
+// The root of every script-visible native class, the boxes that name native objects
 // in script tables, and the readers of object arguments (value readers: lua_arguments.h).
 //
-// A box never outlives its knowledge of the object: deleting the object (by its
-// container or by the collector) clears the pointer in the box, so a script that kept
-// the table, or the box itself, gets the "deleted C++ object" error and never reaches
-// freed memory.
+// A box holds no pointer to the object, only a handle to an engine-owned record, and
+// the object never writes into the box: whatever the script does to a box's lifetime
+// (the debug library included), neither side reaches the other's freed memory. Deleting
+// the object (by its container or by the collector) retires the record, so a script
+// that kept the table, or the box itself, gets the "deleted C++ object" error.
 #include <lua.hpp>
 
-#include <cstdint>
 #include <string>
 
 #include "script/lua_arguments.h"
 
-class LuaClass;
-
-// The full userdata at element [0] of an object's table.
-struct ObjectBox {
-    LuaClass* object;
-    uint64_t tag;  // tells our boxes from any other userdata of the same size
-};
+struct ObjectRecord;
 
 class LuaClass {
 public:
@@ -51,22 +45,19 @@ protected:
     // Pushes a call of table[name] with the table: kMethodCallArguments values that
     // LuaCallProtected counts as arguments, before the method's own. The lookup runs
     // inside that call (the table's metamethods may raise). False (nothing pushed) while
-    // unbound.
+    // unbound or without a table.
     bool pushFunctionCall(const char* name) const;
     static constexpr int kMethodCallArguments = 2;
 
 private:
-    friend void LuaFillObject(lua_State* L, LuaClass* object);
-    friend int LuaCollectObject(lua_State* L, const char* className);
-    friend void LuaDisownBox(lua_State* L);
+    friend struct ObjectModel;
 
-    void pushOwnTable() const;
-    void releaseBox();
+    // Pushes the bound table; false (nothing pushed) when the registry holds no table for it.
+    bool pushOwnTable() const;
 
     lua_State* state_ = nullptr;
-    ObjectBox* box_ = nullptr;
-    // The state whose registry keeps the box alive once the box no longer owns the object.
-    lua_State* boxAnchor_ = nullptr;
+    // Its record while a box may name it; null once the collector let go of it.
+    ObjectRecord* record_ = nullptr;
 };
 
 // {bound, forward, method}: the object's own function and/or its parent's function
@@ -82,6 +73,9 @@ struct ScriptCallback {
 // Sets up the per-state record of the object model (idempotent); every class
 // registration calls it before any object exists.
 void LuaOpenObjectModel(lua_State* L);
+// Closes the state: every object the collector owns is deleted while the state still
+// works, and whatever a script's tampering kept from its finaliser is deleted after.
+void LuaCloseObjectsAndState(lua_State* L);
 // The body of LuaBinder::push, in two steps: a new table holding an empty box at [0],
 // then the object in the box and its methods in the table. The constructor makes the
 // table and the box before the object, so that running out of memory on the way
@@ -104,6 +98,9 @@ std::size_t LuaDroppedObjectCount(lua_State* L);
 // something that is no object box.
 LuaClass* LuaMethodObject(lua_State* L, const char* method, const char* className, const char* file, int line);
 [[noreturn]] void LuaRaiseWrongClass(lua_State* L, const char* method, const char* className);
+
+// The live object whose box is the value at the index; null for anything else.
+LuaClass* LuaToObject(lua_State* L, int index);
 
 // Object arguments (the object is argument 1, the first real argument is 2); the value
 // readers are in lua_arguments.h.

@@ -45,6 +45,14 @@ RECT Intersect(const RECT& a, const RECT& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
+// Whether triangle p and the one after it are a, b, c and a, c, d: a quad.
+bool PairsWithNext(const uint8_t* indexBytes, UINT p, UINT primitiveCount) {
+    if (p + 1 >= primitiveCount) return false;
+    uint16_t corner[6];
+    std::memcpy(corner, indexBytes + size_t{p} * 6, 12);
+    return corner[3] == corner[0] && corner[4] == corner[2];
+}
+
 Uint32 SdlFormat(D3DFORMAT format) {
     return format == D3DFMT_R5G6B5 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_ARGB8888;
 }
@@ -513,13 +521,22 @@ void DeviceImpl::RecordTriangles(UINT primitiveCount, const uint16_t* indices, U
         const UINT i0 = corner[0] - minIndex, i1 = corner[1] - minIndex, i2 = corner[2] - minIndex;
         const Outcode o0 = outcodes_[i0], o1 = outcodes_[i1], o2 = outcodes_[i2];
         // a, b, c followed by a, c, d: a quad, drawn as one polygon when that is the same.
-        if (p + 1 < primitiveCount && corner[3] == corner[0] && corner[4] == corner[2]) {
+        if (PairsWithNext(indexBytes, p, primitiveCount)) {
             const UINT i3 = corner[5] - minIndex;
-            if ((o0 | o1 | o2 | outcodes_[i3]) == 0 &&
-                raster_.AddQuad(screenVertices_[i0], screenVertices_[i1], screenVertices_[i2], screenVertices_[i3],
-                                stateIndex_, cull)) {
-                ++p;
-                continue;
+            if ((o0 | o1 | o2 | outcodes_[i3]) == 0) {
+                const ScreenVertex &a = screenVertices_[i0], &b = screenVertices_[i1], &c = screenVertices_[i2],
+                                   &d = screenVertices_[i3];
+                // Where a, c, d could pair with the triangle after it, whether it does depends
+                // on this quad's set-up: that is done now.
+                if (!PairsWithNext(indexBytes, p + 1, primitiveCount)) {
+                    raster_.AddQuad(a, b, c, d, stateIndex_, cull);
+                    ++p;
+                    continue;
+                }
+                if (raster_.AddQuadIfOnePolygon(a, b, c, d, stateIndex_, cull)) {
+                    ++p;
+                    continue;
+                }
             }
         }
         if ((o0 & o1 & o2) || ((o0 | o1 | o2) & kOutsideAll)) continue;

@@ -1,18 +1,23 @@
 #include "platform/d3d9/rasterizer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
-#include <xmmintrin.h>
+#include <immintrin.h>
 
 #include "platform/d3d9/pixel_color.h"
+#include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/triangle.h"
 #include "platform/d3d9/thread_pool.h"
 
 namespace {
 
 constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
-constexpr int kBandRows = 16;
+constexpr int kBandRows = RowSpans::kMost;
+// A shape's set-up, by whichever band's thread reaches it first.
+constexpr uint8_t kFresh = 0, kBusy = 1, kDone = 2;
 
 
 // llrint without the library call: the conversion rounds to nearest even as llrint does
@@ -81,18 +86,29 @@ void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Ed
     EdgeBound<false> upper[U];
     for (int i = 0; i < L; ++i) lower[i].Init(*lowerEdges[i], ya);
     for (int i = 0; i < U; ++i) upper[i].Init(*upperEdges[i], ya);
-    for (int y = ya; y <= yb; ++y) {
+    RowSpans rows;
+    rows.y0 = ya;
+    rows.count = yb - ya + 1;
+    for (int r = 0; r < rows.count; ++r) {
         int64_t xl = t.xmin, xr = t.xmax;
+        // Unrolled, so the bounds stay in registers from row to row.
+#pragma GCC unroll 4
         for (int i = 0; i < L; ++i) {
             xl = std::max(xl, lower[i].q);
             lower[i].Step();
         }
+#pragma GCC unroll 4
         for (int i = 0; i < U; ++i) {
             xr = std::min(xr, upper[i].q);
             upper[i].Step();
         }
-        if (xl <= xr) t.span(c, y, static_cast<int>(xl), static_cast<int>(xr));
+        // Within the bounding box where the row has pixels; an empty row may have bounds
+        // past what int holds.
+        const bool empty = xl > xr;
+        rows.xl[r] = empty ? 1 : static_cast<int>(xl);
+        rows.xr[r] = empty ? 0 : static_cast<int>(xr);
     }
+    t.span(c, rows);
 }
 
 // Horizontal edges were folded into the row range when the triangle was set up. A polygon
@@ -153,6 +169,22 @@ bool ChoosesLinear(const Triangle& t, const SamplerView& sampler) {
 
 }  // namespace
 
+// A triangle or quad as recorded, and the triangles it was set up as: a quad that is not one
+// polygon is set up as its two triangles.
+struct Rasterizer::Shape {
+    // Filled field by field: the triangles are large and mostly unread.
+    Shape() {}
+
+    ScreenVertex corner[4];
+    uint8_t corners;
+    uint8_t setUp;  // kFresh, kBusy or kDone, through atomic_ref once submitted
+    uint8_t drawn;  // triangles set up
+    DWORD cull;
+    uint32_t state;
+    int xmin, xmax, ymin, ymax;  // the pixels the corners' bounding box covers
+    Triangle triangle[2];
+};
+
 Rasterizer::Rasterizer() = default;
 Rasterizer::~Rasterizer() = default;
 
@@ -163,9 +195,9 @@ void Rasterizer::Begin(const RenderTargetView& target, int height) {
     batch.bins.resize(static_cast<size_t>((height + kBandRows - 1) / kBandRows));
 }
 
-bool Rasterizer::Empty() const { return Recording().triangles.empty(); }
+bool Rasterizer::Empty() const { return Recording().shapes.empty(); }
 
-size_t Rasterizer::TriangleCount() const { return Recording().triangles.size(); }
+size_t Rasterizer::TriangleCount() const { return Recording().shapes.size(); }
 
 uint32_t Rasterizer::AddState(const DrawState& state) {
     std::vector<DrawState>& states = Recording().states;
@@ -179,14 +211,70 @@ uint32_t Rasterizer::AddState(const DrawState& state) {
 
 void Rasterizer::AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                              DWORD cull) {
-    const ScreenVertex* v[4] = {&a, &b, &c, nullptr};
-    AddPolygon(v, 3, state, cull);
+    Record({&a, &b, &c, nullptr}, 3, state, cull);
+    Bin();
 }
 
-bool Rasterizer::AddQuad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
+void Rasterizer::AddQuad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
                          uint32_t state, DWORD cull) {
+    Record({&a, &b, &c, &d}, 4, state, cull);
+    Bin();
+}
+
+bool Rasterizer::AddQuadIfOnePolygon(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                                     const ScreenVertex& d, uint32_t state, DWORD cull) {
+    Batch& batch = Recording();
+    Shape& shape = Record({&a, &b, &c, &d}, 4, state, cull);
     const ScreenVertex* v[4] = {&a, &b, &c, &d};
-    return AddPolygon(v, 4, state, cull);
+    const SetUpResult result = batch.SetUp(v, 4, state, cull, shape.triangle[0]);
+    if (result != SetUpResult::Drawn) {
+        batch.shapes.pop_back();
+        return result == SetUpResult::Nothing;
+    }
+    shape.drawn = 1;
+    shape.setUp = kDone;
+    Bin();
+    return true;
+}
+
+Rasterizer::Shape& Rasterizer::Record(const ScreenVertex* const (&v)[4], int n, uint32_t state, DWORD cull) {
+    Shape& shape = Recording().shapes.emplace_back();
+    for (int i = 0; i < n; ++i) shape.corner[i] = *v[i];
+    shape.corners = static_cast<uint8_t>(n);
+    shape.setUp = kFresh;
+    shape.drawn = 0;
+    shape.cull = cull;
+    shape.state = state;
+    return shape;
+}
+
+void Rasterizer::Bin() {
+    Batch& batch = Recording();
+    Shape& shape = batch.shapes.back();
+    float left = shape.corner[0].x, right = left, top = shape.corner[0].y, bottom = top;
+    for (int i = 1; i < shape.corners; ++i) {
+        left = std::min(left, shape.corner[i].x);
+        right = std::max(right, shape.corner[i].x);
+        top = std::min(top, shape.corner[i].y);
+        bottom = std::max(bottom, shape.corner[i].y);
+    }
+    // The pixels set-up finds within the corners' bounding box, rounded as it rounds them.
+    const RECT& sc = batch.target.scissor;
+    const int64_t xmin = std::max<int64_t>(sc.left, CeilDiv(RoundToInt(left * kSubPixel), kSubPixel));
+    const int64_t xmax = std::min<int64_t>(sc.right - 1, FloorDiv(RoundToInt(right * kSubPixel), kSubPixel));
+    const int64_t ymin = std::max<int64_t>(sc.top, CeilDiv(RoundToInt(top * kSubPixel), kSubPixel));
+    const int64_t ymax = std::min<int64_t>(sc.bottom - 1, FloorDiv(RoundToInt(bottom * kSubPixel), kSubPixel));
+    if (xmin > xmax || ymin > ymax) {
+        batch.shapes.pop_back();
+        return;
+    }
+    shape.xmin = static_cast<int>(xmin);
+    shape.xmax = static_cast<int>(xmax);
+    shape.ymin = static_cast<int>(ymin);
+    shape.ymax = static_cast<int>(ymax);
+    const uint32_t index = static_cast<uint32_t>(batch.shapes.size() - 1);
+    for (auto band = static_cast<size_t>(ymin / kBandRows); band <= static_cast<size_t>(ymax / kBandRows); ++band)
+        batch.bins[band].push_back(index);
 }
 
 namespace {
@@ -207,8 +295,8 @@ bool FourthCornerFits(const Triangle& t, const ScreenVertex& v, bool depth) {
 
 }  // namespace
 
-bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull) {
-    Batch& batch = Recording();
+Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull,
+                                     Triangle& t) const {
     int64_t X[4], Y[4];
     for (int i = 0; i < n; ++i) {
         X[i] = RoundToInt(v[i]->x * kSubPixel);
@@ -219,11 +307,11 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
         // Only a strictly convex quad: every corner turns the same way.
         for (int i = 0; i < 4; ++i) {
             const int64_t turn = Turn(X, Y, i, (i + 1) % 4, (i + 2) % 4);
-            if (turn == 0 || (turn > 0) != (area > 0)) return false;
+            if (turn == 0 || (turn > 0) != (area > 0)) return SetUpResult::Split;
         }
     }
     // Positive area runs clockwise on screen (y grows downward).
-    if (area == 0 || (cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return true;
+    if (area == 0 || (cull == D3DCULL_CW && area > 0) || (cull == D3DCULL_CCW && area < 0)) return SetUpResult::Nothing;
     if (area < 0) {
         // Reverse the order so the inside lies to the right of every edge.
         std::swap(v[1], v[n - 1]);
@@ -239,36 +327,16 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
     bool flatColour = true;
     for (int i = 1; i < n; ++i)
         for (int k = 0; k < 4; ++k) flatColour = flatColour && v[i]->colour[k] == v[0]->colour[k];
-    if (n == 4 && (perspective || !flatColour)) return false;
+    if (n == 4 && (perspective || !flatColour)) return SetUpResult::Split;
 
-    // Built in place: the record is large.
-    Triangle& t = batch.triangles.emplace_back();
-    const RECT& sc = batch.target.scissor;
+    const RECT& sc = target.scissor;
     const auto [minX, maxX] = std::minmax_element(X, X + n);
     const auto [minY, maxY] = std::minmax_element(Y, Y + n);
     t.xmin = static_cast<int>(std::max<int64_t>(sc.left, CeilDiv(*minX, kSubPixel)));
     t.xmax = static_cast<int>(std::min<int64_t>(sc.right - 1, FloorDiv(*maxX, kSubPixel)));
     t.ymin = static_cast<int>(std::max<int64_t>(sc.top, CeilDiv(*minY, kSubPixel)));
     t.ymax = static_cast<int>(std::min<int64_t>(sc.bottom - 1, FloorDiv(*maxY, kSubPixel)));
-    if (t.xmin > t.xmax || t.ymin > t.ymax) {
-        batch.triangles.pop_back();
-        return true;
-    }
-
-    t.edgeCount = static_cast<uint8_t>(n);
-    for (int i = 0; i < n; ++i) {
-        const int j = (i + 1) % n;
-        const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
-        const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
-        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
-        // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
-        if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
-        if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
-    }
-    if (t.ymin > t.ymax) {
-        batch.triangles.pop_back();
-        return true;
-    }
+    if (t.xmin > t.xmax || t.ymin > t.ymax) return SetUpResult::Nothing;
 
     double px[3], py[3];
     for (int i = 0; i < 3; ++i) {
@@ -284,61 +352,122 @@ bool Rasterizer::AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, 
         return MakePlane(px, py, f, inverseArea);
     };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
-    const DrawState& st = batch.states[state];
+    const DrawState& st = states[state];
     // Only the planes the spans will read.
     t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
     if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
-    t.linear = false;
     if (st.textured) {
         // Texel scale from the unweighted coordinates; the weighted planes interpolate.
         t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
         t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
+    }
+    // Most quads that fail are known here, before their edges cost divisions.
+    if (n == 4 && !FourthCornerFits(t, *v[3], st.depthTest)) return SetUpResult::Split;
+
+    t.edgeCount = static_cast<uint8_t>(n);
+    for (int i = 0; i < n; ++i) {
+        const int j = (i + 1) % n;
+        const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
+        const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
+        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
+        // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
+        if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
+        if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
+    }
+    if (t.ymin > t.ymax) return SetUpResult::Nothing;
+
+    t.linear = false;
+    if (st.textured) {
         t.linear = ChoosesLinear(t, st.sampler) && (perspective || !MapsTexelsOneToOne(t));
         if (perspective) {
             t.s = plane([&](const ScreenVertex& sv) { return sv.s * weight(sv); });
             t.t = plane([&](const ScreenVertex& sv) { return sv.t * weight(sv); });
         }
     }
-    if (n == 4 && !FourthCornerFits(t, *v[3], st.depthTest)) {
-        batch.triangles.pop_back();
-        return false;
-    }
     t.flatColour = flatColour;
     if (!flatColour)
         for (int k = 0; k < 4; ++k) t.colour[k] = plane([&](const ScreenVertex& sv) { return sv.colour[k] * weight(sv); });
     t.flat = PackColour(v[0]->colour, 1.0f);
     t.state = state;
-    ChooseSpan(t, perspective, st, batch.target);
-
-    const uint32_t index = static_cast<uint32_t>(batch.triangles.size() - 1);
-    for (int band = t.ymin / kBandRows; band <= t.ymax / kBandRows; ++band) batch.bins[band].push_back(index);
-    return true;
+    ChooseSpan(t, perspective, st, target);
+    return SetUpResult::Drawn;
 }
 
-void Rasterizer::Batch::RasteriseBand(int band) const {
+void Rasterizer::Batch::SetUpOnce(Shape& shape) const {
+    std::atomic_ref<uint8_t> setUp(shape.setUp);
+    if (setUp.load(std::memory_order_acquire) == kDone) return;
+    uint8_t fresh = kFresh;
+    if (!setUp.compare_exchange_strong(fresh, kBusy, std::memory_order_acquire)) {
+        // Another band's thread is setting it up, a matter of a microsecond.
+        for (int spins = 0; setUp.load(std::memory_order_acquire) != kDone; ++spins) {
+            if (spins < 256)
+                _mm_pause();
+            else
+                std::this_thread::yield();
+        }
+        return;
+    }
+    const ScreenVertex* const c = shape.corner;
+    const ScreenVertex* v[4] = {&c[0], &c[1], &c[2], &c[3]};
+    const SetUpResult result = SetUp(v, shape.corners, shape.state, shape.cull, shape.triangle[0]);
+    int drawn = result == SetUpResult::Drawn;
+    if (result == SetUpResult::Split) {
+        // a, b, c then a, c, d
+        for (const int second : {1, 2}) {
+            const ScreenVertex* triangle[4] = {&c[0], &c[second], &c[second + 1], nullptr};
+            drawn += SetUp(triangle, 3, shape.state, shape.cull, shape.triangle[drawn]) == SetUpResult::Drawn;
+        }
+    }
+    shape.drawn = static_cast<uint8_t>(drawn);
+    setUp.store(kDone, std::memory_order_release);
+}
+
+void Rasterizer::Batch::PrefetchPixels(const Shape& box, int y0, int y1) const {
+    const int ya = std::max(box.ymin, y0), yb = std::min(box.ymax, y1 - 1);
+    const int bpp = BytesPerPixel(target.format);
+    // The first lines of each row and its last: all of a sprite's, without a loop per row;
+    // the processor's own prefetching follows longer rows.
+    for (int y = ya; y <= yb; ++y) {
+        const uint8_t* row = target.bits + static_cast<size_t>(y) * target.pitch;
+        const uint8_t* first = row + static_cast<size_t>(box.xmin) * bpp;
+        const uint8_t* last = row + static_cast<size_t>(box.xmax) * bpp;
+        __builtin_prefetch(first, 1);
+        __builtin_prefetch(std::min(first + 64, last), 1);
+        __builtin_prefetch(std::min(first + 128, last), 1);
+        __builtin_prefetch(last, 1);
+    }
+}
+
+void Rasterizer::Batch::RasteriseBand(int band) {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
     const std::vector<uint32_t>& bin = bins[band];
-    // The band's triangles lie scattered through the batch: ask for them ahead.
-    constexpr size_t kAhead = 4;
+    // The band's shapes lie scattered through the batch, and so do the target pixels they
+    // cover: ask for the records ahead, and for the pixels once the record is in.
+    constexpr size_t kAhead = 8, kPixelsAhead = 4, kBytesAhead = offsetof(Shape, triangle) + sizeof(Triangle);
     for (size_t i = 0; i < bin.size(); ++i) {
         if (i + kAhead < bin.size()) {
-            const char* next = reinterpret_cast<const char*>(&triangles[bin[i + kAhead]]);
-            for (size_t line = 0; line < sizeof(Triangle); line += 64) __builtin_prefetch(next + line);
+            const char* next = reinterpret_cast<const char*>(&shapes[bin[i + kAhead]]);
+            for (size_t line = 0; line < kBytesAhead; line += 64) __builtin_prefetch(next + line);
         }
-        const Triangle& t = triangles[bin[i]];
-        RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
+        if (i + kPixelsAhead < bin.size()) PrefetchPixels(shapes[bin[i + kPixelsAhead]], y0, y1);
+        Shape& shape = shapes[bin[i]];
+        SetUpOnce(shape);
+        for (int k = 0; k < shape.drawn; ++k) {
+            const Triangle& t = shape.triangle[k];
+            RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
+        }
     }
 }
 
 void Rasterizer::Batch::Clear() {
-    triangles.clear();
+    shapes.clear();
     states.clear();
     for (auto& bin : bins) bin.clear();
 }
 
 void Rasterizer::Submit(ThreadPool& pool) {
-    const Batch& batch = Recording();
-    if (batch.triangles.empty()) return;
+    Batch& batch = Recording();
+    if (batch.shapes.empty()) return;
     // Behind the batch in flight band by band: the workers go on with this one as soon as
     // they have drawn their band of the other.
     pool.Chain(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
@@ -349,8 +478,8 @@ void Rasterizer::Submit(ThreadPool& pool) {
 }
 
 void Rasterizer::Execute(ThreadPool& pool) {
-    const Batch& batch = Recording();
-    if (!batch.triangles.empty())
+    Batch& batch = Recording();
+    if (!batch.shapes.empty())
         pool.Chain(static_cast<int>(batch.bins.size()), [&batch](int band) { batch.RasteriseBand(band); });
     pool.Wait();
     for (Batch& b : batches_) b.Clear();

@@ -1,8 +1,8 @@
 #pragma once
 // Deferred triangle rasterisation with Direct3D 9's rules: pixel centres at integer
-// coordinates, 8 bits of sub-pixel precision, the top-left fill rule. Triangles are set up
-// when they are recorded and rasterised later, in parallel horizontal bands, each band
-// walking its triangles in recording order so blending stays ordered.
+// coordinates, 8 bits of sub-pixel precision, the top-left fill rule. Triangles are binned
+// when they are recorded, and set up and rasterised later, in parallel horizontal bands,
+// each band walking its triangles in recording order so blending stays ordered.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -61,16 +61,21 @@ public:
     void Begin(const RenderTargetView& target, int height);
     // The state index refers to the states added to the batch so far.
     uint32_t AddState(const DrawState& state);
-    // Culls (D3DCULL_*), sets up and bins one triangle.
+    // Bins one triangle, culled (D3DCULL_*) and set up by the first band that draws it.
     void AddTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, uint32_t state,
                      DWORD cull);
-    // The triangles a, b, c and a, c, d as one polygon, when that draws the same pixels: a
-    // convex quad, affine, of one colour, whose corners agree on the attributes. False when
-    // it is not, and then nothing was added.
-    bool AddQuad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
+    // The triangles a, b, c and a, c, d: drawn as one polygon when that draws the same pixels
+    // (a convex quad, affine, of one colour, whose corners agree on the attributes), else as
+    // the two triangles. Set up, like a triangle, where it is drawn.
+    void AddQuad(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& d,
                  uint32_t state, DWORD cull);
+    // As AddQuad, but set up now: false when the quad is not one polygon, and then nothing
+    // was added (the caller may pair a, c, d with what follows).
+    bool AddQuadIfOnePolygon(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                             const ScreenVertex& d, uint32_t state, DWORD cull);
     // Nothing recorded since the last Begin.
     bool Empty() const;
+    // Triangles and quads recorded since the last Begin.
     size_t TriangleCount() const;
     // A submitted batch is being drawn.
     bool InFlight() const { return inFlight_; }
@@ -82,19 +87,29 @@ public:
     void Execute(ThreadPool& pool);
 
 private:
+    struct Shape;
+    // A quad is Split when it does not draw the same as one polygon.
+    enum class SetUpResult : uint8_t { Drawn, Nothing, Split };
+
     struct Batch {
         RenderTargetView target;
         int height = 0;
         std::vector<DrawState> states;
-        std::vector<Triangle> triangles;
+        std::vector<Shape> shapes;
         std::vector<std::vector<uint32_t>> bins;
 
-        void RasteriseBand(int band) const;
+        // n 3 or 4 corners, set up into t.
+        SetUpResult SetUp(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull, Triangle& t) const;
+        void SetUpOnce(Shape& shape) const;
+        void RasteriseBand(int band);
+        void PrefetchPixels(const Shape& box, int y0, int y1) const;
         void Clear();
     };
 
-    // n 3 or 4 corners; the result as for AddQuad.
-    bool AddPolygon(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull);
+    Shape& Record(const ScreenVertex* const (&v)[4], int n, uint32_t state, DWORD cull);
+    // Files the shape last recorded under the bands its corners span; drops it when they lie
+    // outside the scissor rectangle.
+    void Bin();
     Batch& Recording() { return batches_[recording_]; }
     const Batch& Recording() const { return batches_[recording_]; }
 

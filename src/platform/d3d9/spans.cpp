@@ -12,6 +12,15 @@
 
 namespace {
 
+using RowFunction = void (*)(const SpanContext& c, int y, int xl, int xr);
+
+// A span function from one that draws a row.
+template <RowFunction Row>
+void EachRow(const SpanContext& c, const RowSpans& rows) {
+    for (int i = 0; i < rows.count; ++i)
+        if (rows.xl[i] <= rows.xr[i]) Row(c, rows.y0 + i, rows.xl[i], rows.xr[i]);
+}
+
 uint32_t TargetAlpha(const RenderTargetView& target) {
     return target.format == D3DFMT_X8R8G8B8 ? 0xFF000000u : 0;
 }
@@ -101,21 +110,25 @@ void FastLinearSpan(const SpanContext& c, int y, int xl, int xr) {
 #define VELK_WIDE __attribute__((target("avx2")))
 #define VELK_WIDE_HOT inline __attribute__((always_inline, target("avx2")))
 
-// (a * (256 - w) + b * w + 128) >> 8 as a * 256 + (b - a) * w + 128: one multiply, and the
-// sum, which fits 16 bits, is the same modulo 2^16 whatever the intermediate wrap.
-VELK_WIDE_HOT __m256i LerpWide(__m256i a, __m256i b, __m256i w) {
-    const __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w));
-    return _mm256_srli_epi16(_mm256_add_epi16(sum, _mm256_set1_epi16(128)), 8);
+// 16-bit lanes a + round((b - a) * w / 256) with negWeight = -128 * w, w 0..256: exactly
+// (a * (256 - w) + b * w + 128) >> 8, in three operations.
+VELK_WIDE_HOT __m256i LerpScaled(__m256i a, __m256i b, __m256i negWeight) {
+    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(a, b), negWeight));
 }
 
+// LerpScaled's weight from w, 0..256.
+VELK_WIDE_HOT __m256i ScaledWeight(__m256i w) { return _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_slli_epi16(w, 7)); }
+
+// Rounded x / 255, x up to 65025: (t + (t >> 8)) >> 8 for t = x + 128 is (t * 257) >> 16.
 VELK_WIDE_HOT __m256i Div255Wide(__m256i x) {
-    const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply as in LerpWide.
+// SRCALPHA, INVSRCALPHA, ADD: dst * 255 + (src - dst) * a, one multiply; the sum fits 16 bits,
+// so it is the same modulo 2^16 whatever the intermediate wrap.
 VELK_WIDE_HOT __m256i BlendSrcAlphaWide(__m256i src, __m256i dst) {
-    const __m256i alpha = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(src, 0xFF), 0xFF);
+    const __m256i alpha = _mm256_shuffle_epi8(src, _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6,
+                                                                     7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15));
     const __m256i dst255 = _mm256_sub_epi16(_mm256_slli_epi16(dst, 8), dst);
     return Div255Wide(_mm256_add_epi16(dst255, _mm256_mullo_epi16(_mm256_sub_epi16(src, dst), alpha)));
 }
@@ -141,12 +154,13 @@ VELK_WIDE_HOT __m256i BilinearWide(const TexelRows (&rows)[4], uint64_t across, 
     const __m256i pickPairs = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3, 4, 5, 4, 5, 4, 5, 4, 5, 6,
                                                7, 6, 7, 6, 7, 6, 7);
     // Down the columns: a's and c's texels in the low 64 bits of each half, b's and d's high.
-    const __m256i ac = LerpWide(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
-                                _mm256_shuffle_epi8(downs, pickAC));
-    const __m256i bd = LerpWide(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
-                                _mm256_shuffle_epi8(downs, pickBD));
+    const __m256i ac = LerpScaled(_mm256_unpacklo_epi8(upper, zero), _mm256_unpacklo_epi8(lower, zero),
+                                  ScaledWeight(_mm256_shuffle_epi8(downs, pickAC)));
+    const __m256i bd = LerpScaled(_mm256_unpackhi_epi8(upper, zero), _mm256_unpackhi_epi8(lower, zero),
+                                  ScaledWeight(_mm256_shuffle_epi8(downs, pickBD)));
     // Then across: left columns against right columns.
-    return LerpWide(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd), _mm256_shuffle_epi8(acrosses, pickPairs));
+    return LerpScaled(_mm256_unpacklo_epi64(ac, bd), _mm256_unpackhi_epi64(ac, bd),
+                      ScaledWeight(_mm256_shuffle_epi8(acrosses, pickPairs)));
 }
 
 // Four pixels from step on, shaded over dst (four target pixels), packed.
@@ -194,9 +208,182 @@ VELK_WIDE void WideLinearSpan(const SpanContext& c, int y, int xl, int xr) {
     _mm_storeu_si128(lastOut, _mm_or_si128(WideGroup<Blend, White>(sampler, last, colour, lastDst), alphas));
 }
 
+// Clamped textures at least 2 x 2 texels, eight pixels at a time. Each sample reads two
+// texel pairs at a column clamped to 0..width-2 and a row clamped to 0..height-2; where the
+// sample lies past an edge its weight becomes 0 or 256, which gives the edge texel as the
+// clamped definition does. Coordinates and weights stay in vector registers.
+
+// The texel coordinates with 8 fractional bits of pixels 0-3 (lo) and 4-7 (hi), from 32.32
+// fixed point in 64-bit lanes, as eight 32-bit lanes in the order 0 4 1 5 2 6 3 7.
+VELK_WIDE_HOT __m256i TakeEight(__m256i lo, __m256i hi) {
+    return _mm256_blend_epi32(_mm256_srli_epi64(lo, 24), _mm256_slli_epi64(hi, 8), 0xAA);
+}
+
+struct ClampedAxis {
+    __m256i first;   // the pair's first texel
+    __m256i weight;  // -128 * the second texel's weight, in both halves of each lane
+};
+
+VELK_WIDE_HOT ClampedAxis ClampAxis(__m256i fixed, __m256i lastPair) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i first = _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(fixed, 8), zero), lastPair);
+    // No overflow: first is above 0 only where fixed is at least first * 256.
+    const __m256i weight = _mm256_min_epi32(_mm256_max_epi32(_mm256_sub_epi32(fixed, _mm256_slli_epi32(first, 8)), zero),
+                                            _mm256_set1_epi32(256));
+    return {first, _mm256_sub_epi16(zero, _mm256_mullo_epi32(weight, _mm256_set1_epi32(0x00800080)))};
+}
+
+struct ClampedTexels {
+    const uint32_t* upper;  // the texels
+    const uint32_t* lower;  // one row on
+    __m256i pitch, lastColumn, lastRow;
+    __m256i alphaOr;  // 16-bit lanes
+};
+
+// The texel pairs at p + i and p + j in 16-bit lanes.
+VELK_WIDE_HOT __m256i TexelPairs(const uint32_t* p, uint32_t i, uint32_t j) {
+    const __m128 low = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)));
+    return _mm256_cvtepu8_epi16(_mm_castps_si128(_mm_loadh_pi(low, reinterpret_cast<const __m64*>(p + j))));
+}
+
+// Two samples down their columns: [a.left a.right | b.left b.right].
+VELK_WIDE_HOT __m256i DownPair(const ClampedTexels& tex, uint32_t a, uint32_t b, __m256i weight) {
+    return LerpScaled(TexelPairs(tex.upper, a, b), TexelPairs(tex.lower, a, b), weight);
+}
+
+// Four samples from their columns v0 (pixels 0 and 2) and v1 (1 and 3) filtered across,
+// shaded over the four target pixels under, in 16-bit lanes.
 template <bool Blend, bool White>
-void WideSpan(const SpanContext& c, int y, int xl, int xr) {
-    WideLinearSpan<Blend, White>(c, y, xl, xr);
+VELK_WIDE_HOT __m256i ShadeFour(const ClampedTexels& tex, __m256i colour, __m256i v0, __m256i v1, __m256i weight,
+                                __m128i under) {
+    __m256i px = LerpScaled(_mm256_unpacklo_epi64(v0, v1), _mm256_unpackhi_epi64(v0, v1), weight);
+    // Forcing alpha after filtering gives what forcing it on every texel gives: 255.
+    px = _mm256_or_si256(px, tex.alphaOr);
+    if constexpr (!White) px = Div255Wide(_mm256_mullo_epi16(px, colour));
+    if constexpr (Blend) px = BlendSrcAlphaWide(px, _mm256_cvtepu8_epi16(under));
+    return px;
+}
+
+// Eight pixels at the coordinates s and u (64-bit lanes, pixels 0-3 then 4-7) shaded over
+// dst, packed; or, unless Eight, the first four of them (the others' coordinates unread).
+template <bool Blend, bool White, bool Eight = true>
+VELK_WIDE_HOT auto ClampedGroup(const ClampedTexels& tex, const __m256i (&s)[2], const __m256i (&u)[2],
+                                __m256i colour, __m256i dst) {
+    const ClampedAxis across = ClampAxis(TakeEight(s[0], s[1]), tex.lastColumn);
+    const ClampedAxis down = ClampAxis(TakeEight(u[0], u[1]), tex.lastRow);
+    alignas(32) uint32_t at[8];  // pixels 0 4 1 5 2 6 3 7, as the lanes above
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                       _mm256_add_epi32(_mm256_mullo_epi32(down.first, tex.pitch), across.first));
+    // In that order, pixels 0 1 2 3 sit at lanes 0 2 of each half and 4 5 6 7 at lanes 1 3:
+    // each register below takes its weights from within its halves. Then across, left
+    // columns against right: pixels 0 1 | 2 3 and 4 5 | 6 7.
+    const __m256i w = down.weight, a = across.weight;
+    const __m256i low = ShadeFour<Blend, White>(tex, colour, DownPair(tex, at[0], at[4], _mm256_shuffle_epi32(w, 0x00)),
+                              DownPair(tex, at[2], at[6], _mm256_shuffle_epi32(w, 0xAA)), _mm256_shuffle_epi32(a, 0xA0),
+                              _mm256_castsi256_si128(dst));
+    if constexpr (Eight) {
+        const __m256i high = ShadeFour<Blend, White>(tex, colour, DownPair(tex, at[1], at[5], _mm256_shuffle_epi32(w, 0x55)),
+                                   DownPair(tex, at[3], at[7], _mm256_shuffle_epi32(w, 0xFF)),
+                                   _mm256_shuffle_epi32(a, 0xF5), _mm256_extracti128_si256(dst, 1));
+        return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
+    } else {
+        return _mm_packus_epi16(_mm256_castsi256_si128(low), _mm256_extracti128_si256(low, 1));
+    }
+}
+
+VELK_WIDE_HOT __m256i Lanes64(uint64_t value) { return _mm256_set1_epi64x(static_cast<long long>(value)); }
+
+// The fixed-point texel coordinates of eight pixels in a row, as 64-bit lanes of pixels
+// 0-3 and 4-7.
+struct EightCoords {
+    __m256i offsetsS, offsetsU;  // 0..3 steps
+    __m256i fourS, fourU, eightS, eightU;
+    __m256i s[2], u[2];
+
+    VELK_WIDE_HOT explicit EightCoords(const Triangle& t)
+        : offsetsS(Offsets(t.fixedS.dx)), offsetsU(Offsets(t.fixedT.dx)), fourS(Lanes64(4 * t.fixedS.dx)),
+          fourU(Lanes64(4 * t.fixedT.dx)), eightS(Lanes64(8 * t.fixedS.dx)), eightU(Lanes64(8 * t.fixedT.dx)) {}
+
+    VELK_WIDE_HOT void Start(const Triangle& t, int x, int y) {
+        const FastStepper at = FastStepper::At(t, x, y);
+        s[0] = _mm256_add_epi64(Lanes64(at.s), offsetsS);
+        s[1] = _mm256_add_epi64(s[0], fourS);
+        u[0] = _mm256_add_epi64(Lanes64(at.u), offsetsU);
+        u[1] = _mm256_add_epi64(u[0], fourU);
+    }
+    VELK_WIDE_HOT void Next() {
+        for (int k = 0; k < 2; ++k) {
+            s[k] = _mm256_add_epi64(s[k], eightS);
+            u[k] = _mm256_add_epi64(u[k], eightU);
+        }
+    }
+
+private:
+    VELK_WIDE_HOT static __m256i Offsets(uint64_t step) {
+        return _mm256_setr_epi64x(0, static_cast<long long>(step), static_cast<long long>(2 * step),
+                                  static_cast<long long>(3 * step));
+    }
+};
+
+// Rows of eight-pixel groups, and a last group of eight or four pixels that ends the row,
+// whatever the groups before covered: its target pixels are read before any is drawn, so
+// where it overlaps the group before, both draw the same values. Rows shorter than eight
+// pixels read and write only their own pixels, through masks.
+template <bool Blend, bool White>
+VELK_WIDE void ClampedLinearSpan(const SpanContext& c, const RowSpans& rows) {
+    const Triangle& t = c.tri;
+    const SamplerView& sampler = c.state.sampler;
+    const ClampedTexels tex{sampler.texels,
+                            sampler.texels + sampler.pitch,
+                            _mm256_set1_epi32(sampler.pitch),
+                            _mm256_set1_epi32(sampler.width - 2),
+                            _mm256_set1_epi32(sampler.height - 2),
+                            _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(sampler.alphaOr)))};
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(TargetAlpha(c.target)));
+    const __m256i colour = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(t.flat)));
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    EightCoords at(t);
+    for (int i = 0; i < rows.count; ++i) {
+        const int y = rows.y0 + i, xl = rows.xl[i], xr = rows.xr[i], n = xr - xl + 1;
+        if (n <= 0) continue;
+        uint32_t* const row = TargetRow32(c.target, y);
+        if (n < 8) {
+            const __m256i keep = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lane);
+            int* const out = reinterpret_cast<int*>(row + xl);
+            at.Start(t, xl, y);
+            if (n <= 4) {
+                const __m128i keep4 = _mm256_castsi256_si128(keep);
+                const __m128i dst = Blend ? _mm_maskload_epi32(out, keep4) : _mm256_castsi256_si128(alpha);
+                const __m128i px = ClampedGroup<Blend, White, false>(tex, at.s, at.u, colour, _mm256_castsi128_si256(dst));
+                _mm_maskstore_epi32(out, keep4, _mm_or_si128(px, _mm256_castsi256_si128(alpha)));
+            } else {
+                const __m256i dst = Blend ? _mm256_maskload_epi32(out, keep) : alpha;
+                _mm256_maskstore_epi32(out, keep, _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, dst), alpha));
+            }
+            continue;
+        }
+        const int tail = n % 8, lastX = tail <= 4 ? xr - 3 : xr - 7;
+        uint32_t* const lastOut = row + lastX;
+        const __m256i lastDst = !Blend || tail == 0 ? alpha
+                                : tail <= 4 ? _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lastOut)))
+                                            : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lastOut));
+        at.Start(t, xl, y);
+        for (int x = xl; x + 7 <= xr; x += 8) {
+            __m256i* const out = reinterpret_cast<__m256i*>(row + x);
+            const __m256i dst = Blend ? _mm256_loadu_si256(out) : alpha;
+            _mm256_storeu_si256(out, _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, dst), alpha));
+            at.Next();
+        }
+        if (tail == 0) continue;
+        at.Start(t, lastX, y);
+        if (tail <= 4) {
+            const __m128i px = ClampedGroup<Blend, White, false>(tex, at.s, at.u, colour, lastDst);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(lastOut), _mm_or_si128(px, _mm256_castsi256_si128(alpha)));
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(lastOut),
+                                _mm256_or_si256(ClampedGroup<Blend, White>(tex, at.s, at.u, colour, lastDst), alpha));
+        }
+    }
 }
 
 // Initialised before main, maybe before the compiler's own processor detection has run.
@@ -209,8 +396,19 @@ const bool g_hasWideRegisters = HasWideRegisters();
 bool g_wideSpans = g_hasWideRegisters;
 
 SpanFunction WideSpanFor(bool blend, bool white) {
-    if (blend) return white ? WideSpan<true, true> : WideSpan<true, false>;
-    return white ? WideSpan<false, true> : WideSpan<false, false>;
+    if (blend) return white ? EachRow<WideLinearSpan<true, true>> : EachRow<WideLinearSpan<true, false>>;
+    return white ? EachRow<WideLinearSpan<false, true>> : EachRow<WideLinearSpan<false, false>>;
+}
+
+SpanFunction ClampedSpanFor(bool blend, bool white) {
+    if (blend) return white ? ClampedLinearSpan<true, true> : ClampedLinearSpan<true, false>;
+    return white ? ClampedLinearSpan<false, true> : ClampedLinearSpan<false, false>;
+}
+
+// Clamped both ways, with a pair of texels each way, and texel offsets that fit 32 bits.
+bool ClampsPairs(const SamplerView& s) {
+    return s.addressU == D3DTADDRESS_CLAMP && s.addressV == D3DTADDRESS_CLAMP && s.width >= 2 && s.height >= 2 &&
+           int64_t{s.height} * s.pitch < (int64_t{1} << 31);
 }
 
 // Texels 1:1.
@@ -284,8 +482,8 @@ void FastSpan(const SpanContext& c, int y, int xl, int xr) {
 
 template <bool Linear>
 SpanFunction FastSpanFor(bool blend, bool white) {
-    if (blend) return white ? FastSpan<Linear, true, true> : FastSpan<Linear, true, false>;
-    return white ? FastSpan<Linear, false, true> : FastSpan<Linear, false, false>;
+    if (blend) return white ? EachRow<FastSpan<Linear, true, true>> : EachRow<FastSpan<Linear, true, false>>;
+    return white ? EachRow<FastSpan<Linear, false, true>> : EachRow<FastSpan<Linear, false, false>>;
 }
 
 template <bool Perspective>
@@ -324,8 +522,8 @@ void GenericSpan(const SpanContext& c, int y, int xl, int xr) {
 }
 
 SpanFunction WidePointSpanFor(bool blend, bool white) {
-    if (blend) return white ? WidePointSpan<true, true> : WidePointSpan<true, false>;
-    return white ? WidePointSpan<false, true> : WidePointSpan<false, false>;
+    if (blend) return white ? EachRow<WidePointSpan<true, true>> : EachRow<WidePointSpan<true, false>>;
+    return white ? EachRow<WidePointSpan<false, true>> : EachRow<WidePointSpan<false, false>>;
 }
 
 // Exactly one texel a pixel along x, on the same texel row.
@@ -343,22 +541,22 @@ bool FastBlendState(const DrawState& st) {
 
 void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target) {
     if (perspective) {
-        t.span = GenericSpan<true>;
+        t.span = EachRow<GenericSpan<true>>;
         return;
     }
     const bool fast = t.flatColour && BytesPerPixel(target.format) == 4 && !st.alphaTest && !st.depthTest &&
                       st.writeMask == 0xF && FastBlendState(st);
     if (!fast) {
-        t.span = GenericSpan<false>;
+        t.span = EachRow<GenericSpan<false>>;
     } else if (!st.textured) {
-        t.span = SolidSpan;
+        t.span = EachRow<SolidSpan>;
     } else {
         const double bias = t.linear ? -0.5 : 0.0;
         t.fixedS = ToFixed(t, t.s, bias);
         t.fixedT = ToFixed(t, t.t, bias);
         const bool white = t.flat == 0xFFFFFFFFu;
         if (t.linear && g_wideSpans)
-            t.span = WideSpanFor(st.blend, white);
+            t.span = ClampsPairs(st.sampler) ? ClampedSpanFor(st.blend, white) : WideSpanFor(st.blend, white);
         else
             t.span = t.linear ? FastSpanFor<true>(st.blend, white)
                      : OneToOneRows(t)    ? WidePointSpanFor(st.blend, white)

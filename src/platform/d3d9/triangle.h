@@ -27,10 +27,18 @@ struct FixedPlane {
     uint64_t At(int x, int y) const { return base + dx * static_cast<uint64_t>(x) + dy * static_cast<uint64_t>(y); }
 };
 
+// The pixels xl[i]..xr[i] of the rows y0 + i, i < count, of one triangle within one band;
+// a row with xl > xr has none.
+struct RowSpans {
+    static constexpr int kMost = 16;
+    int y0 = 0, count = 0;
+    int xl[kMost], xr[kMost];
+};
+
 struct Triangle;
 struct SpanContext;
-// Draws the pixels xl..xr of row y.
-using SpanFunction = void (*)(const SpanContext& c, int y, int xl, int xr);
+// Draws a triangle's rows in one call, so the work that serves all of them is done once.
+using SpanFunction = void (*)(const SpanContext& c, const RowSpans& rows);
 
 // A triangle, or a convex quad that stands for two triangles.
 struct Triangle {

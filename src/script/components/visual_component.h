@@ -23,16 +23,17 @@ public:
     void beginRender();
     void endRender();
 
+    // The animated values first, beside each other (see GameClass).
+    InterpolatedValue alpha{1};
+    InterpolatedValue alphaTestValue;
     float width = 0, height = 0;
     float centerX = 0, centerY = 0;
-    InterpolatedValue alpha{1};
     bool mouseHighlight = false;
     float color[3] = {1, 1, 1};
     int blendMode = 1;
     int blendSrc = 0, blendDst = 0;
     bool explicitFactors = false;
     int alphaTestFunction = 7;
-    InterpolatedValue alphaTestValue;
 
 private:
     bool changesBlending() const { return explicitFactors || blendMode != 1; }

@@ -142,6 +142,100 @@ for _, class in ipairs(constructors) do
 end
 hostile_keep = keep
 
+-- What a script can do to a box with the base and debug libraries, to a fresh object of
+-- the class, loose or in its own scene graph, which is then updated, drawn, emptied and
+-- collected.
+local function forget(value)
+  for key, entry in pairs(registry) do
+    if entry == value then registry[key] = nil end
+  end
+end
+local function registry_userdata()
+  local list = {}
+  for _, value in pairs(registry) do
+    if type(value) == "userdata" then list[#list + 1] = value end
+  end
+  return list
+end
+local box_tamperings = {
+  {"taken out of the registry with its table", function(o)
+    forget(o[0])
+    forget(o)
+    o[0] = nil
+  end},
+  {"given its class finaliser", function(o, class)
+    debug.setmetatable(o[0], registry[class])
+    o[0] = 0
+  end},
+  {"stripped of its finaliser", function(o)
+    debug.setmetatable(o[0], nil)
+    o[0] = 0
+  end},
+  {"dropped while the class has no finaliser", function(o, class)
+    local meta = registry[class]
+    local gc = meta.__gc
+    meta.__gc = nil
+    o[0] = 0
+    collectgarbage()
+    meta.__gc = gc
+  end},
+  {"finalised by hand twice", function(o, class)
+    pcall(registry[class].__gc, o[0])
+    pcall(registry[class].__gc, o[0])
+  end},
+  {"given a raising metatable on its class metatable", function(o, class)
+    local meta = registry[class]
+    local old = getmetatable(meta)
+    setmetatable(meta, {__index = error, __newindex = error, __gc = error})
+    o[0] = 0
+    collectgarbage()
+    setmetatable(meta, old)
+  end},
+  {"in place of every registry userdata in forged tables", function(o)
+    for _, value in ipairs(registry_userdata()) do
+      for _, method in pairs(o) do
+        if type(method) == "function" then pcall(method, {[0] = value}) end
+      end
+    end
+  end},
+  {"swapping metatables with every finalised registry userdata", function(o)
+    for _, value in ipairs(registry_userdata()) do
+      local meta = getmetatable(value)
+      if meta and meta.__gc and o[0] then
+        debug.setmetatable(value, getmetatable(o[0]))
+        debug.setmetatable(o[0], meta)
+        pcall(meta.__gc, value)
+        pcall(rawget(getmetatable(value) or {}, "__gc"), value)
+      end
+    end
+    o[0] = 0
+  end},
+}
+local function tamper_with_box(target, k)
+  local object, scenes
+  if target.where == "loose" then
+    object = _G[target.class]()
+  else
+    object, scenes = attached(target.class)
+  end
+  box_tamperings[k][2](object, target.class)
+  collectgarbage()
+  for _, scene in ipairs(scenes or {}) do
+    pcall(scene.update, scene, 1 / 60)
+    pcall(scene.render, scene)
+    pcall(scene.remove_everything, scene)
+  end
+  collectgarbage()
+end
+for _, class in ipairs(constructors) do
+  for _, where in ipairs({"loose", "attached"}) do
+    local target = {name = class .. " box (" .. where .. ")", group = class, class = class, where = where}
+    target.fn = function() tamper_with_box(target, 1) end
+    target.tampered = true
+    targets[#targets + 1] = target
+  end
+end
+
 -- Sound first arguments, so that the hostile ones after them reach deeper.
 local bitmap = gfx_create_bitmap and gfx_create_bitmap(16, 16, true)
 
@@ -149,6 +243,11 @@ local bitmap = gfx_create_bitmap and gfx_create_bitmap(16, 16, true)
 -- for sound first arguments, and f(p) from inside a coroutine; a method is called after
 -- its object, and also with p in place of its object.
 local function shape_list(target)
+  if target.tampered then
+    local list = {}
+    for k, tampering in ipairs(box_tamperings) do list[k] = {tampering[1], "tampered", k} end
+    return list
+  end
   local list = {{"(p)", 1}, {"(p, p, p, p, p, p)", 6}}
   if target.self then
     list[#list + 1] = {"with p as its object", "object"}
@@ -163,7 +262,9 @@ local function shape_list(target)
 end
 for _, target in ipairs(targets) do target.shapes = shape_list(target) end
 
+-- A box is tampered with once per way, without an argument pattern.
 function hostile_call_count(t)
+  if targets[t].tampered then return #targets[t].shapes end
   return (#patterns + 1) * #targets[t].shapes
 end
 
@@ -257,6 +358,7 @@ function hostile_call(t, i)
   local target = targets[t]
   local p, shape = decode(t, i)
   local f, self = target.fn, target.self
+  if shape[2] == "tampered" then return tamper_with_box(target, shape[3]) end
   if shape[2] == "raising" then
     local v = p > 0 and patterns[p][2] or nil
     local count = p > 0 and 1 or 0

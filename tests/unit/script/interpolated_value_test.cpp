@@ -114,6 +114,19 @@ TEST(InterpolatedValue, SetImmediateStopsTheAnimation) {
     EXPECT_TRUE(value.keyFrames().empty());
 }
 
+// The stopped animation's playback state (time, segment, direction) must not carry over.
+TEST(InterpolatedValue, AnAnimationAfterSetImmediateStartsAfresh) {
+    InterpolatedValue value;
+    value.parse("ping 0=0 1=10 2=20");
+    Tick(value, {2.5f, 0.25f});  // past the end, now going back
+    value.setImmediate(3);
+    value.parse("0=0 1=10");
+    EXPECT_FLOAT_EQ(Tick(value, {0.25f}), 2.5f);
+    EXPECT_FALSE(value.pings());
+    EXPECT_FLOAT_EQ(Tick(value, {1.0f}), 10);
+    EXPECT_FALSE(value.isInterpolating());
+}
+
 // Cases where the plain formulas divide by zero or take an empty modulo: the value
 // must stay a number (the later key frame's value) and the ticks must go on.
 struct DegenerateCase {

@@ -125,6 +125,84 @@ TEST_F(ObjectModelTest, MethodOnATableWithoutAFittingBoxIsAScriptError) {
     EXPECT_EQ(Native<TestContainer>("box")->children.size(), 0u);
 }
 
+// What a script can do to a box with the base and debug libraries. Each row runs in a
+// fresh state on an attached leaf (with an on_destroy) and a loose one, then the
+// container is emptied, the dropped objects deleted and the state closed: every object
+// is deleted exactly once and nothing reaches freed memory (the sanitized run checks).
+TEST_F(ObjectModelTest, TamperedBoxesNeitherCrashNorLeak) {
+    struct Case {
+        const char* name;
+        const char* tamper;
+        const char* error;  // what the tampering ends in; null when it runs through
+    } const cases[] = {
+        {"registry entries of the attached leaf cleared, its box collected",
+         "local r = debug.getregistry() for k, v in pairs(r) do if v == leaf or v == leaf[0] then r[k] = nil end "
+         "end leaf[0] = nil leaf = nil collectgarbage()",
+         nullptr},
+        {"registry entry of the attached leaf's table replaced by a number",
+         "local r = debug.getregistry() for k, v in pairs(r) do if v == leaf then r[k] = 5 end end "
+         "leaf:finalize_setup()",
+         nullptr},
+        {"attached box given its class metatable back, then collected",
+         "local b = leaf[0] debug.setmetatable(b, debug.getregistry().TestLeaf) leaf[0] = 0 b = nil "
+         "collectgarbage() count = box:count()",
+         nullptr},
+        {"loose box without a metatable, dropped", "debug.setmetatable(loose[0], nil) loose = nil collectgarbage()",
+         nullptr},
+        {"class finaliser taken from the metatable",
+         "getmetatable(loose[0]).__gc = nil loose = nil collectgarbage()", nullptr},
+        {"class metatable given a raising metatable",
+         "setmetatable(getmetatable(loose[0]), {__index = error, __newindex = error, __gc = error}) "
+         "loose = nil collectgarbage()",
+         nullptr},
+        {"finaliser called by hand on a loose box, twice",
+         "local b = loose[0] getmetatable(b).__gc(b) getmetatable(b).__gc(b) loose = nil", nullptr},
+        {"finaliser called by hand on the attached box", "debug.getregistry().TestLeaf.__gc(leaf[0])",
+         "TestLeaf expected"},
+        {"finaliser of another class called on a box", "debug.getregistry().TestContainer.__gc(loose[0])",
+         "TestContainer expected"},
+        {"[0] replaced by another userdata", "leaf[0] = newproxy(true) leaf:set_x(1)", "holds no object"},
+        {"[0] replaced by a box of another class", "leaf[0] = box[0] leaf:x()", "of another type"},
+        {"method called with every userdata of the registry as a forged box",
+         "for _, v in pairs(debug.getregistry()) do if type(v) == 'userdata' then "
+         "local ok, e = pcall(leaf.set_x, {[0] = v}, 1) assert(not ok) last = e end end error(last)",
+         "holds no object"},
+        {"metatables of the registry's userdata and a loose box swapped, finalisers called by hand",
+         "for _, v in pairs(debug.getregistry()) do local m = type(v) == 'userdata' and getmetatable(v) "
+         "if m and m.__gc then debug.setmetatable(v, getmetatable(loose[0])) debug.setmetatable(loose[0], m) "
+         "pcall(m.__gc, v) pcall(getmetatable(v).__gc, v) end end loose = nil collectgarbage()",
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (&c != cases) SetUp();
+        Run("box = TestContainer() leaf = TestLeaf() box:attach(leaf) loose = TestLeaf()"
+            "leaf.on_destroy = function() destroyed_leaf = true end leaf:finalize_setup()");
+        const std::string error = Fail(c.tamper);
+        if (c.error) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        } else {
+            EXPECT_EQ(error, "<no error>");
+        }
+        Run("pcall(box.remove_all, box) collectgarbage()");
+        LuaDeleteDroppedObjects(L);
+        LuaCloseState();
+        EXPECT_EQ(TestLeaf::created, 2);
+        EXPECT_EQ(TestLeaf::destroyed, 2);
+        EXPECT_EQ(TestContainer::destroyed, 1);
+    }
+}
+
+// Records are reused: a box kept past its object's deletion must not reach the object
+// that takes the record next.
+TEST_F(ObjectModelDeathTest, StaleBoxMissesTheRecordsNextObject) {
+    Run("old = TestLeaf() kept = old[0] getmetatable(kept).__gc(kept) old = nil");
+    LuaDeleteDroppedObjects(L);
+    Run("new = TestLeaf() new:set_x(3)");
+    EXPECT_EXIT(Run("new.set_x({[0] = kept}, 5)"), testing::ExitedWithCode(kExitFatal),
+                "from a deleted C\\+\\+ object");
+}
+
 TEST_F(ObjectModelTest, AttachingTwiceOrToASecondContainerIsRefused) {
     Run("first = TestContainer() second = TestContainer() leaf = TestLeaf() first:attach(leaf)");
     EXPECT_NE(Fail("first:attach(leaf)").find("already attached"), std::string::npos);

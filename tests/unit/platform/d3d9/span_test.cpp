@@ -4,6 +4,7 @@
 // the spans' split into edge and interior pixels is covered on both sides.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr int kTargetWidth = 160, kRows = 24;
+constexpr int kTargetWidth = 160, kRows = 48;
 
 struct SpanCase {
     const char* name;
@@ -67,6 +68,31 @@ uint32_t ReferencePixel(const Triangle& t, const DrawState& st, int x, int y, ui
     return (st.blend ? BlendSrcAlpha(src, dst) : src) | 0xFF000000u;
 }
 
+// Draws the pixels xl..xr of row y alone.
+void DrawRow(const Triangle& t, const DrawState& st, const RenderTargetView& view, int y, int xl, int xr) {
+    RowSpans rows;
+    rows.y0 = y;
+    rows.count = 1;
+    rows.xl[0] = xl;
+    rows.xr[0] = xr;
+    t.span(SpanContext{t, st, view}, rows);
+}
+
+// Row y's pixels in the rotated-sprite cases: whole rows, empty ones, and rows of every
+// length from 1 to 18 (and more) at varied starts.
+void CaseRow(int y, int& xl, int& xr) {
+    if (y % 3 == 0) {
+        xl = 0;
+        xr = kTargetWidth - 1;
+    } else if (y % 7 == 5) {
+        xl = 1;
+        xr = 0;
+    } else {
+        xl = (y * 7) % 40 + 60;
+        xr = xl + (y * 7) % 23;
+    }
+}
+
 // Each case with the 128-bit spans and, where the processor has them, the 256-bit ones.
 class FastSpanTest : public ::testing::TestWithParam<std::tuple<SpanCase, bool>> {
 protected:
@@ -100,10 +126,17 @@ TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
     ChooseSpan(t, false, st, view);
     ASSERT_NE(t.span, nullptr);
 
+    // The rows in as few calls as the span takes them.
+    for (int y0 = 0; y0 < kRows; y0 += RowSpans::kMost) {
+        RowSpans rows;
+        rows.y0 = y0;
+        rows.count = std::min(RowSpans::kMost, kRows - y0);
+        for (int i = 0; i < rows.count; ++i) CaseRow(y0 + i, rows.xl[i], rows.xr[i]);
+        t.span(SpanContext{t, st, view}, rows);
+    }
     for (int y = 0; y < kRows; ++y) {
-        // Whole rows, and short ones of every length at every start parity.
-        const int xl = y % 3 == 0 ? 0 : (y * 7) % 40 + 60, xr = y % 3 == 0 ? kTargetWidth - 1 : xl + y % 9;
-        t.span(SpanContext{t, st, view}, y, xl, xr);
+        int xl, xr;
+        CaseRow(y, xl, xr);
         for (int x = 0; x < kTargetWidth; ++x) {
             const uint32_t old = before[static_cast<size_t>(y) * kTargetWidth + x];
             const uint32_t want = x >= xl && x <= xr ? ReferencePixel(t, st, x, y, old) : old;
@@ -129,7 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SpanCase{"Minified", 64, 64, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 3.0f, 2.5f, 0},
                       SpanCase{"UnrotatedHalfTexel", 32, 32, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.0f, 0.5f, 0},
                       SpanCase{"ClampOneColumn", 1, 8, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.6f, 0.3f, 0},
-                      SpanCase{"ClampTwoByTwo", 2, 2, D3DTADDRESS_CLAMP, true, 0xC0FFFFFF, -1.1f, 0.08f, 0}),
+                      SpanCase{"ClampTwoByTwo", 2, 2, D3DTADDRESS_CLAMP, true, 0xC0FFFFFF, -1.1f, 0.08f, 0},
+                      SpanCase{"ClampFarOutside", 32, 8, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.3f, 900.0f, 0},
+                      SpanCase{"ClampOddSizes", 13, 7, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 2.2f, 0.4f, 0}),
                        ::testing::Bool()),
     CaseName);
 
@@ -197,7 +232,7 @@ TEST(PointSpanTest, OneTexelAPixelMatchesTheScalarDefinition) {
             for (int y = 0; y < kRows; ++y) {
                 // Inside the texture's columns, across its left or right edge, and short.
                 const int xl = 30 + (y * 5) % 24, xr = y % 4 == 0 ? xl + y % 5 : xl + 6 + (y * 3) % 17;
-                t.span(SpanContext{t, st, view}, y, xl, xr);
+                DrawRow(t, st, view, y, xl, xr);
                 for (int x = 0; x < kTargetWidth; ++x) {
                     const uint32_t old = before[static_cast<size_t>(y) * kTargetWidth + x];
                     uint32_t want = old;

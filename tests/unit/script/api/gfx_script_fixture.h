@@ -59,9 +59,9 @@ protected:
     T* Native(const char* global) {
         lua_getglobal(L, global);
         lua_rawgeti(L, -1, 0);
-        const auto* box = static_cast<const ObjectBox*>(lua_touserdata(L, -1));
+        T* object = dynamic_cast<T*>(LuaToObject(L, -1));
         lua_pop(L, 2);
-        return box ? dynamic_cast<T*>(box->object) : nullptr;
+        return object;
     }
 
     // The texture whose file name ends so, or null once it is gone.

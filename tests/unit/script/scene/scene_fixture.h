@@ -88,9 +88,9 @@ protected:
     T* Native(const char* name) {
         lua_getglobal(L, name);
         lua_rawgeti(L, -1, 0);
-        auto* box = static_cast<ObjectBox*>(lua_touserdata(L, -1));
+        T* object = dynamic_cast<T*>(LuaToObject(L, -1));
         lua_pop(L, 2);
-        return box ? dynamic_cast<T*>(box->object) : nullptr;
+        return object;
     }
     // One frame: the scene is drawn (so hit tests see what the script last set), the
     // events go through the input queue, the mouse ends at (mouseX, mouseY), then
