@@ -45,6 +45,7 @@ void SetMainSprite(Texture* texture, int pivotX, int pivotY) {
 
 void RebuildSpriteIndex(const Texture* texture) {
     texture->spriteIndex.clear();
+    texture->lastSprite = SIZE_MAX;
     // A repeated name keeps its first entry, as a front-to-back search would.
     for (std::size_t i = 0; i < texture->sprites.size(); ++i) texture->spriteIndex.try_emplace(texture->sprites[i].name, i);
 }
@@ -301,8 +302,12 @@ Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool 
 
 const Sprite* FindSprite(const Texture* texture, std::string_view name) {
     if (texture->spriteIndex.size() != texture->sprites.size()) RebuildSpriteIndex(texture);
+    const std::size_t last = texture->lastSprite;
+    if (last < texture->sprites.size() && texture->sprites[last].name == name) return &texture->sprites[last];
     const auto found = texture->spriteIndex.find(name);
-    return found == texture->spriteIndex.end() ? nullptr : &texture->sprites[found->second];
+    if (found == texture->spriteIndex.end()) return nullptr;
+    texture->lastSprite = found->second;
+    return &texture->sprites[found->second];
 }
 
 void CropNextSprite(int x, int y, int width, int height) {

@@ -44,6 +44,9 @@ struct Texture {
     std::vector<Sprite> sprites;  // in file order
     // name -> position in sprites; rebuilt by lookups whenever the list has changed size
     mutable SpriteIndex spriteIndex;
+    // Where the last lookup found its sprite (games draw one sprite over and over); past the
+    // end when none since the index was rebuilt.
+    mutable std::size_t lastSprite = SIZE_MAX;
     // The back end's objects: Direct3D's are owned by the registry, which releases them
     // when it deletes the record; OpenGL's are a texture name and the target's buffers.
     IDirect3DTexture9* deviceTexture = nullptr;

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr DWORD kVertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-constexpr UINT kVertexStride = 24;
 // Recorded triangles are handed to the worker threads while recording goes on. The first
 // batch after a flush is small, so the workers start soon instead of waiting while the
 // caller alone records; the batches double from there, as each submission waits for the
@@ -53,8 +52,14 @@ bool PairsWithNext(const uint8_t* indexBytes, UINT p, UINT primitiveCount) {
     return corner[3] == corner[0] && corner[4] == corner[2];
 }
 
+// X8R8G8B8 as a format with an unused byte too: window surfaces usually are one, and then
+// presenting copies rows instead of converting pixels.
 Uint32 SdlFormat(D3DFORMAT format) {
-    return format == D3DFMT_R5G6B5 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_ARGB8888;
+    switch (format) {
+        case D3DFMT_R5G6B5: return SDL_PIXELFORMAT_RGB565;
+        case D3DFMT_X8R8G8B8: return SDL_PIXELFORMAT_RGB888;
+        default: return SDL_PIXELFORMAT_ARGB8888;
+    }
 }
 
 }  // namespace
@@ -492,13 +497,8 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     clipVertices_.resize(numVertices);
     outcodes_.resize(numVertices);
     screenVertices_.resize(numVertices);
-    const uint8_t* vertexBytes = static_cast<const uint8_t*>(vertices);
-    for (UINT i = 0; i < numVertices; ++i) {
-        const ClipVertex v = pipeline_.Transform(vertexBytes + size_t{minIndex + i} * kVertexStride, texWidth, texHeight, black);
-        clipVertices_[i] = v;
-        outcodes_[i] = pipeline_.Classify(v);
-        if (outcodes_[i] == 0) screenVertices_[i] = pipeline_.ToScreen(v);
-    }
+    pipeline_.TransformAll(static_cast<const uint8_t*>(vertices) + size_t{minIndex} * kVertexStride, numVertices,
+                           texWidth, texHeight, black, clipVertices_.data(), outcodes_.data(), screenVertices_.data());
     RecordTriangles(primitiveCount, static_cast<const uint16_t*>(indices), minIndex);
     target_->stamp = batch_;
     if (depth_) depth_->stamp = batch_;

@@ -169,10 +169,10 @@ bool ChoosesLinear(const Triangle& t, const SamplerView& sampler) {
 
 }  // namespace
 
-// A triangle or quad as recorded, and the triangles it was set up as: a quad that is not one
-// polygon is set up as its two triangles.
+// A triangle or quad as recorded. It is set up as the triangles 2 i and 2 i + 1 of its batch
+// (i its place among the shapes): a quad that is not one polygon as its two triangles.
 struct Rasterizer::Shape {
-    // Filled field by field: the triangles are large and mostly unread.
+    // Filled field by field where it is recorded.
     Shape() {}
 
     ScreenVertex corner[4];
@@ -182,7 +182,6 @@ struct Rasterizer::Shape {
     DWORD cull;
     uint32_t state;
     int xmin, xmax, ymin, ymax;  // the pixels the corners' bounding box covers
-    Triangle triangle[2];
 };
 
 Rasterizer::Rasterizer() = default;
@@ -226,7 +225,7 @@ bool Rasterizer::AddQuadIfOnePolygon(const ScreenVertex& a, const ScreenVertex& 
     Batch& batch = Recording();
     Shape& shape = Record({&a, &b, &c, &d}, 4, state, cull);
     const ScreenVertex* v[4] = {&a, &b, &c, &d};
-    const SetUpResult result = batch.SetUp(v, 4, state, cull, shape.triangle[0]);
+    const SetUpResult result = batch.SetUp(v, 4, state, cull, batch.triangles[2 * (batch.shapes.size() - 1)]);
     if (result != SetUpResult::Drawn) {
         batch.shapes.pop_back();
         return result == SetUpResult::Nothing;
@@ -238,7 +237,10 @@ bool Rasterizer::AddQuadIfOnePolygon(const ScreenVertex& a, const ScreenVertex& 
 }
 
 Rasterizer::Shape& Rasterizer::Record(const ScreenVertex* const (&v)[4], int n, uint32_t state, DWORD cull) {
-    Shape& shape = Recording().shapes.emplace_back();
+    Batch& batch = Recording();
+    Shape& shape = batch.shapes.emplace_back();
+    // The triangles stay from batch to batch: made only while the batches grow.
+    if (batch.triangles.size() < 2 * batch.shapes.size()) batch.triangles.resize(2 * batch.shapes.size());
     for (int i = 0; i < n; ++i) shape.corner[i] = *v[i];
     shape.corners = static_cast<uint8_t>(n);
     shape.setUp = kFresh;
@@ -393,7 +395,8 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
     return SetUpResult::Drawn;
 }
 
-void Rasterizer::Batch::SetUpOnce(Shape& shape) const {
+void Rasterizer::Batch::SetUpOnce(uint32_t index) {
+    Shape& shape = shapes[index];
     std::atomic_ref<uint8_t> setUp(shape.setUp);
     if (setUp.load(std::memory_order_acquire) == kDone) return;
     uint8_t fresh = kFresh;
@@ -409,13 +412,14 @@ void Rasterizer::Batch::SetUpOnce(Shape& shape) const {
     }
     const ScreenVertex* const c = shape.corner;
     const ScreenVertex* v[4] = {&c[0], &c[1], &c[2], &c[3]};
-    const SetUpResult result = SetUp(v, shape.corners, shape.state, shape.cull, shape.triangle[0]);
+    Triangle* const out = &triangles[2 * size_t{index}];
+    const SetUpResult result = SetUp(v, shape.corners, shape.state, shape.cull, out[0]);
     int drawn = result == SetUpResult::Drawn;
     if (result == SetUpResult::Split) {
         // a, b, c then a, c, d
         for (const int second : {1, 2}) {
             const ScreenVertex* triangle[4] = {&c[0], &c[second], &c[second + 1], nullptr};
-            drawn += SetUp(triangle, 3, shape.state, shape.cull, shape.triangle[drawn]) == SetUpResult::Drawn;
+            drawn += SetUp(triangle, 3, shape.state, shape.cull, out[drawn]) == SetUpResult::Drawn;
         }
     }
     shape.drawn = static_cast<uint8_t>(drawn);
@@ -443,19 +447,20 @@ void Rasterizer::Batch::RasteriseBand(int band) {
     const std::vector<uint32_t>& bin = bins[band];
     // The band's shapes lie scattered through the batch, and so do the target pixels they
     // cover: ask for the records ahead, and for the pixels once the record is in.
-    constexpr size_t kAhead = 8, kPixelsAhead = 4, kBytesAhead = offsetof(Shape, triangle) + sizeof(Triangle);
+    constexpr size_t kAhead = 8, kPixelsAhead = 4;
+    const auto prefetch = [](const void* record, size_t bytes) {
+        for (size_t line = 0; line < bytes; line += 64) __builtin_prefetch(static_cast<const char*>(record) + line);
+    };
     for (size_t i = 0; i < bin.size(); ++i) {
         if (i + kAhead < bin.size()) {
-            const char* next = reinterpret_cast<const char*>(&shapes[bin[i + kAhead]]);
-            for (size_t line = 0; line < kBytesAhead; line += 64) __builtin_prefetch(next + line);
+            prefetch(&shapes[bin[i + kAhead]], sizeof(Shape));
+            prefetch(&triangles[2 * size_t{bin[i + kAhead]}], sizeof(Triangle));
         }
         if (i + kPixelsAhead < bin.size()) PrefetchPixels(shapes[bin[i + kPixelsAhead]], y0, y1);
-        Shape& shape = shapes[bin[i]];
-        SetUpOnce(shape);
-        for (int k = 0; k < shape.drawn; ++k) {
-            const Triangle& t = shape.triangle[k];
-            RasteriseRows(SpanContext{t, states[t.state], target}, y0, y1);
-        }
+        SetUpOnce(bin[i]);
+        const Triangle* const set = &triangles[2 * size_t{bin[i]}];
+        for (int k = 0; k < shapes[bin[i]].drawn; ++k)
+            RasteriseRows(SpanContext{set[k], states[set[k].state], target}, y0, y1);
     }
 }
 

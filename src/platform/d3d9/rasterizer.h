@@ -96,11 +96,13 @@ private:
         int height = 0;
         std::vector<DrawState> states;
         std::vector<Shape> shapes;
+        std::vector<Triangle> triangles;  // two for each shape
         std::vector<std::vector<uint32_t>> bins;
 
         // n 3 or 4 corners, set up into t.
         SetUpResult SetUp(const ScreenVertex* (&v)[4], int n, uint32_t state, DWORD cull, Triangle& t) const;
-        void SetUpOnce(Shape& shape) const;
+        // The shape's triangles, set up by the first thread to ask.
+        void SetUpOnce(uint32_t index);
         void RasteriseBand(int band);
         void PrefetchPixels(const Shape& box, int y0, int y1) const;
         void Clear();

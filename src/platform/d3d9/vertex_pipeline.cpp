@@ -53,7 +53,10 @@ ClipVertex VertexPipeline::Transform(const uint8_t* vertex, float texWidth, floa
     v.w = pos[0] * m[0][3] + pos[1] * m[1][3] + pos[2] * m[2][3] + m[3][3];
     v.s = uv[0] * texWidth;
     v.t = uv[1] * texHeight;
-    for (int k = 0; k < 4; ++k) v.colour[k] = static_cast<float>((colour >> (8 * k)) & 0xFF);
+    v.colour[0] = static_cast<float>(colour & 0xFF);
+    v.colour[1] = static_cast<float>(colour >> 8 & 0xFF);
+    v.colour[2] = static_cast<float>(colour >> 16 & 0xFF);
+    v.colour[3] = static_cast<float>(colour >> 24);
     if (blackColour) v.colour[0] = v.colour[1] = v.colour[2] = 0;
     return v;
 }
@@ -74,10 +77,21 @@ Outcode VertexPipeline::Classify(const ClipVertex& v) const {
     if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.w) ||
         !std::isfinite(v.s) || !std::isfinite(v.t))
         return kOutsideAll;
-    Outcode code = 0;
-    for (int p = 0; p < kPlaneCount; ++p)
-        if (Distance(v, p) < 0) code |= 1u << p;
-    return code;
+    // The planes in Distance's order, without a branch for each.
+    const float guardW = guardX_ * v.w, guardH = guardY_ * v.w;
+    const auto outside = [](float distance, int plane) { return static_cast<Outcode>(distance < 0) << plane; };
+    return outside(v.w - kMinW, 0) | outside(v.z, 1) | outside(v.w - v.z, 2) | outside(guardW + v.x, 3) |
+           outside(guardW - v.x, 4) | outside(guardH + v.y, 5) | outside(guardH - v.y, 6);
+}
+
+// Flattened: the calls for each vertex cost as much as their work.
+[[gnu::flatten]] void VertexPipeline::TransformAll(const uint8_t* vertices, size_t count, float texWidth, float texHeight,
+                                  bool blackColour, ClipVertex* clip, Outcode* outcodes, ScreenVertex* screen) const {
+    for (size_t i = 0; i < count; ++i) {
+        clip[i] = Transform(vertices + i * kVertexStride, texWidth, texHeight, blackColour);
+        outcodes[i] = Classify(clip[i]);
+        if (outcodes[i] == 0) screen[i] = ToScreen(clip[i]);
+    }
 }
 
 ScreenVertex VertexPipeline::ToScreen(const ClipVertex& v) const {

@@ -13,6 +13,9 @@ struct ClipVertex {
     float colour[4];
 };
 
+// Bytes a client vertex {x, y, z; colour; u, v} takes.
+constexpr UINT kVertexStride = 24;
+
 // Clip-plane bits a vertex lies outside of; kOutsideAll marks a vertex that cannot be drawn.
 using Outcode = uint32_t;
 constexpr Outcode kOutsideAll = 0x80;
@@ -28,6 +31,10 @@ public:
     ClipVertex Transform(const uint8_t* vertex, float texWidth, float texHeight, bool blackColour) const;
     Outcode Classify(const ClipVertex& v) const;
     ScreenVertex ToScreen(const ClipVertex& v) const;
+    // Transform and Classify for count vertices in a row, and ToScreen for those
+    // inside every plane (the others' screen vertices are left as they were).
+    void TransformAll(const uint8_t* vertices, size_t count, float texWidth, float texHeight, bool blackColour,
+                      ClipVertex* clip, Outcode* outcodes, ScreenVertex* screen) const;
     // Clips a triangle whose corners lie outside the planes in `outside`; returns the
     // corner count of the convex polygon left (0 to kMaxClipVertices).
     int Clip(const ClipVertex (&triangle)[3], Outcode outside, ClipVertex (&out)[kMaxClipVertices]) const;

@@ -18,25 +18,36 @@ public:
     bool release(const T* object) {
         const auto found = counts_.find(object);
         if (found == counts_.end()) return false;
-        if (--found->second == 0) counts_.erase(found);
+        if (--found->second == 0) {
+            counts_.erase(found);
+            if (object == lastRead_) lastRead_ = nullptr;
+        }
         return true;
     }
     // The live object argument `index` points at (light or full userdata), else null.
     T* read(lua_State* L, int index) const {
         const void* pointer = lua_touserdata(L, index);
+        // Scripts pass one handle many times in a row: the last one read is tried first.
+        if (pointer && pointer == lastRead_) return const_cast<T*>(lastRead_);
         const auto found = counts_.find(static_cast<const T*>(pointer));
-        return found == counts_.end() ? nullptr : const_cast<T*>(found->first);
+        if (found == counts_.end()) return nullptr;
+        lastRead_ = found->first;
+        return const_cast<T*>(found->first);
     }
     bool contains(const T* object) const { return counts_.count(object) != 0; }
-    void clear() { counts_.clear(); }
+    void clear() {
+        counts_.clear();
+        lastRead_ = nullptr;
+    }
     // Hands every held object to `release` once (for objects the scripts own), then
     // forgets them all.
     template <class Release>
     void clear(Release release) {
         for (const auto& [object, count] : counts_) release(const_cast<T*>(object));
-        counts_.clear();
+        clear();
     }
 
 private:
     std::unordered_map<const T*, int> counts_;
+    mutable const T* lastRead_ = nullptr;  // live while it is in counts_
 };

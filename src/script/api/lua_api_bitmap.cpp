@@ -139,9 +139,12 @@ int Api_gfx_render_sprite(lua_State* L) {
     }
     float rgb[3], alpha;
     UnpackColor(ReadColorArgument(L, 9, 5, 0xFFFFFFFFu, 1.0f), rgb, alpha);
+    // Most calls end before the scrolls and tilts: those are asked of Lua only when passed.
+    const bool more = lua_gettop(L) >= 10;
+    const auto trailing = [L, more](int index) { return more ? Number(L, index) : 0.0f; };
     DrawSprite(texture, ReadStringArgument(L, 2), Number(L, 3), Number(L, 4), 0.0f, ArgumentIfGiven(L, 6, 0.0f), alpha,
-               ArgumentIfGiven(L, 7, 1.0f), ArgumentIfGiven(L, 8, 1.0f), rgb, Number(L, 10), Number(L, 11),
-               Number(L, 12), Number(L, 13));
+               ArgumentIfGiven(L, 7, 1.0f), ArgumentIfGiven(L, 8, 1.0f), rgb, trailing(10), trailing(11), trailing(12),
+               trailing(13));
     return 0;
 }
 
