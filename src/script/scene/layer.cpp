@@ -18,7 +18,9 @@ int PushBool(lua_State* L, bool value) {
     return 1;
 }
 
-bool Hittable(const GameObject* object) { return object->enabled && object->shape && object->shape->enabled; }
+// The shape first: most objects have none, and the walk over them then reads one cache
+// line of each instead of two.
+bool Hittable(const GameObject* object) { return object->shape && object->enabled && object->shape->enabled; }
 
 // Touch screens click on release.
 bool FiresClick(int type) { return type == (g_config.ios_simulation ? kInputButtonUp : kInputButtonDown); }
