@@ -151,6 +151,16 @@ void GameClass::updateInterpolators(float dt) {
 
 void GameClass::kill() { dead = true; }
 
+void GameClass::destroy(GameClass* object) {
+    object->beforeDestroy();
+    delete object;
+}
+
+void GameClass::leaveContainer() {
+    dead = true;
+    leaving = true;
+}
+
 Transform GameClass::effectiveTransform() const {
     if (transformParent) return {x_abs, y_abs, angle_abs, scale_x_abs, scale_y_abs};
     return {x.value(), y.value(), angle.value(), scale_x.value(), scale_y.value()};

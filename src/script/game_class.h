@@ -44,6 +44,13 @@ public:
     virtual void finalizeSetup();
     virtual void updateInterpolators(float dt);
     virtual void kill();
+    // Components fire on_destroy here: by the time ~RootComponent runs, the parts of the
+    // concrete component are gone. Objects, layers and scenes do it in their destructors.
+    virtual void beforeDestroy() {}
+    // beforeDestroy, then the destructor.
+    static void destroy(GameClass* object);
+    // Taken out of its container: dead, and leaving (see `leaving`).
+    void leaveContainer();
 
     void updateAbsoluteValues();
     // Absolute values with a transform parent, the own values otherwise.
@@ -72,6 +79,9 @@ public:
     // thousands of objects outgrows the caches.
     bool enabled = true;
     bool dead = false;
+    // Out of its container, or its deletion has begun: it is deleted at the next safe
+    // point, keeps its links until then, and takes no new children.
+    bool leaving = false;
     float z = 0;
     InterpolatedValue x, y, angle;
     InterpolatedValue scale_x{1}, scale_y{1};
@@ -80,6 +90,8 @@ public:
     std::string id = "game_class";
     ScriptCallback onKill;
     ScriptCallback onDestroy;
+    // Children it let go of that still wait in the deletion queue.
+    int queuedChildren = 0;
 
 private:
     bool runScheduledCall(std::size_t index);

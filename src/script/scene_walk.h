@@ -1,8 +1,9 @@
 #pragma once
 // While the scene graph is busy (walking a child list, or running a script callback of
 // one of its objects) nothing of it is deleted: callbacks can remove anything, even the
-// object whose native code called them. Removed objects are unlinked at once and
-// queued; the queue is emptied when the outermost busy span ends.
+// object whose native code called them. A removed object leaves its container's list at
+// once but keeps its own links (layer, owner, scene) and is queued; the queue is emptied
+// when the outermost busy span ends, each object going whole into its on_destroy.
 //
 // Every open walk is registered with how to close it. A script error is a long jump:
 // one that escapes a walk skips the walk's own closing, so wherever such an error lands
@@ -35,22 +36,14 @@ public:
 
     static bool active();
     static std::size_t pendingCount();
-    // Deletes at once when no walk is open; `destroy` fires the object's on_destroy and
-    // then deletes it.
-    static void deleteLater(GameClass* object, void (*destroy)(GameClass*));
+    // `container` let go of `object`: it is deleted when no walk is open (at once when
+    // none is), unless the container goes first and takes it along.
+    static void deleteLater(GameClass* object, GameClass* container);
+    // `container` is being deleted: its children that still wait in the queue go now,
+    // in queue order (their links to it must not outlive it).
+    static void deleteQueuedChildren(const GameClass& container);
 
 private:
     static void close(void*);
     OpenWalk open_;
 };
-
-// Queues a scene-graph object for deletion through its own class: its beforeDestroy
-// (on_destroy, while the object is whole) and then its destructor.
-template <class T>
-void DestroyLater(T* object) {
-    SceneWalk::deleteLater(object, [](GameClass* queued) {
-        T* doomed = static_cast<T*>(queued);
-        doomed->beforeDestroy();
-        delete doomed;
-    });
-}

@@ -4,15 +4,21 @@
 // children: while a walk is open, removal leaves a hole instead of shifting the list
 // and additions go to the end, so walks go by index over the count taken at their
 // start; the holes are closed when the last walk ends.
+//
+// A child that leaves keeps its links to the owner until it is deleted, and so does
+// its transform parent link: children placed relative to a sibling that left fall
+// back to the owner, since the sibling may be deleted first.
 #include <lua.hpp>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/log.h"
+#include "script/game_class.h"
 #include "script/lua_bound.h"
 #include "script/scene_walk.h"
 
@@ -21,21 +27,53 @@ class ChildList {
 public:
     void append(T* child) { items_.push_back(child); }
 
-    // Unlinks, in list order, every child the predicate picks, and returns them.
-    template <class Pred>
-    std::vector<T*> takeIf(Pred pick) {
-        std::vector<T*> taken;
+    // Takes out, in list order, every child the predicate picks: `letGo` tells each one
+    // it left, and each is deleted at the next safe point.
+    template <class Pred, class LetGo>
+    void removeIf(GameClass& owner, Pred pick, LetGo&& letGo) {
+        std::vector<T*> removed;
         for (T*& child : items_) {
             if (!child || !pick(child)) continue;
-            taken.push_back(child);
+            removed.push_back(child);
             child = nullptr;
             holes_ = true;
         }
+        if (removed.empty()) return;
         if (walking_ == 0) compact();
-        return taken;
+        for (T* child : removed) letGo(child);
+        for (T* child : removed) FallBackToOwner(*child, owner);
+        for (T* child : items_)
+            if (child) FallBackToOwner(*child, owner);
+        for (T* child : removed) SceneWalk::deleteLater(child, &owner);
     }
-    std::vector<T*> takeAll() {
-        return takeIf([](T*) { return true; });
+    template <class LetGo>
+    void removeAll(GameClass& owner, LetGo&& letGo) {
+        removeIf(owner, [](const T*) { return true; }, letGo);
+    }
+
+    // The owner is being deleted (and takes no new children): every child goes now, each
+    // whole while its on_destroy runs. First those let go of earlier, which may be placed
+    // relative to a listed one; then the list first to last, each child leaving it as its
+    // turn comes (again from the start should a script sort the list meanwhile); then any
+    // that a script removed meanwhile.
+    template <class LetGo>
+    void deleteAll(GameClass& owner, LetGo&& letGo) {
+        SceneWalk::deleteQueuedChildren(owner);
+        for (T* child : items_)
+            if (child && child->transformParent) child->transformParent = &owner;
+        {
+            Walk walk(*this);
+            while (std::any_of(items_.begin(), items_.end(), [](const T* child) { return child; })) {
+                for (std::size_t i = 0; i < items_.size(); ++i) {
+                    T* child = std::exchange(items_[i], nullptr);
+                    if (!child) continue;
+                    holes_ = true;
+                    letGo(child);
+                    GameClass::destroy(child);
+                }
+            }
+        }
+        SceneWalk::deleteQueuedChildren(owner);
     }
 
     // First to last over the children present when the walk began.
@@ -144,6 +182,11 @@ private:
         OpenWalk open_;
     };
 
+    static void FallBackToOwner(T& child, GameClass& owner) {
+        if (child.transformParent && child.transformParent != &owner && child.transformParent->leaving)
+            child.transformParent = &owner;
+    }
+
     void compact() {
         if (!holes_) return;
         std::erase(items_, nullptr);
@@ -156,9 +199,16 @@ private:
 };
 
 // The child argument of an attach method: null (nothing to attach) unless argument 2 is
-// a live object of the expected kind; one already attached is a script error.
+// a live object of the expected kind and the container is not leaving (its on_destroy
+// or a child's may run it: a container being deleted cannot take children it would then
+// have to delete, without end for a script that replaces every child it loses); one
+// already attached is a script error.
 template <class T>
-T* LuaArgChildOrNull(lua_State* L) {
+T* LuaArgChildOrNull(lua_State* L, const GameClass& container) {
+    if (container.leaving) {
+        VELK_WARNING("Attach: '%s' is being removed; nothing attached", container.id.c_str());
+        return nullptr;
+    }
     T* child = dynamic_cast<T*>(LuaArgAnyObjectOrNull(L));
     if (!child) {
         VELK_WARNING("Attach: argument 2 is not a live %s; nothing attached", T::kClassName);

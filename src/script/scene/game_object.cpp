@@ -36,9 +36,15 @@ const MethodEntry<GameObject> GameObject::methods[] = {
     {nullptr, nullptr},
 };
 
+// The object is whole while its on_destroy and its components' run; it lets go of its
+// layer last. Deletions the scripts ask for meanwhile wait until it is gone.
 GameObject::~GameObject() {
-    detachFromLayer();
-    removeAllComponents();
+    const SceneWalk walk;
+    leaving = true;
+    if (onDestroy.bound) callLuaFunction("on_destroy");
+    components.deleteAll(*this, [this](RootComponent* component) { letGo(component); });
+    layer = nullptr;
+    transformParent = nullptr;
 }
 
 void GameObject::registerMethods(lua_State* L) {
@@ -54,7 +60,8 @@ void GameObject::setup(lua_State* L) {
         mouseCallbacks[event].method = method;
         mouseCallbacks[event].forward = true;
     }
-    if (LuaTableHasValue(L, "relative_to") && layer) {
+    // A removed layer places nothing relative to its objects: they may go in any order.
+    if (LuaTableHasValue(L, "relative_to") && layer && !layer->leaving) {
         if (GameObject* parent = layer->objects.findById(LuaTableGetString(L, "relative_to")))
             transformParent = parent;
     }
@@ -97,7 +104,7 @@ void GameObject::update(float dt) {
     if (followMouse) followTheMouse();
     updateHighlight(dt);
     if (onUpdateBound) callLuaFunction("on_update", dt);
-    if (!layer) return;  // taken out of its layer by a callback
+    if (leaving) return;  // taken out of its layer by a callback
     updateKillTimer(dt);
     updateComponents(dt);
     removeDeadComponents();
@@ -169,44 +176,18 @@ bool GameObject::computeBounds(Bounds& bounds, const RootComponent* leaveOut) {
     return found;
 }
 
-void GameObject::beforeDestroy() {
-    if (onDestroy.bound) {
-        const SceneWalk walk;
-        callLuaFunction("on_destroy");
-    }
-}
-
-void GameObject::detachFromLayer() {
-    if (layer && layer->scene && layer->scene->objectUnderCursor == this) layer->scene->objectUnderCursor = nullptr;
-    layer = nullptr;
-    transformParent = nullptr;
-}
-
-void GameObject::unlinkComponents(const std::vector<RootComponent*>& removed) {
-    for (RootComponent* component : removed) {
-        component->dead = true;
-        component->detachFromOwner();
-        DestroyLater(component);
-    }
+void GameObject::letGo(RootComponent* component) {
+    component->leaveContainer();
+    if (shape == component) shape = nullptr;
 }
 
 void GameObject::removeDeadComponents() {
-    const std::vector<RootComponent*> removed = components.takeIf([](const RootComponent* c) { return c->dead; });
-    if (removed.empty()) return;
-    unlinkComponents(removed);
-    // Components placed relative to a removed one fall back to the object.
-    components.forEach([this](RootComponent* component) {
-        if (component->transformParent && component->transformParent->dead) component->transformParent = this;
-    });
-}
-
-void GameObject::removeAllComponents() {
-    const SceneWalk walk;
-    unlinkComponents(components.takeAll());
+    components.removeIf(*this, [](const RootComponent* c) { return c->dead; },
+                        [this](RootComponent* c) { letGo(c); });
 }
 
 int GameObject::luaAttachComponent(lua_State* L) {
-    RootComponent* component = LuaArgChildOrNull<RootComponent>(L);
+    RootComponent* component = LuaArgChildOrNull<RootComponent>(L, *this);
     if (!component) return 0;
     components.append(component);
     component->attachTo(this);

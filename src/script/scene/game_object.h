@@ -42,11 +42,6 @@ public:
     // Widens `bounds` by the bounds of the enabled components that take part in the
     // shape, except `leaveOut`; true when one did.
     bool computeBounds(Bounds& bounds, const RootComponent* leaveOut = nullptr);
-    // on_destroy while the object is whole; the layer calls it just before deleting.
-    void beforeDestroy();
-    // The layer let go of the object.
-    void detachFromLayer();
-    void removeAllComponents();
     // For walks over many objects: asks for the component list (step 0) or the components.
     void prefetchChildren(int step) const;
 
@@ -69,7 +64,8 @@ private:
     void updateKillTimer(float dt);
     void updateComponents(float dt);
     void removeDeadComponents();
-    void unlinkComponents(const std::vector<RootComponent*>& removed);
+    // The component left the list: no longer the shape.
+    void letGo(RootComponent* component);
 
     int luaAttachComponent(lua_State* L);
     int luaComponent(lua_State* L);

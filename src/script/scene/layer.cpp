@@ -52,10 +52,17 @@ Layer::Layer() {
     LogPrintf("Layer constructor\n");
 }
 
+// The layer is whole while its on_destroy and its objects' run; it lets go of its scene
+// last. Deletions the scripts ask for meanwhile wait until it is gone.
 Layer::~Layer() {
+    const SceneWalk walk;
     LogPrintf("Layer destructor (%s)\n", id.c_str());
-    detachFromScene();
-    removeAllObjects();
+    leaving = true;
+    if (onDestroy.bound) callLuaFunction("on_destroy");
+    objects.deleteAll(*this, [this](GameObject* object) { letGo(object); });
+    prerendered.drop();
+    scene = nullptr;
+    transformParent = nullptr;
 }
 
 void Layer::registerMethods(lua_State* L) {
@@ -130,7 +137,7 @@ void Layer::update(float dt) {
     if (onUpdateBound) callLuaFunction("on_update", dt);
     // A layer taken out of its scene by a callback stops updating its objects.
     objects.forEach([dt, this](GameObject* object) {
-        if (!scene || !object->enabled || object->dead) return;
+        if (leaving || !object->enabled || object->dead) return;
         object->updateInterpolators(dt);
         object->update(dt);
     });
@@ -179,44 +186,22 @@ bool Layer::switchToPrerendered() {
     });
 }
 
-void Layer::beforeDestroy() {
-    if (onDestroy.bound) {
-        const SceneWalk walk;
-        callLuaFunction("on_destroy");
-    }
-}
-
-void Layer::detachFromScene() {
-    if (scene) scene->forgetLayer(this);
-    scene = nullptr;
-    transformParent = nullptr;
-}
-
-void Layer::unlinkObjects(const std::vector<GameObject*>& removed) {
-    for (GameObject* object : removed) {
-        object->dead = true;
-        object->detachFromLayer();
-        DestroyLater(object);
-    }
+void Layer::letGo(GameObject* object) {
+    object->leaveContainer();
+    if (scene && scene->objectUnderCursor == object) scene->objectUnderCursor = nullptr;
 }
 
 void Layer::removeDeadObjects() {
-    const std::vector<GameObject*> removed = objects.takeIf([](const GameObject* o) { return o->dead; });
-    if (removed.empty()) return;
-    unlinkObjects(removed);
-    // Objects placed relative to a removed one fall back to the layer.
-    objects.forEach([this](GameObject* object) {
-        if (object->transformParent && object->transformParent->dead) object->transformParent = this;
-    });
+    objects.removeIf(*this, [](const GameObject* o) { return o->dead; }, [this](GameObject* o) { letGo(o); });
 }
 
 void Layer::removeAllObjects() {
     const SceneWalk walk;
-    unlinkObjects(objects.takeAll());
+    objects.removeAll(*this, [this](GameObject* o) { letGo(o); });
 }
 
 int Layer::luaAttachObject(lua_State* L) {
-    GameObject* object = LuaArgChildOrNull<GameObject>(L);
+    GameObject* object = LuaArgChildOrNull<GameObject>(L, *this);
     if (!object) return 0;
     objects.append(object);
     object->layer = this;

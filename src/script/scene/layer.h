@@ -32,10 +32,6 @@ public:
     void render();
     bool switchToPrerendered();
     void removeAllObjects();
-    // on_destroy while the layer is whole; the scene calls it just before deleting.
-    void beforeDestroy();
-    // The scene let go of the layer.
-    void detachFromScene();
 
     ChildList<GameObject> objects;
     bool onUpdateBound = false;
@@ -49,7 +45,8 @@ public:
 private:
     void renderObjects();
     void removeDeadObjects();
-    void unlinkObjects(const std::vector<GameObject*>& removed);
+    // The object left the list: no longer hit, hovered or under the cursor.
+    void letGo(GameObject* object);
 
     int luaAttachObject(lua_State* L);
     int luaObject(lua_State* L);

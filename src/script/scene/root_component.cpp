@@ -29,21 +29,21 @@ void RootComponent::kill() {
     dead = true;
 }
 
-void RootComponent::beforeDestroy() { ScriptCallback::fire("on_destroy", onDestroy, ownerLayer(), this); }
+void RootComponent::beforeDestroy() {
+    ScriptCallback::fire("on_destroy", onDestroy, ownerLayer(), this);
+    owner = nullptr;
+    transformParent = nullptr;
+}
 
 void RootComponent::prepare() {
-    if (relativeTo.empty() || !owner) return;
+    // A removed owner places nothing relative to its components: they may go in any order.
+    if (relativeTo.empty() || !owner || owner->leaving) return;
     if (RootComponent* parent = owner->components.findById(relativeTo.c_str())) transformParent = parent;
 }
 
 void RootComponent::attachTo(GameObject* object) {
     owner = object;
     transformParent = object;
-}
-
-void RootComponent::detachFromOwner() {
-    owner = nullptr;
-    transformParent = nullptr;
 }
 
 int RootComponent::luaObject(lua_State* L) {

@@ -31,11 +31,8 @@ public:
     virtual void prepare();
     virtual void attachTo(GameObject* object);
     virtual bool getBounds(Bounds&) { return false; }
-    // on_destroy, while the component is still whole; the container calls it just
-    // before deleting the component.
-    virtual void beforeDestroy();
-    // The owner let go of the component: every link into the owner is cleared.
-    virtual void detachFromOwner();
+    // on_destroy while the component and its owner are whole; then its links go.
+    void beforeDestroy() override;
 
     // The owner's layer, or null.
     Layer* ownerLayer() const;

@@ -46,9 +46,12 @@ Scene::Scene() {
     CurrentScene = this;
 }
 
+// Deletions the scripts ask for while the layers go wait until the scene is gone.
 Scene::~Scene() {
+    const SceneWalk walk;
     LogPrintf("Scene destructor\n");
-    removeAllLayers();
+    leaving = true;
+    layers.deleteAll(*this, [this](Layer* layer) { letGo(layer); });
     prerendered.drop();
     ReleaseUnusedTextures();
     if (CurrentScene == this) CurrentScene = nullptr;
@@ -110,8 +113,9 @@ void Scene::updateHover() {
         layer->updateHover(g_input.mouse.x, g_input.mouse.y, searching, found);
         return true;
     });
-    // An object removed by its own hover callback is no longer under the cursor.
-    objectUnderCursor = found && found->layer && found->layer->scene == this ? found : nullptr;
+    // An object removed by its own hover callback (or with its layer) is no longer under
+    // the cursor.
+    objectUnderCursor = found && !found->leaving && !found->layer->leaving ? found : nullptr;
 }
 
 // Each callback may delete the object or its layer: the link is read again after each.
@@ -152,26 +156,19 @@ bool Scene::switchToPrerendered() {
     });
 }
 
-void Scene::forgetLayer(const Layer* layer) {
+void Scene::letGo(Layer* layer) {
+    layer->leaveContainer();
     if (soloLayer == layer) soloLayer = nullptr;
     if (objectUnderCursor && objectUnderCursor->layer == layer) objectUnderCursor = nullptr;
 }
 
-void Scene::unlinkLayers(const std::vector<Layer*>& removed) {
-    for (Layer* layer : removed) {
-        layer->dead = true;
-        layer->detachFromScene();
-        DestroyLater(layer);
-    }
-}
-
 void Scene::removeDeadLayers() {
-    unlinkLayers(layers.takeIf([](const Layer* layer) { return layer->dead; }));
+    layers.removeIf(*this, [](const Layer* layer) { return layer->dead; }, [this](Layer* layer) { letGo(layer); });
 }
 
 void Scene::removeAllLayers() {
     const SceneWalk walk;
-    unlinkLayers(layers.takeAll());
+    layers.removeAll(*this, [this](Layer* layer) { letGo(layer); });
 }
 
 void PrerenderScene() {
@@ -179,7 +176,7 @@ void PrerenderScene() {
 }
 
 int Scene::luaAttachLayer(lua_State* L) {
-    Layer* layer = LuaArgChildOrNull<Layer>(L);
+    Layer* layer = LuaArgChildOrNull<Layer>(L, *this);
     if (!layer) return 0;
     layers.append(layer);
     layer->scene = this;
@@ -263,7 +260,7 @@ int Scene::luaLockUpdate(lua_State* L) {
 // Only a layer of this scene can be the solo layer; anything else clears the setting.
 int Scene::luaSetSoloUpdate(lua_State* L) {
     auto* layer = dynamic_cast<Layer*>(LuaArgAnyObjectOrNull(L));
-    if (layer && layer->scene != this) {
+    if (layer && (layer->scene != this || layer->leaving)) {
         VELK_WARNING("set_solo_update: the layer '%s' is not in this scene", layer->id.c_str());
         layer = nullptr;
     }

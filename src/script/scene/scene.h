@@ -24,8 +24,6 @@ public:
     void prerender();
     bool switchToPrerendered();
     void removeAllLayers();
-    // A layer leaving the scene takes the solo setting and the cursor object with it.
-    void forgetLayer(const Layer* layer);
 
     ChildList<Layer> layers;
     GameObject* objectUnderCursor = nullptr;
@@ -44,7 +42,8 @@ private:
     void fireButtonsHeld();
     void renderLayers();
     void removeDeadLayers();
-    void unlinkLayers(const std::vector<Layer*>& removed);
+    // The layer left the list: it takes the solo setting and the cursor object with it.
+    void letGo(Layer* layer);
 
     int luaAttachLayer(lua_State* L);
     int luaLayer(lua_State* L);

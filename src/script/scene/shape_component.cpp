@@ -39,11 +39,6 @@ void ShapeComponent::attachTo(GameObject* object) {
     object->shape = this;
 }
 
-void ShapeComponent::detachFromOwner() {
-    if (owner && owner->shape == this) owner->shape = nullptr;
-    RootComponent::detachFromOwner();
-}
-
 bool ShapeComponent::overlayShown() { return g_config.dev_mode && g_input.keys.down[kDebugOverlayKey] == kKeyHeld; }
 
 const float* ShapeComponent::overlayColor(const float* idle) const { return owner && owner->hovered ? kRed : idle; }

@@ -17,7 +17,6 @@ public:
     void prepare() override { fitToOwner(); }
     // Also becomes the owner's shape, replacing any shape attached before.
     void attachTo(GameObject* object) override;
-    void detachFromOwner() override;
 
     virtual bool isPointInside(float x, float y) = 0;
     virtual void fitToOwner() = 0;

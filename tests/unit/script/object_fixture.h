@@ -57,6 +57,7 @@ public:
     ~TestContainer() override {
         ++destroyed;
         removeAll();
+        SceneWalk::deleteQueuedChildren(*this);
     }
     void registerMethods(lua_State* L) override {
         GameClass::registerMethods(L);
@@ -64,7 +65,7 @@ public:
     }
     // As the scene's containers do: nothing is deleted while a walk is open.
     void removeAll() {
-        for (TestLeaf* child : children) SceneWalk::deleteLater(child, [](GameClass* leaf) { delete leaf; });
+        for (TestLeaf* child : children) SceneWalk::deleteLater(child, this);
         children.clear();
     }
 

@@ -33,7 +33,7 @@ protected:
         Run(R"(
           layer = make_layer(scene, 'main')
           victim = make_object(layer, 'victim', 0, 0, 10, 10, {
-            on_destroy = function(self) note('destroyed') end})
+            on_destroy = function(self) note('destroyed in ' .. self:layer():id()) end})
           local failing = make_object(layer, 'failing', 0, 0, 10, 10)
           failing:attach_component(RaisingVisual())
           failing:schedule_call('tick', 0, true)
@@ -61,7 +61,7 @@ TEST_F(EscapedErrors, KillsStillDeleteAfterAnErrorEscapedTheUpdate) {
         Run("scene:update(0.1)");
     }
     Run("fired = {} victim:kill() scene:update(0.1)");
-    EXPECT_EQ(Text("fired_text()"), "tick destroyed");
+    EXPECT_EQ(Text("fired_text()"), "tick destroyed in main");
     EXPECT_EQ(Text("#layer:objects()"), "1");
 }
 
