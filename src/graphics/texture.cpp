@@ -301,7 +301,8 @@ Texture* CreateBlankTexture(int width, int height, int pivotX, int pivotY, bool 
 }
 
 const Sprite* FindSprite(const Texture* texture, std::string_view name) {
-    if (texture->spriteIndex.size() != texture->sprites.size()) RebuildSpriteIndex(texture);
+    // Whatever changes the list clears the index; a repeated name makes it shorter than the list.
+    if (texture->spriteIndex.empty() && !texture->sprites.empty()) RebuildSpriteIndex(texture);
     const std::size_t last = texture->lastSprite;
     if (last < texture->sprites.size() && texture->sprites[last].name == name) return &texture->sprites[last];
     const auto found = texture->spriteIndex.find(name);

@@ -42,7 +42,7 @@ struct Texture {
     // New each time the device objects are made: a blank texture made anew is empty again.
     uint32_t deviceGeneration = 0;
     std::vector<Sprite> sprites;  // in file order
-    // name -> position in sprites; rebuilt by lookups whenever the list has changed size
+    // name -> position in sprites; cleared with the list, rebuilt by the next lookup
     mutable SpriteIndex spriteIndex;
     // Where the last lookup found its sprite (games draw one sprite over and over); past the
     // end when none since the index was rebuilt.

@@ -82,6 +82,19 @@ TEST_F(TextureTest, SpriteSheetWithScale) {
     EXPECT_FLOAT_EQ(GetSprite(t, "run").u0, 0.5f);
 }
 
+// A repeated name keeps its first entry; the index is built once, not on every lookup
+// (a rebuild would forget where the last lookup found its sprite).
+TEST_F(TextureTest, RepeatedSpriteNameKeepsTheFirstAndIndexesOnce) {
+    Png("hero.png", 128, 64);
+    Text("hero.txt", "idle 0 0 64 64 32 60\nrun 64 0 64 64 32 60\nidle 0 0 8 8 0 0\n");
+    Texture* t = LoadTexture("hero");
+    ASSERT_EQ(t->sprites.size(), 3u);
+    EXPECT_EQ(FindSprite(t, "idle"), &t->sprites[0]);
+    EXPECT_EQ(FindSprite(t, "run"), &t->sprites[1]);
+    EXPECT_EQ(FindSprite(t, "none"), nullptr);
+    EXPECT_EQ(t->lastSprite, 1u);
+}
+
 // A scale of zero or below would give sprites of infinite or negative size.
 TEST_F(TextureTest, SpriteSheetScaleMustBePositive) {
     Png("hero.png", 128, 64);
