@@ -262,16 +262,36 @@ const char* LuaErrorKind(int status) {
     }
 }
 
-void LuaPushSharedFunction(lua_State* L, lua_CFunction function) {
-    void* const key = reinterpret_cast<void*>(function);
-    lua_pushlightuserdata(L, key);
+namespace {
+
+// Pushes the function registered under its own address; false (nothing pushed) when none is.
+bool PushRegisteredFunction(lua_State* L, lua_CFunction function) {
+    lua_pushlightuserdata(L, reinterpret_cast<void*>(function));
     lua_rawget(L, LUA_REGISTRYINDEX);
-    if (!lua_isnil(L, -1)) return;
+    if (!lua_isnil(L, -1)) return true;
     lua_pop(L, 1);
+    return false;
+}
+
+// Under lua_cpcall, with a pointer to the function as its light userdata.
+int RegisterSharedFunction(lua_State* L) {
+    const lua_CFunction function = *static_cast<const lua_CFunction*>(lua_touserdata(L, 1));
+    lua_pushlightuserdata(L, reinterpret_cast<void*>(function));
     lua_pushcfunction(L, function);
-    lua_pushlightuserdata(L, key);
-    lua_pushvalue(L, -2);
     lua_rawset(L, LUA_REGISTRYINDEX);
+    return 0;
+}
+
+}  // namespace
+
+// The closure is made inside a protected call: the caller may be deleting an object,
+// which an error jumping out of it would leave half done and never freed. Memory that
+// runs out here is as fatal as in the call the function is for.
+void LuaPushSharedFunction(lua_State* L, lua_CFunction function) {
+    if (PushRegisteredFunction(L, function)) return;
+    const int status = lua_cpcall(L, RegisterSharedFunction, &function);
+    if (status != 0) ReportCallError(L, status, "LuaPushSharedFunction", __FILE__, __LINE__);
+    PushRegisteredFunction(L, function);
 }
 
 void LuaCallProtected(int argumentCount, int resultCount, const char* context, const char* file, int line) {

@@ -319,7 +319,13 @@ void ScriptCallback::fire(const char* name, const ScriptCallback& callback, LuaC
     if (forward && parent) parent->callLuaFunction(method.c_str(), object);
 }
 
-void LuaOpenObjectModel(lua_State* L) { OpenModel(L); }
+// The function every callback goes through is made here, with memory to spare: an
+// object's on_destroy must not be the first to need it.
+void LuaOpenObjectModel(lua_State* L) {
+    OpenModel(L);
+    LuaPushSharedFunction(L, CallNamedMethod);
+    lua_pop(L, 1);
+}
 
 void LuaCloseObjectsAndState(lua_State* L) {
     ObjectModel* model = FindModel(L);

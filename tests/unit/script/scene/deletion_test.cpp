@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "fixtures/failing_allocator.h"
 #include "scene_fixture.h"
 
 namespace {
@@ -181,6 +182,23 @@ TEST_F(Deletion, ObjectsRemovedTogetherKeepNoLinkToEachOther) {
     )");
     Idle(500, 500);
     EXPECT_EQ(Text("fired_text()"), "p at 110 q at 105");
+}
+
+// The first callback of a state can be an on_destroy that runs out of memory before it
+// starts: the object still goes whole, once (and the leak checker finds nothing).
+TEST_F(Deletion, FirstCallbackOfTheStateWithNoMemoryToSpare) {
+    Run("Q = make_layer(scene, 'Q') gone = {false}\n"
+        "make_object(Q, 'q', 0, 0, 1, 1, {on_destroy = function() gone[1] = true end})");
+    lua_getglobal(L, "Q");
+    lua_getfield(L, -1, "remove_all_objects");
+    lua_insert(L, -2);
+    {
+        const FailingAllocations failing(L, 0);
+        EXPECT_EQ(lua_pcall(L, 1, 0, 0), 0) << lua_tostring(L, -1);
+    }
+    lua_settop(L, 0);
+    EXPECT_EQ(Text("tostring(gone[1]) .. ' ' .. #Q:objects()"), "true 0");
+    EXPECT_EQ(SceneWalk::pendingCount(), 0u);
 }
 
 }  // namespace
