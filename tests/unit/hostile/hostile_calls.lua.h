@@ -91,18 +91,50 @@ if gfx_particle_start then
   patterns[#patterns + 1] = {"a live collision mask", gfx_collision_mask_load("b.png")}
 end
 
+-- The on_destroy of every part of the complete graphs below hits back while it goes: it
+-- attaches to itself and to its container, which it then sorts and empties. Fields are
+-- read raw: the object tables may carry raising metatables by then. What it attaches is
+-- made beforehand, the same in every child of the sweep.
+local spare_objects, spare_components = {}, {}
+for i = 1, 8 do spare_objects[i], spare_components[i] = GameObject(), RectangleComponent() end
+local function hit_back(self)
+  local up = not rawget(self, "attach_object") and (rawget(self, "layer") or rawget(self, "object"))
+  local container = up and select(2, pcall(up, self))
+  for _, target in ipairs({self, container}) do
+    if type(target) == "table" then
+      local attach_object, attach_component = rawget(target, "attach_object"), rawget(target, "attach_component")
+      if attach_object then pcall(attach_object, target, spare_objects[#spare_objects]) end
+      if attach_component then pcall(attach_component, target, spare_components[#spare_components]) end
+      -- The spent one is the container's now (or refused, and still the collector's).
+      spare_objects[#spare_objects], spare_components[#spare_components] = nil, nil
+      for _, name in ipairs({"sort", "objects", "remove_all_objects"}) do
+        if rawget(target, name) then pcall(rawget(target, name), target) end
+      end
+    end
+  end
+end
+local function hitting_back(...)
+  for _, part in ipairs({...}) do
+    part.on_destroy = hit_back
+    pcall(part.finalize_setup, part)
+  end
+end
+
 -- An object of the class inside a complete scene graph: scene, layer, object, component.
 local function attached(class)
   local scene = Scene()
   if class == "Scene" then return scene, {scene} end
   local layer = Layer()
   scene:attach_layer(layer)
+  hitting_back(layer)
   if class == "Layer" then return layer, {scene} end
   local object = GameObject()
   layer:attach_object(object)
+  hitting_back(object)
   if class == "GameObject" then return object, {scene} end
   local component = _G[class]()
   object:attach_component(component)
+  hitting_back(component)
   -- Something to draw for the classes that can be set up without further data.
   local drawable = {BitmapComponent = true, AnimatedGridComponent = true}
   if drawable[class] then component:setup({bitmap = "b.png", rows = 2, columns = 2, fx = "bend"}) end
