@@ -7,7 +7,12 @@
 #include "platform/d3d9/pixel_color.h"
 #include "platform/d3d9/pixel_format.h"
 #include "platform/d3d9/pixel_vector.h"
+// GCC 12 takes the 512-bit intrinsics' deliberately undefined operands for uninitialised ones.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 #include "platform/d3d9/triangle.h"
 
 namespace {
@@ -238,6 +243,11 @@ struct ClampedTexels {
     const uint32_t* lower;  // one row on
     __m256i pitch, lastColumn, lastRow;
     __m256i alphaOr;  // 16-bit lanes
+
+    VELK_WIDE_HOT static ClampedTexels Of(const SamplerView& s) {
+        return {s.texels, s.texels + s.pitch, _mm256_set1_epi32(s.pitch), _mm256_set1_epi32(s.width - 2),
+                _mm256_set1_epi32(s.height - 2), _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(s.alphaOr)))};
+    }
 };
 
 // The texel pairs at p + i and p + j in 16-bit lanes.
@@ -332,13 +342,7 @@ private:
 template <bool Blend, bool White>
 VELK_WIDE void ClampedLinearSpan(const SpanContext& c, const RowSpans& rows) {
     const Triangle& t = c.tri;
-    const SamplerView& sampler = c.state.sampler;
-    const ClampedTexels tex{sampler.texels,
-                            sampler.texels + sampler.pitch,
-                            _mm256_set1_epi32(sampler.pitch),
-                            _mm256_set1_epi32(sampler.width - 2),
-                            _mm256_set1_epi32(sampler.height - 2),
-                            _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(sampler.alphaOr)))};
+    const ClampedTexels tex = ClampedTexels::Of(c.state.sampler);
     const __m256i alpha = _mm256_set1_epi32(static_cast<int>(TargetAlpha(c.target)));
     const __m256i colour = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(t.flat)));
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -386,14 +390,151 @@ VELK_WIDE void ClampedLinearSpan(const SpanContext& c, const RowSpans& rows) {
     }
 }
 
-// Initialised before main, maybe before the compiler's own processor detection has run.
-bool HasWideRegisters() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+// The same in 512-bit registers, on processors that have them: eight pixels a register
+// with their four channels in 16-bit lanes, and every row's last group read and written
+// through a mask, so rows of any length take one loop. The texel pairs are loaded one by
+// one: a gather instruction takes longer here. The group's arithmetic is one long chain of
+// latencies, so what shortens it (offsets moved out of the register, not through memory)
+// pays more than what saves instructions.
+#define VELK_WIDEST __attribute__((target("avx512f,avx512bw,avx512vl")))
+#define VELK_WIDEST_HOT inline __attribute__((always_inline, target("avx512f,avx512bw,avx512vl")))
+
+VELK_WIDEST_HOT __m512i LerpScaled(__m512i a, __m512i b, __m512i negWeight) {
+    return _mm512_add_epi16(a, _mm512_mulhrs_epi16(_mm512_sub_epi16(a, b), negWeight));
 }
 
-const bool g_hasWideRegisters = HasWideRegisters();
-bool g_wideSpans = g_hasWideRegisters;
+VELK_WIDEST_HOT __m512i Div255Wide(__m512i x) {
+    return _mm512_mulhi_epu16(_mm512_add_epi16(x, _mm512_set1_epi16(128)), _mm512_set1_epi16(257));
+}
+
+VELK_WIDEST_HOT __m512i BlendSrcAlphaWide(__m512i src, __m512i dst) {
+    const __m512i alpha = _mm512_shuffle_epi8(src, _mm512_broadcast_i32x4(_mm_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15,
+                                                                                        14, 15, 14, 15, 14, 15)));
+    const __m512i dst255 = _mm512_sub_epi16(_mm512_slli_epi16(dst, 8), dst);
+    return Div255Wide(_mm512_add_epi16(dst255, _mm512_mullo_epi16(_mm512_sub_epi16(src, dst), alpha)));
+}
+
+// The 512-bit path works in 64-bit lanes, one pixel each, from coordinates to texel
+// offsets: no lane ever moves across, and the weights come out where the filter wants them.
+struct WidestTexels {
+    const uint32_t* upper;  // the texels
+    const uint32_t* lower;  // one row on
+    __m512i pitch, lastColumn, lastRow;
+    __m512i alphaOr, colour;  // 16-bit lanes, one pixel a 64-bit lane
+
+    VELK_WIDEST_HOT static WidestTexels Of(const SamplerView& s, uint32_t colour) {
+        return {s.texels, s.texels + s.pitch, _mm512_set1_epi64(s.pitch), _mm512_set1_epi64(s.width - 2),
+                _mm512_set1_epi64(s.height - 2), Widened(s.alphaOr), Widened(colour)};
+    }
+
+private:
+    VELK_WIDEST_HOT static __m512i Widened(uint32_t argb) {
+        return _mm512_cvtepu8_epi16(_mm256_set1_epi32(static_cast<int>(argb)));
+    }
+};
+
+struct WidestAxis {
+    __m512i first;   // the pair's first texel
+    __m512i weight;  // -128 * the second texel's weight, in the low 16 bits
+};
+
+// fixed: 32.32 texel coordinates; their bits 24..55 are the coordinates with 8 fractional
+// bits, as the other paths take them, here sign-extended. Clamped to the texture, the
+// coordinate's pair starts at most at lastPair, with weight 256 on the edge texel there.
+VELK_WIDEST_HOT WidestAxis ClampAxis(__m512i fixed, __m512i lastPair) {
+    const __m512i zero = _mm512_setzero_si512(), high = _mm512_slli_epi64(fixed, 8);
+    // The pair straight from the coordinate, not from the clamped one: the texel offsets,
+    // which the loads wait on, come a step sooner.
+    const __m512i first = _mm512_min_epi64(_mm512_max_epi64(_mm512_srai_epi64(high, 40), zero), lastPair);
+    const __m512i clamped = _mm512_min_epi64(_mm512_max_epi64(_mm512_srai_epi64(high, 32), zero),
+                                             _mm512_slli_epi64(_mm512_add_epi64(lastPair, _mm512_set1_epi64(1)), 8));
+    // -128 * (clamped - 256 * first)
+    return {first, _mm512_sub_epi64(_mm512_slli_epi64(first, 15), _mm512_slli_epi64(clamped, 7))};
+}
+
+// Each 64-bit lane's low 16 bits in all four of its 16-bit lanes.
+VELK_WIDEST_HOT __m512i SpreadLow16(__m512i v) {
+    return _mm512_shuffle_epi8(v, _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9)));
+}
+
+// The texel pairs at p + at[k] and p + at[k + 1], in that order.
+VELK_WIDEST_HOT __m128i TwoPairs(const uint32_t* p, const uint64_t (&at)[8], int k) {
+    return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + at[k])),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + at[k + 1])));
+}
+
+// The texel pairs at p + at[k], pixel k's in 64-bit lane k.
+VELK_WIDEST_HOT __m512i TexelPairs(const uint32_t* p, const uint64_t (&at)[8]) {
+    const __m256i low = _mm256_inserti128_si256(_mm256_castsi128_si256(TwoPairs(p, at, 0)), TwoPairs(p, at, 2), 1);
+    const __m256i high = _mm256_inserti128_si256(_mm256_castsi128_si256(TwoPairs(p, at, 4)), TwoPairs(p, at, 6), 1);
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// Eight pixels at the coordinates s and u (64-bit lanes) shaded over dst, packed. The even
+// pixels' columns and the odd ones' are filtered apart, as the bytes widen, then across:
+// each 128-bit lane an even pixel and the next, in order.
+template <bool Blend, bool White>
+VELK_WIDEST_HOT __m256i ClampedOctet(const WidestTexels& tex, __m512i s, __m512i u, __m256i dst) {
+    const WidestAxis across = ClampAxis(s, tex.lastColumn);
+    const WidestAxis down = ClampAxis(u, tex.lastRow);
+    alignas(64) uint64_t at[8];
+    _mm512_store_si512(at, _mm512_add_epi64(_mm512_mul_epu32(down.first, tex.pitch), across.first));
+    const __m512i upper = TexelPairs(tex.upper, at), lower = TexelPairs(tex.lower, at);
+    const __m512i zero = _mm512_setzero_si512(), w = SpreadLow16(down.weight);
+    const __m512i even = LerpScaled(_mm512_unpacklo_epi8(upper, zero), _mm512_unpacklo_epi8(lower, zero),
+                                    _mm512_unpacklo_epi64(w, w));
+    const __m512i odd = LerpScaled(_mm512_unpackhi_epi8(upper, zero), _mm512_unpackhi_epi8(lower, zero),
+                                   _mm512_unpackhi_epi64(w, w));
+    __m512i px = LerpScaled(_mm512_unpacklo_epi64(even, odd), _mm512_unpackhi_epi64(even, odd), SpreadLow16(across.weight));
+    px = _mm512_or_si512(px, tex.alphaOr);
+    if constexpr (!White) px = Div255Wide(_mm512_mullo_epi16(px, tex.colour));
+    if constexpr (Blend) px = BlendSrcAlphaWide(px, _mm512_cvtepu8_epi16(dst));
+    return _mm512_cvtepi16_epi8(px);
+}
+
+// 0..7 steps.
+VELK_WIDEST_HOT __m512i Steps(uint64_t step) {
+    long long k[8];
+    for (int i = 0; i < 8; ++i) k[i] = static_cast<long long>(i * step);
+    return _mm512_loadu_si512(k);
+}
+
+template <bool Blend, bool White>
+VELK_WIDEST void ClampedLinearSpanWidest(const SpanContext& c, const RowSpans& rows) {
+    const Triangle& t = c.tri;
+    const WidestTexels tex = WidestTexels::Of(c.state.sampler, t.flat);
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(TargetAlpha(c.target)));
+    const __m512i offsetsS = Steps(t.fixedS.dx), offsetsU = Steps(t.fixedT.dx);
+    const __m512i eightS = _mm512_set1_epi64(static_cast<long long>(8 * t.fixedS.dx));
+    const __m512i eightU = _mm512_set1_epi64(static_cast<long long>(8 * t.fixedT.dx));
+    for (int i = 0; i < rows.count; ++i) {
+        const int y = rows.y0 + i, xr = rows.xr[i];
+        uint32_t* const row = TargetRow32(c.target, y);
+        const FastStepper start = FastStepper::At(t, rows.xl[i], y);
+        __m512i s = _mm512_add_epi64(_mm512_set1_epi64(static_cast<long long>(start.s)), offsetsS);
+        __m512i u = _mm512_add_epi64(_mm512_set1_epi64(static_cast<long long>(start.u)), offsetsU);
+        for (int x = rows.xl[i]; x <= xr; x += 8) {
+            const __mmask8 keep = static_cast<__mmask8>((1u << std::min(xr - x + 1, 8)) - 1);
+            uint32_t* const out = row + x;
+            const __m256i dst = Blend ? _mm256_maskz_loadu_epi32(keep, out) : alpha;
+            _mm256_mask_storeu_epi32(out, keep, _mm256_or_si256(ClampedOctet<Blend, White>(tex, s, u, dst), alpha));
+            s = _mm512_add_epi64(s, eightS);
+            u = _mm512_add_epi64(u, eightU);
+        }
+    }
+}
+
+// The widest registers the processor has for the spans: 128, 256 or 512 bits. Initialised
+// before main, maybe before the compiler's own processor detection has run.
+int WidestRegisters() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"))
+        return 512;
+    return __builtin_cpu_supports("avx2") ? 256 : 128;
+}
+
+const int g_widestRegisters = WidestRegisters();
+int g_spanRegisters = g_widestRegisters;
 
 SpanFunction WideSpanFor(bool blend, bool white) {
     if (blend) return white ? EachRow<WideLinearSpan<true, true>> : EachRow<WideLinearSpan<true, false>>;
@@ -401,6 +542,10 @@ SpanFunction WideSpanFor(bool blend, bool white) {
 }
 
 SpanFunction ClampedSpanFor(bool blend, bool white) {
+    if (g_spanRegisters >= 512) {
+        if (blend) return white ? ClampedLinearSpanWidest<true, true> : ClampedLinearSpanWidest<true, false>;
+        return white ? ClampedLinearSpanWidest<false, true> : ClampedLinearSpanWidest<false, false>;
+    }
     if (blend) return white ? ClampedLinearSpan<true, true> : ClampedLinearSpan<true, false>;
     return white ? ClampedLinearSpan<false, true> : ClampedLinearSpan<false, false>;
 }
@@ -528,7 +673,7 @@ SpanFunction WidePointSpanFor(bool blend, bool white) {
 
 // Exactly one texel a pixel along x, on the same texel row.
 bool OneToOneRows(const Triangle& t) {
-    return g_wideSpans && t.fixedS.dx == (uint64_t{1} << 32) && t.fixedT.dx == 0;
+    return g_spanRegisters >= 256 && t.fixedS.dx == (uint64_t{1} << 32) && t.fixedT.dx == 0;
 }
 
 // The fast spans blend with SRCALPHA, INVSRCALPHA, ADD or not at all.
@@ -555,7 +700,7 @@ void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const Render
         t.fixedS = ToFixed(t, t.s, bias);
         t.fixedT = ToFixed(t, t.t, bias);
         const bool white = t.flat == 0xFFFFFFFFu;
-        if (t.linear && g_wideSpans)
+        if (t.linear && g_spanRegisters >= 256)
             t.span = ClampsPairs(st.sampler) ? ClampedSpanFor(st.blend, white) : WideSpanFor(st.blend, white);
         else
             t.span = t.linear ? FastSpanFor<true>(st.blend, white)
@@ -564,7 +709,7 @@ void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const Render
     }
 }
 
-bool UseWideSpans(bool wide) {
-    g_wideSpans = wide && g_hasWideRegisters;
-    return g_wideSpans;
+int UseSpanRegisters(int bits) {
+    g_spanRegisters = std::min(bits, g_widestRegisters);
+    return g_spanRegisters;
 }

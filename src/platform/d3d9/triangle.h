@@ -69,6 +69,7 @@ struct SpanContext {
 
 // Picks the span function for a set-up triangle, and prepares what it reads.
 void ChooseSpan(Triangle& t, bool perspective, const DrawState& st, const RenderTargetView& target);
-// Whether filtered spans chosen from now on use 256-bit registers: when wide is true and the
-// processor has them (the default). For tests of both paths.
-bool UseWideSpans(bool wide);
+// The widest registers (128, 256 or 512 bits) the spans chosen from now on use: bits, or
+// the processor's widest if narrower (the default). Returns those in use. For tests of
+// every path.
+int UseSpanRegisters(int bits);

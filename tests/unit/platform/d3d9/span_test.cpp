@@ -93,61 +93,76 @@ void CaseRow(int y, int& xl, int& xr) {
     }
 }
 
-// Each case with the 128-bit spans and, where the processor has them, the 256-bit ones.
-class FastSpanTest : public ::testing::TestWithParam<std::tuple<SpanCase, bool>> {
-protected:
-    void TearDown() override { UseWideSpans(true); }
-};
-
-TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) {
-    const auto& [c, wide] = GetParam();
-    if (UseWideSpans(wide) != wide) GTEST_SKIP() << "no 256-bit registers";
-    std::mt19937 random(7);
-    // Rows padded past the texture's width: the padding must never be read.
-    const int pitch = c.texWidth + 3;
-    const std::vector<uint32_t> texels = RandomTexels(pitch * c.texHeight, random);
-    const DrawState st = SpriteState(c.blend, {texels.data(), pitch, c.texWidth, c.texHeight, c.alphaOr, c.address,
-                                               c.address, D3DTEXF_LINEAR, D3DTEXF_LINEAR});
-    std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
-    for (uint32_t& p : target) p = random() | 0xFF000000u;
-    const std::vector<uint32_t> before = target;
-    const RenderTargetView view = TargetView(target);
-
-    // Rotated and scaled about the texture's centre placed at the row's middle.
-    Triangle t{};
-    const float cs = std::cos(c.angle) * c.scale, sn = std::sin(c.angle) * c.scale;
-    t.ox = kTargetWidth / 2.0f;
-    t.oy = kRows / 2.0f;
-    t.s = {c.texWidth / 2.0f + 0.3f, cs, -sn};
-    t.t = {c.texHeight / 2.0f + 0.1f, sn, cs};
-    t.flat = c.colour;
-    t.flatColour = true;
-    t.linear = true;
-    ChooseSpan(t, false, st, view);
-    ASSERT_NE(t.span, nullptr);
-
-    // The rows in as few calls as the span takes them.
-    for (int y0 = 0; y0 < kRows; y0 += RowSpans::kMost) {
-        RowSpans rows;
-        rows.y0 = y0;
-        rows.count = std::min(RowSpans::kMost, kRows - y0);
-        for (int i = 0; i < rows.count; ++i) CaseRow(y0 + i, rows.xl[i], rows.xr[i]);
-        t.span(SpanContext{t, st, view}, rows);
-    }
-    for (int y = 0; y < kRows; ++y) {
-        int xl, xr;
-        CaseRow(y, xl, xr);
-        for (int x = 0; x < kTargetWidth; ++x) {
-            const uint32_t old = before[static_cast<size_t>(y) * kTargetWidth + x];
-            const uint32_t want = x >= xl && x <= xr ? ReferencePixel(t, st, x, y, old) : old;
-            ASSERT_EQ(target[static_cast<size_t>(y) * kTargetWidth + x], want)
-                << std::hex << "pixel " << std::dec << x << "," << y;
-        }
-    }
+// Row y (below 40) y + 1 pixels long, at starts on the texture, off it and across its
+// edges: every way a row splits into whole groups and a partial last one.
+void LengthRow(int y, int& xl, int& xr) {
+    xl = (y * 13) % (kTargetWidth - 40);
+    xr = xl + y;
 }
 
-std::string CaseName(const ::testing::TestParamInfo<std::tuple<SpanCase, bool>>& info) {
-    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "Wide" : "Narrow");
+using RowFunction = void (*)(int y, int& xl, int& xr);
+
+// Each case with the 128-bit spans and, where the processor has them, the 256- and 512-bit
+// ones.
+class FastSpanTest : public ::testing::TestWithParam<std::tuple<SpanCase, int>> {
+protected:
+    void TearDown() override { UseSpanRegisters(512); }
+
+    // Draws rows 0..rowCount-1 as rowOf gives them, in as few calls as the span takes them,
+    // and checks every pixel of the target.
+    static void CheckRows(RowFunction rowOf, int rowCount) {
+        const auto& [c, bits] = GetParam();
+        if (UseSpanRegisters(bits) != bits) GTEST_SKIP() << "no " << bits << "-bit registers";
+        std::mt19937 random(7);
+        // Rows padded past the texture's width: the padding must never be read.
+        const int pitch = c.texWidth + 3;
+        const std::vector<uint32_t> texels = RandomTexels(pitch * c.texHeight, random);
+        const DrawState st = SpriteState(c.blend, {texels.data(), pitch, c.texWidth, c.texHeight, c.alphaOr, c.address,
+                                                   c.address, D3DTEXF_LINEAR, D3DTEXF_LINEAR});
+        std::vector<uint32_t> target(static_cast<size_t>(kTargetWidth) * kRows);
+        for (uint32_t& p : target) p = random() | 0xFF000000u;
+        const std::vector<uint32_t> before = target;
+        const RenderTargetView view = TargetView(target);
+
+        // Rotated and scaled about the texture's centre placed at the row's middle.
+        Triangle t{};
+        const float cs = std::cos(c.angle) * c.scale, sn = std::sin(c.angle) * c.scale;
+        t.ox = kTargetWidth / 2.0f;
+        t.oy = kRows / 2.0f;
+        t.s = {c.texWidth / 2.0f + 0.3f, cs, -sn};
+        t.t = {c.texHeight / 2.0f + 0.1f, sn, cs};
+        t.flat = c.colour;
+        t.flatColour = true;
+        t.linear = true;
+        ChooseSpan(t, false, st, view);
+        ASSERT_NE(t.span, nullptr);
+
+        for (int y0 = 0; y0 < rowCount; y0 += RowSpans::kMost) {
+            RowSpans rows;
+            rows.y0 = y0;
+            rows.count = std::min(RowSpans::kMost, rowCount - y0);
+            for (int i = 0; i < rows.count; ++i) rowOf(y0 + i, rows.xl[i], rows.xr[i]);
+            t.span(SpanContext{t, st, view}, rows);
+        }
+        for (int y = 0; y < kRows; ++y) {
+            int xl = 1, xr = 0;
+            if (y < rowCount) rowOf(y, xl, xr);
+            for (int x = 0; x < kTargetWidth; ++x) {
+                const uint32_t old = before[static_cast<size_t>(y) * kTargetWidth + x];
+                const uint32_t want = x >= xl && x <= xr ? ReferencePixel(t, st, x, y, old) : old;
+                ASSERT_EQ(target[static_cast<size_t>(y) * kTargetWidth + x], want)
+                    << std::hex << "pixel " << std::dec << x << "," << y;
+            }
+        }
+    }
+};
+
+TEST_P(FastSpanTest, EveryPixelMatchesTheScalarDefinition) { CheckRows(CaseRow, kRows); }
+
+TEST_P(FastSpanTest, RowsOfEveryLengthMatchTheScalarDefinition) { CheckRows(LengthRow, 40); }
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<SpanCase, int>>& info) {
+    return std::string(std::get<0>(info.param).name) + std::to_string(std::get<1>(info.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -165,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SpanCase{"ClampTwoByTwo", 2, 2, D3DTADDRESS_CLAMP, true, 0xC0FFFFFF, -1.1f, 0.08f, 0},
                       SpanCase{"ClampFarOutside", 32, 8, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 0.3f, 900.0f, 0},
                       SpanCase{"ClampOddSizes", 13, 7, D3DTADDRESS_CLAMP, true, 0xFFFFFFFF, 2.2f, 0.4f, 0}),
-                       ::testing::Bool()),
+                       ::testing::Values(128, 256, 512)),
     CaseName);
 
 }  // namespace
@@ -209,8 +224,8 @@ TEST(PointSpanTest, OneTexelAPixelMatchesTheScalarDefinition) {
                  {false, 0xFFFFFFFF, 0, D3DTADDRESS_WRAP},
                  {false, 0xC0336699, 0xFF000000, D3DTADDRESS_CLAMP},
                  {true, 0xFFFFFFFF, 0xFF000000, D3DTADDRESS_WRAP}};
-    for (const bool wide : {false, true}) {
-        if (UseWideSpans(wide) != wide) continue;
+    for (const int bits : {128, 256}) {
+        if (UseSpanRegisters(bits) != bits) continue;
         for (const auto& c : cases) {
             const DrawState st = SpriteState(c.blend, {texels.data(), kPitch, kTexWidth, kTexHeight, c.alphaOr,
                                                        c.address, c.address, D3DTEXF_POINT, D3DTEXF_POINT});
@@ -242,10 +257,10 @@ TEST(PointSpanTest, OneTexelAPixelMatchesTheScalarDefinition) {
                         if (!c.blend || (texel >> 24) != 0) want = (c.blend ? BlendSrcAlpha(src, old) : src) | 0xFF000000u;
                     }
                     ASSERT_EQ(target[static_cast<size_t>(y) * kTargetWidth + x], want)
-                        << "pixel " << x << "," << y << (wide ? " wide" : " narrow");
+                        << "pixel " << x << "," << y << ", " << bits << "-bit registers";
                 }
             }
         }
     }
-    UseWideSpans(true);
+    UseSpanRegisters(512);
 }
