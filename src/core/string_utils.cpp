@@ -138,9 +138,13 @@ std::string IntToString(int value) {
     return stream.str();
 }
 
+CosSin CosSinOf(float radians) {
+    if (radians == 0.0f) return {1.0f, radians};
+    return {std::cos(radians), std::sin(radians)};
+}
+
 void RotatePoint(float& x, float& y, float angle) {
-    const float c = std::cos(angle);
-    const float s = std::sin(angle);
+    const auto [c, s] = CosSinOf(angle);
     const float nx = c * x + s * y;
     const float ny = -s * x + c * y;
     x = nx;

@@ -28,5 +28,11 @@ void SplitToList(const std::string& text, const char* delimiters, std::list<std:
 unsigned int StringToUnsigned(const std::string& text);
 std::string IntToString(int value);
 
+// The cosine and sine of an angle in radians. Most things drawn are not turned: for ±0
+// the calls are skipped, with the same bits (cos is 1, sin the zero itself).
+struct CosSin {
+    float cos, sin;
+};
+CosSin CosSinOf(float radians);
 void RotatePoint(float& x, float& y, float angle);
 uint32_t PackARGB(float red, float green, float blue, float alpha);

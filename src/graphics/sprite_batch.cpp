@@ -144,8 +144,7 @@ void DrawTexturedQuad(float x, float y, float z, float width, float height, floa
     }
     const float left = -pivotX * scaleX, right = (width - pivotX) * scaleX;
     const float top = -pivotY * scaleY, bottom = (height - pivotY) * scaleY;
-    const float a = angle * kDegreesToRadians;
-    const float c = std::cos(a), s = std::sin(a);
+    const auto [c, s] = CosSinOf(angle * kDegreesToRadians);
     const float corners[4][2] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
     if (uScroll != 0.0f || vScroll != 0.0f) {
         const float su = std::fmod(uScroll, 1.0f), sv = std::fmod(vScroll, 1.0f);

@@ -12,17 +12,10 @@ struct PendingDeletion {
     GameClass* container;
 };
 
-struct RegisteredWalk {
-    void (*close)(void*);
-    void* subject;
-};
-
-int g_depth = 0;
 std::vector<PendingDeletion> g_pending;
 // How far the running flush has come: an error escaping an on_destroy leaves the
 // entries before it done, never to run twice.
 std::size_t g_flushed = 0;
-std::vector<RegisteredWalk> g_open;
 
 // The entry is emptied first: an error escaping the deletion never runs it twice, and a
 // container that goes later skips it.
@@ -44,29 +37,15 @@ void DeletePending() {
 
 }  // namespace
 
-OpenWalk::OpenWalk(void (*close)(void*), void* subject) : index_(g_open.size()) {
-    g_open.push_back({close, subject});
+void SceneWalk::open() {
+    open_.emplace(close, nullptr);
+    active_ = true;
 }
-
-OpenWalk::~OpenWalk() { closeAbove(index_); }
-
-std::size_t OpenWalk::count() { return g_open.size(); }
-
-void OpenWalk::closeAbove(std::size_t mark) {
-    while (g_open.size() > mark) {
-        const RegisteredWalk walk = g_open.back();
-        g_open.pop_back();
-        walk.close(walk.subject);
-    }
-}
-
-SceneWalk::SceneWalk() : open_(close, nullptr) { ++g_depth; }
 
 void SceneWalk::close(void*) {
-    if (--g_depth == 0 && !g_pending.empty()) DeletePending();
+    active_ = false;
+    if (!g_pending.empty()) DeletePending();
 }
-
-bool SceneWalk::active() { return g_depth > 0; }
 
 std::size_t SceneWalk::pendingCount() { return g_pending.size(); }
 
@@ -74,7 +53,7 @@ void SceneWalk::deleteLater(GameClass* object, GameClass* container) {
     if (!object) return;
     g_pending.push_back({object, container});
     if (container) ++container->queuedChildren;
-    if (g_depth == 0) DeletePending();
+    if (!active_) DeletePending();
 }
 
 // Only containers with children in the queue look: no search per deleted object.
