@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "platform/d3d9/event_query.h"
@@ -342,7 +343,10 @@ void DeviceImpl::ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float 
         for (LONG y = rect.top; y < rect.bottom; ++y) {
             uint8_t* row = target.Bits() + static_cast<size_t>(y) * target.Pitch();
             if (bpp == 4) {
-                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, rect.right - rect.left, stored);
+                // The library's vectorised fill of 32-bit units: a scalar loop otherwise.
+                static_assert(sizeof(wchar_t) == sizeof stored);
+                std::wmemset(reinterpret_cast<wchar_t*>(row) + rect.left, static_cast<wchar_t>(stored),
+                             static_cast<size_t>(rect.right - rect.left));
             } else {
                 for (LONG x = rect.left; x < rect.right; ++x) std::memcpy(row + x * 2, &stored, 2);
             }
