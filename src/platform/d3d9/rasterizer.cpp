@@ -456,7 +456,8 @@ void Rasterizer::Batch::RasteriseBand(int band) {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
     const std::vector<uint32_t>& bin = bins[band];
     // The band's shapes lie scattered through the batch, and so do the target pixels they
-    // cover: ask for the records ahead, and for the pixels once the record is in.
+    // cover: ask for the records ahead (a shape and both its triangles: most rotated sprites
+    // are drawn as two), and for the pixels once the record is in.
     constexpr size_t kAhead = 8, kPixelsAhead = 4;
     const auto prefetch = [](const void* record, size_t bytes) {
         for (size_t line = 0; line < bytes; line += 64) __builtin_prefetch(static_cast<const char*>(record) + line);
@@ -464,7 +465,7 @@ void Rasterizer::Batch::RasteriseBand(int band) {
     for (size_t i = 0; i < bin.size(); ++i) {
         if (i + kAhead < bin.size()) {
             prefetch(&shapes[bin[i + kAhead]], sizeof(Shape));
-            prefetch(&triangles[2 * size_t{bin[i + kAhead]}], sizeof(Triangle));
+            prefetch(&triangles[2 * size_t{bin[i + kAhead]}], 2 * sizeof(Triangle));
         }
         if (i + kPixelsAhead < bin.size()) PrefetchPixels(shapes[bin[i + kPixelsAhead]], y0, y1);
         SetUpOnce(bin[i]);
