@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "platform/d3d9/event_query.h"
@@ -60,6 +61,22 @@ Uint32 SdlFormat(D3DFORMAT format) {
         case D3DFMT_X8R8G8B8: return SDL_PIXELFORMAT_RGB888;
         default: return SDL_PIXELFORMAT_ARGB8888;
     }
+}
+
+// Calls rows(top, bottom) for bands of rows that cover [top, bottom), on the rasteriser's
+// threads: whole targets are cleared and presented in parallel.
+template <class Rows>
+void InRowBands(LONG top, LONG bottom, const Rows& rows) {
+    constexpr LONG kRowsPerBand = 32;
+    struct Job {
+        LONG top, bottom;
+        const Rows& rows;
+    } const job{top, bottom, rows};
+    // One reference captured: the job function needs no allocation.
+    RasterPool().Run(static_cast<int>((bottom - top + kRowsPerBand - 1) / kRowsPerBand), [&job](int band) {
+        const LONG first = job.top + band * kRowsPerBand;
+        job.rows(first, std::min(first + kRowsPerBand, job.bottom));
+    });
 }
 
 }  // namespace
@@ -211,8 +228,12 @@ void DeviceImpl::CopyToWindow(HWND window) {
     const int w = std::min(static_cast<int>(back->Width()), screen->w);
     const int h = std::min(static_cast<int>(back->Height()), screen->h);
     if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
-    SDL_ConvertPixels(w, h, SdlFormat(back->Format()), back->Bits(), back->Pitch(), screen->format->format,
-                      screen->pixels, screen->pitch);
+    const Uint32 from = SdlFormat(back->Format());
+    uint8_t* const to = static_cast<uint8_t*>(screen->pixels);
+    InRowBands(0, std::max(h, 0), [&](LONG top, LONG bottom) {
+        SDL_ConvertPixels(w, bottom - top, from, back->Bits() + static_cast<size_t>(top) * back->Pitch(), back->Pitch(),
+                          screen->format->format, to + static_cast<size_t>(top) * screen->pitch, screen->pitch);
+    });
     if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
     SDL_UpdateWindowSurface(window);
 }
@@ -313,22 +334,8 @@ HRESULT DeviceImpl::Clear(DWORD count, const RECT* rects, DWORD flags, D3DCOLOR 
 
 void DeviceImpl::ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float z) {
     if (rect.left >= rect.right || rect.top >= rect.bottom) return;
-    const int rows = rect.bottom - rect.top;
-    // Whole targets are cleared in bands on the rasteriser's threads.
-    constexpr int kRowsPerBand = 32;
-    struct Job {
-        DeviceImpl* device;
-        RECT rect;
-        DWORD flags;
-        D3DCOLOR color;
-        float z;
-    } const job{this, rect, flags, color, z};
-    // One reference captured: the job function needs no allocation.
-    RasterPool().Run((rows + kRowsPerBand - 1) / kRowsPerBand, [&job](int band) {
-        const LONG top = job.rect.top + band * kRowsPerBand;
-        const RECT rows{job.rect.left, top, job.rect.right, std::min<LONG>(top + kRowsPerBand, job.rect.bottom)};
-        job.device->ClearRows(rows, job.flags, job.color, job.z);
-    });
+    InRowBands(rect.top, rect.bottom,
+               [&](LONG top, LONG bottom) { ClearRows({rect.left, top, rect.right, bottom}, flags, color, z); });
     if (flags & D3DCLEAR_TARGET) target_->RefreshTexels();
 }
 
@@ -342,7 +349,10 @@ void DeviceImpl::ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float 
         for (LONG y = rect.top; y < rect.bottom; ++y) {
             uint8_t* row = target.Bits() + static_cast<size_t>(y) * target.Pitch();
             if (bpp == 4) {
-                std::fill_n(reinterpret_cast<uint32_t*>(row) + rect.left, rect.right - rect.left, stored);
+                // The library's vectorised fill of 32-bit units: a scalar loop otherwise.
+                static_assert(sizeof(wchar_t) == sizeof stored);
+                std::wmemset(reinterpret_cast<wchar_t*>(row) + rect.left, static_cast<wchar_t>(stored),
+                             static_cast<size_t>(rect.right - rect.left));
             } else {
                 for (LONG x = rect.left; x < rect.right; ++x) std::memcpy(row + x * 2, &stored, 2);
             }

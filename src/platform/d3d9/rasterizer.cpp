@@ -65,8 +65,11 @@ struct EdgeBound {
     }
 };
 
-Edge MakeEdge(int64_t a, int64_t b, int64_t c) {
-    Edge edge{c, static_cast<int32_t>(a), static_cast<int32_t>(b), 0, 0};
+// The edge from (X0, Y0) to (X1, Y1) in sub-pixels: a * x + b * y + c at pixel (x, y).
+Edge MakeEdge(int64_t a, int64_t b, int64_t c, int64_t Y0, int64_t Y1) {
+    Edge edge{c, static_cast<int32_t>(a), static_cast<int32_t>(b), 0, 0,
+              static_cast<int32_t>(CeilDiv(std::min(Y0, Y1), kSubPixel)),
+              static_cast<int32_t>(FloorDiv(std::max(Y0, Y1), kSubPixel))};
     if (a != 0) {
         const int64_t d = a > 0 ? a : -a, step = a > 0 ? -b : b;
         const int64_t q = FloorDiv(step, d);
@@ -112,7 +115,10 @@ void WalkRows(const SpanContext& c, const Edge* const (&lowerEdges)[4], const Ed
 }
 
 // Horizontal edges were folded into the row range when the triangle was set up. A polygon
-// with area has edges on both sides, at most four in all.
+// with area has edges on both sides, at most four in all. Only the edges that reach the
+// rows are walked: the polygon is strictly convex, so a pixel of a row that the edges
+// reaching the row admit lies strictly inside every other edge, whose integer function
+// there is at least 1, which the fill rule's bias of at most 1 does not undo.
 void RasteriseRows(const SpanContext& c, int y0, int y1) {
     const Triangle& t = c.tri;
     const int ya = std::max(t.ymin, y0), yb = std::min(t.ymax, y1 - 1);
@@ -122,6 +128,7 @@ void RasteriseRows(const SpanContext& c, int y0, int y1) {
     int lowerCount = 0, upperCount = 0;
     for (int i = 0; i < t.edgeCount; ++i) {
         const Edge& edge = t.edge[i];
+        if (edge.firstRow > yb || edge.lastRow < ya) continue;
         if (edge.a > 0)
             lower[lowerCount++] = &edge;
         else if (edge.a < 0)
@@ -373,7 +380,8 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
         const int j = (i + 1) % n;
         const int64_t ea = Y[i] - Y[j], eb = X[j] - X[i];
         const bool topLeft = ea > 0 || (ea == 0 && eb > 0);
-        const Edge& edge = t.edge[i] = MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1));
+        const Edge& edge = t.edge[i] =
+            MakeEdge(ea * kSubPixel, eb * kSubPixel, X[i] * Y[j] - X[j] * Y[i] - (topLeft ? 0 : 1), Y[i], Y[j]);
         // A horizontal edge covers the rows where b * y + c >= 0: it limits the row range.
         if (edge.a == 0 && edge.b > 0) t.ymin = std::max<int64_t>(t.ymin, CeilDiv(-edge.c, edge.b));
         if (edge.a == 0 && edge.b < 0) t.ymax = std::min<int64_t>(t.ymax, FloorDiv(edge.c, -int64_t{edge.b}));
@@ -448,7 +456,8 @@ void Rasterizer::Batch::RasteriseBand(int band) {
     const int y0 = band * kBandRows, y1 = std::min(y0 + kBandRows, height);
     const std::vector<uint32_t>& bin = bins[band];
     // The band's shapes lie scattered through the batch, and so do the target pixels they
-    // cover: ask for the records ahead, and for the pixels once the record is in.
+    // cover: ask for the records ahead (a shape and both its triangles: most rotated sprites
+    // are drawn as two), and for the pixels once the record is in.
     constexpr size_t kAhead = 8, kPixelsAhead = 4;
     const auto prefetch = [](const void* record, size_t bytes) {
         for (size_t line = 0; line < bytes; line += 64) __builtin_prefetch(static_cast<const char*>(record) + line);
@@ -456,7 +465,7 @@ void Rasterizer::Batch::RasteriseBand(int band) {
     for (size_t i = 0; i < bin.size(); ++i) {
         if (i + kAhead < bin.size()) {
             prefetch(&shapes[bin[i + kAhead]], sizeof(Shape));
-            prefetch(&triangles[2 * size_t{bin[i + kAhead]}], sizeof(Triangle));
+            prefetch(&triangles[2 * size_t{bin[i + kAhead]}], 2 * sizeof(Triangle));
         }
         if (i + kPixelsAhead < bin.size()) PrefetchPixels(shapes[bin[i + kPixelsAhead]], y0, y1);
         SetUpOnce(bin[i]);

@@ -6,12 +6,14 @@
 
 // Covered where a * x + b * y + c >= 0 at the pixel centre (x, y). Within the guard band
 // a and b fit 32 bits. The bound on x that the edge sets moves by stepQuotient plus
-// stepRemainder / |a| from one row to the next.
+// stepRemainder / |a| from one row to the next. The edge reaches the rows firstRow..lastRow
+// (their centres lie within its height).
 struct Edge {
     int64_t c;
     int32_t a, b;
     int32_t stepQuotient;
     uint32_t stepRemainder;
+    int32_t firstRow, lastRow;
 };
 
 // value(x, y) = base + dx * (x - ox) + dy * (y - oy)

@@ -235,7 +235,9 @@ TEST_F(DeviceTest, EventQueryIsReachedOnceTheDrawingIsDone) {
 
 TEST(DevicePresent, CopiesTheBackBufferIntoTheWindowSurface) {
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("present", 0, 0, 40, 30, 0);
+    // Taller than a band of the copy: each row its own colour.
+    constexpr int kRows = 70;
+    SDL_Window* window = SDL_CreateWindow("present", 0, 0, 40, kRows, 0);
     ASSERT_NE(window, nullptr) << SDL_GetError();
     {
         ComPtr<IDirect3D9> d3d(Direct3DCreate9(D3D_SDK_VERSION));
@@ -248,18 +250,25 @@ TEST(DevicePresent, CopiesTheBackBufferIntoTheWindowSurface) {
         ComPtr<IDirect3DDevice9> device;
         ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0, &pp, device.ReleaseAndGetAddressOf()), D3D_OK);
         EXPECT_EQ(pp.BackBufferWidth, 40u) << "the window's size";
-        EXPECT_EQ(pp.BackBufferHeight, 30u);
+        EXPECT_EQ(pp.BackBufferHeight, static_cast<UINT>(kRows));
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0), D3D_OK);
+        for (LONG y = 1; y < kRows; ++y) {
+            const RECT row{0, y, 40, y + 1};
+            ASSERT_EQ(device->Clear(1, &row, D3DCLEAR_TARGET, 0xFF000000u | static_cast<D3DCOLOR>(y) * 0x030201u, 1.0f, 0),
+                      D3D_OK);
+        }
         ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
         SDL_Surface* screen = SDL_GetWindowSurface(window);
         ASSERT_NE(screen, nullptr);
-        Uint32 pixel;
-        std::memcpy(&pixel, static_cast<uint8_t*>(screen->pixels) + 10 * screen->pitch + 20 * 4, 4);
-        Uint8 r, g, b;
-        SDL_GetRGB(pixel, screen->format, &r, &g, &b);
-        EXPECT_EQ(r, 0x33);
-        EXPECT_EQ(g, 0x66);
-        EXPECT_EQ(b, 0x99);
+        for (int y = 0; y < kRows; ++y) {
+            Uint32 pixel;
+            std::memcpy(&pixel, static_cast<uint8_t*>(screen->pixels) + y * screen->pitch + 20 * 4, 4);
+            Uint8 r, g, b;
+            SDL_GetRGB(pixel, screen->format, &r, &g, &b);
+            EXPECT_EQ(r, y == 0 ? 0x33 : 3 * y) << "row " << y;
+            EXPECT_EQ(g, y == 0 ? 0x66 : 2 * y) << "row " << y;
+            EXPECT_EQ(b, y == 0 ? 0x99 : y) << "row " << y;
+        }
     }
     SDL_DestroyWindow(window);
     SDL_Quit();
