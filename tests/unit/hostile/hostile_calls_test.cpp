@@ -42,8 +42,10 @@ namespace {
 
 constexpr int kEndMarker = -1;
 // A child still busy after this long is hung: generous, since the sanitized suite shares the
-// machine with seven other test programs.
-constexpr int kChildHangSeconds = 60;
+// machine with seven other test programs, and a child's range can hold hundreds of screenshots,
+// each a 3 MB file written and synchronised (80 ms apiece on a quiet machine here, 350 ms
+// with the disk busy).
+constexpr int kChildHangSeconds = 180;
 constexpr int kExitLeak = 23;
 // The targets of a group are swept by this many processes side by side.
 constexpr int kWorkers = 2;
