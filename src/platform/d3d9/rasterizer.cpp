@@ -18,6 +18,9 @@ constexpr int kSubPixel = 256;  // 8 bits of sub-pixel precision
 constexpr int kBandRows = RowSpans::kMost;
 // A shape's set-up, by whichever band's thread reaches it first.
 constexpr uint8_t kFresh = 0, kBusy = 1, kDone = 2;
+// How far a quad drawn as one polygon may stray from its two triangles: half a step of the
+// filter's 8-bit weights, and depth as good as a float holds it.
+constexpr double kTexelTolerance = 1.0 / 512, kDepthTolerance = 1e-6;
 
 
 // llrint without the library call: the conversion rounds to nearest even as llrint does
@@ -293,15 +296,11 @@ int64_t Turn(const int64_t X[], const int64_t Y[], int a, int b, int c) {
     return (X[b] - X[a]) * (Y[c] - Y[a]) - (X[c] - X[a]) * (Y[b] - Y[a]);
 }
 
-bool Near(float predicted, float actual, float tolerance) { return std::fabs(predicted - actual) <= tolerance; }
-
-// The fourth corner of a quad lies on the planes set up from the first three, so one
-// polygon can stand for its two triangles.
-// Only the planes this triangle was given are compared: the others hold an earlier triangle's.
-bool FourthCornerFits(const Triangle& t, const ScreenVertex& v, bool textured, bool depth) {
-    const auto at = [&](const Plane& p) { return p.base + p.dx * (v.x - t.ox) + p.dy * (v.y - t.oy); };
-    return (!textured || (Near(at(t.s), v.s, 1e-3f) && Near(at(t.t), v.t, 1e-3f))) &&
-           (!depth || Near(at(t.z), v.z, 1e-6f));
+// How far a quad's value at its fourth corner is off the plane through the other three, as
+// a quarter: spreading that over the four corners (+, -, + at the first three) gives the
+// plane that differs least from the quad's two triangles, by this much at any corner.
+double QuarterDefect(const Plane& p, const double px[3], const double py[3], double x3, double y3, double f3) {
+    return (f3 - (p.base + p.dx * (x3 - px[0]) + p.dy * (y3 - py[0]))) / 4;
 }
 
 }  // namespace
@@ -362,18 +361,33 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
         const double f[3] = {value(*v[0]), value(*v[1]), value(*v[2])};
         return MakePlane(px, py, f, inverseArea);
     };
+    // A quad stands for its two triangles as one polygon where the plane that fits all four
+    // corners best strays from them by at most the tolerance; otherwise it is drawn split.
+    const auto fit = [&](auto value, double tolerance, Plane& out) {
+        double f[3] = {value(*v[0]), value(*v[1]), value(*v[2])};
+        out = MakePlane(px, py, f, inverseArea);
+        if (n == 3) return true;
+        const double quarter = QuarterDefect(out, px, py, static_cast<double>(X[3]) / kSubPixel,
+                                             static_cast<double>(Y[3]) / kSubPixel, value(*v[3]));
+        if (std::fabs(quarter) > tolerance) return false;
+        f[0] += quarter;
+        f[1] -= quarter;
+        f[2] += quarter;
+        out = MakePlane(px, py, f, inverseArea);
+        return true;
+    };
     const auto weight = [&](const ScreenVertex& sv) { return perspective ? static_cast<double>(sv.q) : 1.0; };
     const DrawState& st = states[state];
     // Only the planes the spans will read.
     t.q = perspective ? plane([&](const ScreenVertex& sv) { return weight(sv); }) : Plane{1, 0, 0};
-    if (st.depthTest) t.z = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.z); });
-    if (st.textured) {
-        // Texel scale from the unweighted coordinates; the weighted planes interpolate.
-        t.s = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.s); });
-        t.t = plane([](const ScreenVertex& sv) { return static_cast<double>(sv.t); });
-    }
+    const auto depth = [](const ScreenVertex& sv) { return static_cast<double>(sv.z); };
+    // Texel scale from the unweighted coordinates; the weighted planes interpolate.
+    const auto s = [](const ScreenVertex& sv) { return static_cast<double>(sv.s); };
+    const auto u = [](const ScreenVertex& sv) { return static_cast<double>(sv.t); };
     // Most quads that fail are known here, before their edges cost divisions.
-    if (n == 4 && !FourthCornerFits(t, *v[3], st.textured, st.depthTest)) return SetUpResult::Split;
+    if ((st.depthTest && !fit(depth, kDepthTolerance, t.z)) ||
+        (st.textured && (!fit(s, kTexelTolerance, t.s) || !fit(u, kTexelTolerance, t.t))))
+        return SetUpResult::Split;
 
     t.edgeCount = static_cast<uint8_t>(n);
     for (int i = 0; i < n; ++i) {
