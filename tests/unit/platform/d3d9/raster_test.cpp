@@ -51,6 +51,14 @@ uint32_t ExpectedBlend(uint32_t src, uint32_t dst, D3DBLEND sf, D3DBLEND df, D3D
     return out;
 }
 
+// Opaque texels of random colour: any change in where or how they are sampled shows.
+std::vector<uint32_t> NoiseTexels(size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<uint32_t> texels(count);
+    for (uint32_t& t : texels) t = random() | 0xFF000000u;
+    return texels;
+}
+
 struct BlendCase {
     D3DBLEND src, dst;
     D3DBLENDOP op;
@@ -226,9 +234,7 @@ TEST_F(DeviceTest, UntexturedDrawingModulatesWhite) {
 }
 
 TEST_F(DeviceTest, SpriteMappedOneToOneReproducesItsTexelsExactly) {
-    std::mt19937 random(7);
-    std::vector<uint32_t> texels(32 * 32);
-    for (uint32_t& t : texels) t = random() | 0xFF000000u;
+    const std::vector<uint32_t> texels = NoiseTexels(32 * 32, 7);
     auto texture = MakeTexture(32, 32, texels);
     ASSERT_EQ(dev_->SetTexture(0, texture.Get()), D3D_OK);
     for (DWORD filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
@@ -333,9 +339,7 @@ TEST_F(DeviceTest, RotatedQuadDrawnWholeStaysCloserToItsTrianglesThanTheOtherDia
     // along its other diagonal is as right as the triangles drawn apart, and differs from
     // them: the one polygon may differ no more. Noise texels make any difference in the
     // filter weights show.
-    std::mt19937 random(11);
-    std::vector<uint32_t> texels(32 * 32);
-    for (uint32_t& t : texels) t = random() | 0xFF000000u;
+    const std::vector<uint32_t> texels = NoiseTexels(32 * 32, 11);
     auto texture = MakeTexture(32, 32, texels);
     ASSERT_EQ(dev_->SetTexture(0, texture.Get()), D3D_OK);
     Sampler(D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
