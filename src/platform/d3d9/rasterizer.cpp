@@ -369,7 +369,7 @@ Rasterizer::SetUpResult Rasterizer::Batch::SetUp(const ScreenVertex* (&v)[4], in
         if (n == 3) return true;
         const double quarter = QuarterDefect(out, px, py, static_cast<double>(X[3]) / kSubPixel,
                                              static_cast<double>(Y[3]) / kSubPixel, value(*v[3]));
-        if (std::fabs(quarter) > tolerance) return false;
+        if (!(std::fabs(quarter) <= tolerance)) return false;  // NaN from absurd values too
         f[0] += quarter;
         f[1] -= quarter;
         f[2] += quarter;
