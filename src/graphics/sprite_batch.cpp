@@ -107,6 +107,7 @@ void RecordSlot(BatchSlot& slot, Texture* texture, uintptr_t device, int mode) {
 }
 
 void TiltQuad(RenderVertex v[4], float x, float y, float z, float xTilt, float yTilt) {
+    if (xTilt == 0.0f && yTilt == 0.0f) return;  // most quads: not even the corners' addresses
     float* ys[4] = {&v[0].y, &v[1].y, &v[2].y, &v[3].y};
     float* xs[4] = {&v[0].x, &v[1].x, &v[2].x, &v[3].x};
     float* zs[4] = {&v[0].z, &v[1].z, &v[2].z, &v[3].z};
