@@ -220,7 +220,9 @@ bool BatchQuad(const RenderVertex vertices[4], Texture* texture, int mode) {
     RenderVertex* store = g_batch.vertices.data() + slotIndex * kBatchSlotVertices;
     uint16_t* indices = g_batch.indices.data() + slotIndex * kBatchSlotIndices;
     const int n = slot.vertexCount;
-    std::copy(vertices, vertices + 4, store + n);
+    // Element by element: a copy of the whole quad becomes a library call.
+    for (int i = 0; i < 4; ++i) store[n + i] = vertices[i];
+#pragma GCC unroll 6
     for (int i = 0; i < 6; ++i) indices[slot.indexCount + i] = static_cast<uint16_t>(n + kQuadIndices[i]);
     slot.vertexCount += 4;
     slot.indexCount += 6;
