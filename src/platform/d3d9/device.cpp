@@ -527,7 +527,9 @@ void DeviceImpl::RecordTriangles(UINT primitiveCount, const uint16_t* indices, U
     const uint8_t* indexBytes = reinterpret_cast<const uint8_t*>(indices);
     for (UINT p = 0; p < primitiveCount; ++p) {
         uint16_t corner[6];
-        std::memcpy(corner, indexBytes + size_t{p} * 6, p + 1 < primitiveCount ? 12 : 6);
+        // Copies of fixed sizes: the compiler makes loads of them, not a library call.
+        std::memcpy(corner, indexBytes + size_t{p} * 6, 6);
+        if (p + 1 < primitiveCount) std::memcpy(corner + 3, indexBytes + size_t{p} * 6 + 6, 6);
         const UINT i0 = corner[0] - minIndex, i1 = corner[1] - minIndex, i2 = corner[2] - minIndex;
         const Outcode o0 = outcodes_[i0], o1 = outcodes_[i1], o2 = outcodes_[i2];
         // a, b, c followed by a, c, d: a quad, drawn as one polygon when that is the same.

@@ -1,7 +1,9 @@
 #include "platform/d3d9/vertex_pipeline.h"
 
+#include <emmintrin.h>
+
 #include <cmath>
-#include <cstring>
+#include <cstddef>
 #include <utility>
 
 namespace {
@@ -39,27 +41,118 @@ void VertexPipeline::SetViewport(const D3DVIEWPORT9& viewport) {
     guardY_ = 1 + kGuardBandPixels / vpHalfH_;
 }
 
-ClipVertex VertexPipeline::Transform(const uint8_t* vertex, float texWidth, float texHeight, bool blackColour) const {
-    float pos[3], uv[2];
-    uint32_t colour;
-    std::memcpy(pos, vertex, 12);
-    std::memcpy(&colour, vertex + 12, 4);
-    std::memcpy(uv, vertex + 16, 8);
-    const auto& m = projection_.m;
-    ClipVertex v;
-    v.x = pos[0] * m[0][0] + pos[1] * m[1][0] + pos[2] * m[2][0] + m[3][0];
-    v.y = pos[0] * m[0][1] + pos[1] * m[1][1] + pos[2] * m[2][1] + m[3][1];
-    v.z = pos[0] * m[0][2] + pos[1] * m[1][2] + pos[2] * m[2][2] + m[3][2];
-    v.w = pos[0] * m[0][3] + pos[1] * m[1][3] + pos[2] * m[2][3] + m[3][3];
-    v.s = uv[0] * texWidth;
-    v.t = uv[1] * texHeight;
-    v.colour[0] = static_cast<float>(colour & 0xFF);
-    v.colour[1] = static_cast<float>(colour >> 8 & 0xFF);
-    v.colour[2] = static_cast<float>(colour >> 16 & 0xFF);
-    v.colour[3] = static_cast<float>(colour >> 24);
-    if (blackColour) v.colour[0] = v.colour[1] = v.colour[2] = 0;
+namespace {
+
+// A vertex in registers: clip position (x, y, z, w), texel coordinates (s, t, -, -) and
+// colour (b, g, r, a). Each lane is worked out with the float operations, in the order,
+// that the formulas in the comments spell out, so the results are those of scalar code.
+struct Lanes {
+    __m128 position, texel, colour;
+};
+
+__m128 Splat(__m128 v, int lane) {
+    switch (lane) {
+        case 0: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
+        case 1: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
+        case 2: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
+        default: return _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+}
+
+// Lanes where the mask is set from a, the others from b.
+__m128 Select(__m128 mask, __m128 a, __m128 b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
+
+__m128 LaneMask(bool l0, bool l1, bool l2, bool l3) {
+    const auto bits = [](bool on) { return on ? -1 : 0; };
+    return _mm_castsi128_ps(_mm_setr_epi32(bits(l0), bits(l1), bits(l2), bits(l3)));
+}
+
+// Lanes below `lanes` all finite (neither infinite nor NaN).
+bool Finite(__m128 v, int lanes) {
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+    const int finite = _mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(INFINITY)));
+    const int wanted = (1 << lanes) - 1;
+    return (finite & wanted) == wanted;
+}
+
+}  // namespace
+
+// What a draw's vertices share, in registers.
+struct VertexPipeline::Constants {
+    __m128 row[4];          // the projection's rows
+    __m128 texScale;        // texWidth, texHeight
+    __m128 colourMask;      // all ones, or the alpha alone for black vertices
+    __m128 guard;           // guardX, guardX, guardY, guardY
+    __m128 scale, offset;   // vpHalfW, vpHalfH, depthRange; vpX, vpY, minZ
+
+    Constants(const VertexPipeline& p, float texWidth, float texHeight, bool blackColour) {
+        for (int i = 0; i < 4; ++i) row[i] = _mm_loadu_ps(p.projection_.m[i]);
+        texScale = _mm_setr_ps(texWidth, texHeight, 0, 0);
+        colourMask = LaneMask(!blackColour, !blackColour, !blackColour, true);
+        guard = _mm_setr_ps(p.guardX_, p.guardX_, p.guardY_, p.guardY_);
+        scale = _mm_setr_ps(p.vpHalfW_, p.vpHalfH_, p.depthRange_, 0);
+        offset = _mm_setr_ps(p.vpX_, p.vpY_, p.minZ_, 0);
+    }
+};
+
+namespace {
+
+// The 24-byte vertex {x, y, z; colour; u, v}; texture coordinates are scaled to texels.
+Lanes Transform(const uint8_t* vertex, const VertexPipeline::Constants& k) {
+    const __m128 pos = _mm_loadu_ps(reinterpret_cast<const float*>(vertex));  // x, y, z, colour bits
+    Lanes v;
+    // x * m[0][i] + y * m[1][i] + z * m[2][i] + m[3][i]
+    v.position = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(Splat(pos, 0), k.row[0]), _mm_mul_ps(Splat(pos, 1), k.row[1])),
+                                       _mm_mul_ps(Splat(pos, 2), k.row[2])),
+                            k.row[3]);
+    // u * texWidth, v * texHeight
+    v.texel = _mm_mul_ps(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(vertex + 16))), k.texScale);
+    // The colour's bytes b, g, r, a as floats.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = _mm_castps_si128(Splat(pos, 3));
+    const __m128i words = _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
+    v.colour = _mm_and_ps(_mm_cvtepi32_ps(words), k.colourMask);
     return v;
 }
+
+// The planes of VertexPipeline::Distance, a bit each where the vertex lies outside.
+Outcode Classify(const Lanes& v, const VertexPipeline::Constants& k) {
+    if (!Finite(v.position, 4) || !Finite(v.texel, 2)) return kOutsideAll;
+    const __m128 p = v.position;
+    // w - minW, z - 0, w - z (and w - w, unused)
+    const __m128 depth = _mm_sub_ps(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 3)),
+                                    _mm_or_ps(_mm_and_ps(p, LaneMask(false, false, true, true)), _mm_setr_ps(kMinW, 0, 0, 0)));
+    // guardX * w + x, guardX * w - x, guardY * w + y, guardY * w - y
+    const __m128 sides = _mm_add_ps(_mm_mul_ps(k.guard, Splat(p, 3)),
+                                    _mm_xor_ps(_mm_shuffle_ps(p, p, _MM_SHUFFLE(1, 1, 0, 0)), _mm_setr_ps(0, -0.0f, 0, -0.0f)));
+    const __m128 zero = _mm_setzero_ps();
+    return static_cast<Outcode>((_mm_movemask_ps(_mm_cmplt_ps(depth, zero)) & 7) |
+                                _mm_movemask_ps(_mm_cmplt_ps(sides, zero)) << 3);
+}
+
+void Store(const Lanes& v, ClipVertex& out) {
+    _mm_storeu_ps(&out.x, v.position);
+    _mm_storel_pi(reinterpret_cast<__m64*>(&out.s), v.texel);
+    _mm_storeu_ps(out.colour, v.colour);
+}
+
+// x = (x q + 1) vpHalfW + vpX, y = (1 - y q) vpHalfH + vpY, z = minZ + z q depthRange, q
+// with q = 1 / w.
+void Project(const Lanes& v, const VertexPipeline::Constants& k, ScreenVertex& s) {
+    const __m128 q = _mm_div_ps(_mm_set1_ps(1.0f), Splat(v.position, 3));
+    const __m128 perspective = _mm_xor_ps(_mm_mul_ps(v.position, q), _mm_setr_ps(0, -0.0f, 0, 0));
+    const __m128 xy = LaneMask(true, true, false, false);
+    const __m128 raised = Select(xy, _mm_add_ps(perspective, _mm_set1_ps(1.0f)), perspective);
+    const __m128 mapped = _mm_add_ps(_mm_mul_ps(raised, k.scale), k.offset);
+    _mm_storeu_ps(&s.x, Select(LaneMask(true, true, true, false), mapped, q));
+    _mm_storel_pi(reinterpret_cast<__m64*>(&s.s), v.texel);
+    _mm_storeu_ps(s.colour, v.colour);
+}
+
+}  // namespace
+
+static_assert(offsetof(ClipVertex, s) == 16 && offsetof(ClipVertex, colour) == 24);
+static_assert(offsetof(ScreenVertex, q) == 12 && offsetof(ScreenVertex, s) == 16 && offsetof(ScreenVertex, colour) == 24);
 
 float VertexPipeline::Distance(const ClipVertex& v, int plane) const {
     switch (plane) {
@@ -73,37 +166,22 @@ float VertexPipeline::Distance(const ClipVertex& v, int plane) const {
     }
 }
 
-Outcode VertexPipeline::Classify(const ClipVertex& v) const {
-    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z) || !std::isfinite(v.w) ||
-        !std::isfinite(v.s) || !std::isfinite(v.t))
-        return kOutsideAll;
-    // The planes in Distance's order, without a branch for each.
-    const float guardW = guardX_ * v.w, guardH = guardY_ * v.w;
-    const auto outside = [](float distance, int plane) { return static_cast<Outcode>(distance < 0) << plane; };
-    return outside(v.w - kMinW, 0) | outside(v.z, 1) | outside(v.w - v.z, 2) | outside(guardW + v.x, 3) |
-           outside(guardW - v.x, 4) | outside(guardH + v.y, 5) | outside(guardH - v.y, 6);
-}
-
-// Flattened: the calls for each vertex cost as much as their work.
-[[gnu::flatten]] void VertexPipeline::TransformAll(const uint8_t* vertices, size_t count, float texWidth, float texHeight,
+void VertexPipeline::TransformAll(const uint8_t* vertices, size_t count, float texWidth, float texHeight,
                                   bool blackColour, ClipVertex* clip, Outcode* outcodes, ScreenVertex* screen) const {
+    const Constants k(*this, texWidth, texHeight, blackColour);
     for (size_t i = 0; i < count; ++i) {
-        clip[i] = Transform(vertices + i * kVertexStride, texWidth, texHeight, blackColour);
-        outcodes[i] = Classify(clip[i]);
-        if (outcodes[i] == 0) screen[i] = ToScreen(clip[i]);
+        const Lanes v = Transform(vertices + i * kVertexStride, k);
+        Store(v, clip[i]);
+        outcodes[i] = Classify(v, k);
+        if (outcodes[i] == 0) Project(v, k, screen[i]);
     }
 }
 
 ScreenVertex VertexPipeline::ToScreen(const ClipVertex& v) const {
-    const float q = 1.0f / v.w;
+    const Lanes lanes{_mm_loadu_ps(&v.x), _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&v.s))),
+                      _mm_loadu_ps(v.colour)};
     ScreenVertex s;
-    s.x = (v.x * q + 1) * vpHalfW_ + vpX_;
-    s.y = (1 - v.y * q) * vpHalfH_ + vpY_;
-    s.z = minZ_ + v.z * q * depthRange_;
-    s.q = q;
-    s.s = v.s;
-    s.t = v.t;
-    for (int k = 0; k < 4; ++k) s.colour[k] = v.colour[k];
+    Project(lanes, Constants(*this, 0, 0, false), s);
     return s;
 }
 

@@ -27,17 +27,18 @@ public:
     void SetViewport(const D3DVIEWPORT9& viewport);
     void SetProjection(const D3DMATRIX& projection) { projection_ = projection; }
 
-    // The 24-byte vertex {x, y, z; colour; u, v}; texture coordinates are scaled to texels.
-    ClipVertex Transform(const uint8_t* vertex, float texWidth, float texHeight, bool blackColour) const;
-    Outcode Classify(const ClipVertex& v) const;
     ScreenVertex ToScreen(const ClipVertex& v) const;
-    // Transform and Classify for count vertices in a row, and ToScreen for those
-    // inside every plane (the others' screen vertices are left as they were).
+    // Transforms count 24-byte vertices {x, y, z; colour; u, v} in a row (texture
+    // coordinates scaled to texels), classifies them, and maps those inside every plane to
+    // the screen (the others' screen vertices are left as they were).
     void TransformAll(const uint8_t* vertices, size_t count, float texWidth, float texHeight, bool blackColour,
                       ClipVertex* clip, Outcode* outcodes, ScreenVertex* screen) const;
     // Clips a triangle whose corners lie outside the planes in `outside`; returns the
     // corner count of the convex polygon left (0 to kMaxClipVertices).
     int Clip(const ClipVertex (&triangle)[3], Outcode outside, ClipVertex (&out)[kMaxClipVertices]) const;
+
+    // What a draw's vertices share, in registers.
+    struct Constants;
 
 private:
     float Distance(const ClipVertex& v, int plane) const;
