@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "audio/music_stopped_notice.h"
@@ -12,12 +13,14 @@
 #include "core/random.h"
 #include "graphics/sprite_batch.h"
 #include "script/lua_bound.h"
+#include "script/lua_heap.h"
 #include "script/scene_walk.h"
 #include "storage/storage.h"
 #include "text/font_benchmark.h"
 
 namespace {
 
+std::optional<LuaHeap> g_heap;  // the memory of g_lua, which it outlives
 lua_State* g_lua = nullptr;
 // The state's one traceback handler, in its registry.
 int g_tracebackRef = LUA_NOREF;
@@ -40,6 +43,12 @@ void PushTraceback(lua_State* L) {
     if (lua_tocfunction(L, -1) == LuaTraceback) return;
     lua_pop(L, 1);
     lua_pushcfunction(L, LuaTraceback);
+}
+
+// An error outside any protected call, reported as the auxiliary library's own state does.
+int Panic(lua_State* L) {
+    std::fprintf(stderr, "PANIC: unprotected error in call to Lua API (%s)\n", lua_tostring(L, -1));
+    return 0;
 }
 
 // The error object on the stack top as text.
@@ -203,8 +212,10 @@ lua_State* LuaGetState() { return g_lua; }
 
 void LuaCreateState() {
     if (g_lua) return;
-    g_lua = luaL_newstate();
+    g_heap.emplace();
+    g_lua = lua_newstate(LuaHeap::Reallocate, &*g_heap);
     if (!g_lua) VELK_ERROR("Couldn't create the script state");
+    lua_atpanic(g_lua, Panic);
     LuaOpenLibs(g_lua);
     lua_pushcfunction(g_lua, LuaTraceback);
     g_tracebackRef = luaL_ref(g_lua, LUA_REGISTRYINDEX);
@@ -214,6 +225,7 @@ void LuaCloseState() {
     if (!g_lua) return;
     LuaCloseObjectsAndState(g_lua);
     g_lua = nullptr;
+    g_heap.reset();
     g_tracebackRef = LUA_NOREF;
 }
 

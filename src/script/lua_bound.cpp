@@ -208,6 +208,13 @@ const ObjectBox* ArgumentBox(lua_State* L) {
     RaiseScriptError(L, message);
 }
 
+// Small numbers, which no address of the program's own (the registry's other light
+// userdata keys) can be.
+void* NextRegistryKey() {
+    static std::uintptr_t bindings = 0;
+    return reinterpret_cast<void*>(++bindings);
+}
+
 void SetRegistryEntry(lua_State* L, const void* key, int valueIndex) {
     lua_pushlightuserdata(L, const_cast<void*>(key));
     lua_pushvalue(L, valueIndex);
@@ -241,7 +248,7 @@ LuaClass::~LuaClass() {
 }
 
 bool LuaClass::pushOwnTable() const {
-    lua_pushlightuserdata(state_, const_cast<LuaClass*>(this));
+    lua_pushlightuserdata(state_, registryKey_);
     lua_rawget(state_, LUA_REGISTRYINDEX);
     if (lua_istable(state_, -1)) return true;
     // The debug library can take the table out of the registry: nothing to call then.
@@ -290,13 +297,14 @@ void LuaClass::pushTable(lua_State* L, const LuaClass* object) {
         lua_pushnil(L);
         return;
     }
-    lua_pushlightuserdata(L, const_cast<LuaClass*>(object));
+    lua_pushlightuserdata(L, object->registryKey_);
     lua_rawget(L, LUA_REGISTRYINDEX);
 }
 
 void LuaClass::bindTable(lua_State* L) {
     unbindTable();
-    SetRegistryEntry(L, this, 2);
+    registryKey_ = NextRegistryKey();
+    SetRegistryEntry(L, registryKey_, 2);
     state_ = MainState(L);
 }
 
@@ -307,7 +315,7 @@ void LuaClass::unbindTable() {
         lua_rawseti(state_, -2, 0);
         lua_pop(state_, 1);
     }
-    ClearRegistryEntry(state_, this);
+    ClearRegistryEntry(state_, registryKey_);
     state_ = nullptr;
 }
 

@@ -58,6 +58,11 @@ private:
     lua_State* state_ = nullptr;
     // Its record while a box may name it; null once the collector let go of it.
     ObjectRecord* record_ = nullptr;
+    // The light userdata that keys its table in the registry while bound: a number counted
+    // up at each binding, not its address. Lua hashes a light userdata by its value, so
+    // objects bound one after another sit in neighbouring registry slots, and a frame over
+    // thousands of them reads the registry in order rather than at random.
+    void* registryKey_ = nullptr;
 };
 
 // {bound, forward, method}: the object's own function and/or its parent's function

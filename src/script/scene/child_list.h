@@ -82,20 +82,19 @@ public:
         Walk walk(*this);
         const std::size_t count = items_.size();
         for (std::size_t i = 0; i < count; ++i) {
-            prefetchAhead(i, count, 1);
+            prefetchAhead(i, count);
             if (T* child = items_[i]) visit(child);
         }
     }
 
-    // Last to first; `visit` returns false to stop.
+    // Last to first; `visit` returns false to stop. These walks (hit tests, hover) read a
+    // field or two of most children: asking ahead for whole records and their children
+    // cost them more than it saved.
     template <class F>
     void forEachReverseWhile(F&& visit) {
         Walk walk(*this);
-        const std::size_t count = items_.size();
-        for (std::size_t i = count; i-- > 0;) {
-            prefetchAhead(i, count, -1);
+        for (std::size_t i = items_.size(); i-- > 0;)
             if (T* child = items_[i]; child && !visit(child)) return;
-        }
     }
 
     // Asks for the children's records (step 1), or for the list that holds them (step 0).
@@ -151,10 +150,9 @@ private:
     // as much per child as a walk over a few hundred. So, ahead of the walk, in stages that
     // each read only what the stage before brought in: a child's record, then its own
     // child list, then the records in that list.
-    void prefetchAhead(std::size_t i, std::size_t count, int direction) const {
+    void prefetchAhead(std::size_t i, std::size_t count) const {
         const auto ahead = [&](std::size_t distance) -> const T* {
-            const std::size_t at = direction > 0 ? i + distance : i - distance;
-            return direction > 0 ? (at < count ? items_[at] : nullptr) : (distance <= i ? items_[at] : nullptr);
+            return i + distance < count ? items_[i + distance] : nullptr;
         };
         if (const T* child = ahead(kRecordAhead)) PrefetchBytes(child, sizeof(T));
         if constexpr (requires(const T& t) { t.prefetchChildren(0); }) {

@@ -254,6 +254,36 @@ TEST_F(ObjectModelTest, BindingAgainUnbindsThePreviousTable) {
     lua_pop(L, 1);
 }
 
+// Bound tables are keyed by light userdata that no other bound object shares, also
+// after objects were unbound and bound again in any order.
+TEST_F(ObjectModelTest, EveryBoundTableHasARegistryKeyOfItsOwn) {
+    Run("a = TestLeaf() b = TestLeaf() ta = {} tb = {} tb2 = {}");
+    TestLeaf* leaves[] = {Native<TestLeaf>("a"), Native<TestLeaf>("b")};
+    const auto bind = [&](TestLeaf* leaf, const char* table) {
+        lua_pushnil(L);
+        lua_getglobal(L, table);
+        leaf->bindTable(L);
+        lua_pop(L, 2);
+    };
+    bind(leaves[0], "ta");
+    bind(leaves[1], "tb");
+    leaves[0]->unbindTable();
+    bind(leaves[1], "tb2");
+    bind(leaves[0], "ta");
+    const char* const expected[] = {"ta", "tb2"};
+    for (int i = 0; i < 2; ++i) {
+        LuaClass::pushTable(L, leaves[i]);
+        lua_getglobal(L, expected[i]);
+        EXPECT_TRUE(lua_rawequal(L, -1, -2)) << expected[i];
+        lua_pop(L, 2);
+    }
+    Run("keys = {} for k, v in pairs(debug.getregistry()) do if v == ta or v == tb or v == tb2 then "
+        "keys[#keys + 1] = type(k) end end keys = table.concat(keys, ' ')");
+    EXPECT_EQ(Global("keys"), "userdata userdata");
+    leaves[0]->unbindTable();
+    leaves[1]->unbindTable();
+}
+
 TEST_F(ObjectModelTest, BoundObjectRemembersTheMainStateNotACoroutine) {
     Run("box = TestContainer() leaf = TestLeaf()"
         "co = coroutine.create(function() box:attach(leaf) end) coroutine.resume(co) co = nil");
