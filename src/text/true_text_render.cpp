@@ -159,7 +159,9 @@ void TrueText_Render(const char* text, bool layoutCall, std::string_view fontNam
         TextBlockSnap(v[k], TrueText_CacheSize(), block.rotated);
     }
     BindTexture(block.cacheTexture, kAddressClamp);
-    ConvertLockedVertices(false);
+    // Direct3D samples at pixel centres on integers: the half texel puts them on texel
+    // centres, as for every other quad (the turned region's one-texel shift relies on it).
+    ConvertLockedVertices(!g_renderer.opengl);
     FlushBatch(kAllBatchSlots);
     SetBlendMode(kBlendAlpha);
     DrawIndexed(kQuadIndices, 6);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +49,52 @@ protected:
 
 int Red(uint32_t c) { return static_cast<int>(c >> 16 & 0xFF); }
 int Green(uint32_t c) { return static_cast<int>(c >> 8 & 0xFF); }
+
+// Every pixel of a drawn block is the cache texel it stands for, upright or turned by the
+// packer (white text: each channel equals the texel's alpha). A block sampled half a texel
+// off would smear each stem over two columns.
+struct CachedBlockCase {
+    const char* text;
+    bool rotated;
+    friend std::ostream& operator<<(std::ostream& out, const CachedBlockCase& c) { return out << c.text; }
+};
+
+class CachedBlockPixelsTest : public TrueTextPixelsTest, public testing::WithParamInterface<CachedBlockCase> {};
+
+TEST_P(CachedBlockPixelsTest, ScreenPixelsAreTheCacheTexels) {
+    StartWith(640, 480, "plain", "");
+    Draw(GetParam().text, "plain", 24, 37, 41);
+    TrueText_Block block;
+    TrueText_Layout("plain", GetParam().text, block, false, 24, 0, 0, 9);
+    ASSERT_GT(block.blockWidth, 0);
+    ASSERT_EQ(block.rotated, GetParam().rotated) << "the case meant to cover this placement";
+    const int n = TrueText_CacheSize();
+    // The region's corner, inside its one-texel frame.
+    const int left = static_cast<int>(std::lround(block.u0 * static_cast<float>(n)));
+    const int top = static_cast<int>(std::lround(block.v0 * static_cast<float>(n)));
+    const int w = static_cast<int>(block.blockWidth), h = static_cast<int>(block.blockHeight);
+    IDirect3DTexture9* cache = TrueText_CacheTexture()->deviceTexture;
+    int inked = 0, wrong = 0;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            // Turned a quarter anticlockwise: the block's columns run up the region's rows.
+            const int tx = block.rotated ? left + j : left + i;
+            const int ty = block.rotated ? top + w - 1 - i : top + j;
+            const uint32_t alpha = TexturePixel(cache, tx, ty) >> 24;
+            inked += alpha != 0;
+            wrong += std::abs(static_cast<int>(At(37 + i, 41 + j) & 0xFF) - static_cast<int>(alpha)) > 1;
+        }
+    EXPECT_GT(inked, w * h / 10);
+    EXPECT_EQ(wrong, 0) << "of " << w * h << " pixels";
+    const Box ink = Ink();
+    EXPECT_TRUE(ink.left >= 37 && ink.top >= 41 && ink.right <= 37 + w && ink.bottom <= 41 + h) << "nothing outside it";
+}
+
+INSTANTIATE_TEST_SUITE_P(TrueText, CachedBlockPixelsTest,
+                         testing::Values(CachedBlockCase{"Toy", true}, CachedBlockCase{"I\nl", false}),
+                         [](const testing::TestParamInfo<CachedBlockCase>& info) {
+                             return info.param.rotated ? "Turned" : "Upright";
+                         });
 
 // A green letter over a red outline three pixels wide: walking across the middle of the
 // "O", the outline is met first and last, the fill in between, and its hole stays dark.
