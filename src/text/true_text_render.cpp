@@ -64,17 +64,16 @@ void ComposeLayer(const TrueText_Style& style, int layerIndex, Surface& block) {
         float pen = static_cast<float>(penX);
         if (TrueText_DebugOverlay())
             DrawOverlayLine(block, penX, lineTop, Trunc(line.width), Trunc(r.lineHeight), Trunc(r.lineHeight + r.descender));
-        // Kerning is asked for by pair, so it never reaches across lines or layers and
-        // cached glyphs kern as freshly drawn ones do.
-        char16_t previous = 0;
+        // Kerning is the layout's, by pair, so it never reaches across lines or layers,
+        // cached glyphs kern as freshly drawn ones do, and the pen moves as the line was measured.
+        pen -= TrueText_LineStartKerning(style, first, line.end);
         for (int i = first; i < line.end; ++i) {
             const TrueText_TextUnit& unit = style.units[static_cast<std::size_t>(i)];
             if (unit.hidden) continue;
             const TrueText_CachedGlyph glyph = TrueText_GetGlyph(style, layerIndex, unit.code, border);
-            const float kerning = previous != 0 ? font.Kerning(previous, unit.code) : 0.0f;
-            previous = unit.code;
+            pen += unit.kerning;
             if (glyph.metrics.width != 0 && glyph.pixels) {
-                const int gx = Trunc(pen + kerning + glyph.metrics.left) - border;
+                const int gx = Trunc(pen + glyph.metrics.left) - border;
                 const int gy = Trunc(static_cast<float>(lineTop + glyph.metrics.top)) - border;
                 if (TrueText_DebugOverlay())
                     FillRect(block, gx, gy, glyph.pixels->width, glyph.pixels->height, SurfaceOrder(kOverlayGlyph));

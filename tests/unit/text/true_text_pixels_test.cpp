@@ -155,6 +155,33 @@ TEST_P(KerningPixelsTest, RestartsAtEveryLineAndLayer) {
     }
 }
 
+// "AVA": both pairs kern, and each moves the pen as well as its glyph, so the last A stands
+// after both kernings (not after the last one only, which left a gap after the first pair)
+// and the measured width follows.
+TEST_F(TrueTextPixelsTest, KernedPairsMoveThePen) {
+    StartWith(640, 480, "plain", "");
+    TrueText_Font& font = *TrueText_GetFont("plain", 48);
+    const float av = font.Kerning('A', 'V'), va = font.Kerning('V', 'A');
+    ASSERT_LT(av, -2.5f);
+    ASSERT_LT(va, -2.5f);
+    Surface glyph;
+    const TrueText_Glyph a = font.RenderGlyph('A', &glyph, 0);
+    const TrueText_Glyph v = font.RenderGlyph('V', &glyph, 0);
+    const float lastPen = a.advance + av + v.advance + va;
+    float width = 0, height = 0;
+    TrueText_TextSize("AVA", width, height, "plain", 48, 0, 0, 9);
+    EXPECT_EQ(width, std::ceil(lastPen + a.advance));
+    // Wrapped into a box that holds "AVA" but not "AVA AVA": both lines measure the same.
+    float wrapped = 0;
+    TrueText_TextSize("AVA AVA", wrapped, height, "plain", 48, width + 10, 0, 9);
+    EXPECT_EQ(wrapped, width);
+    Draw("AVA", "plain", 48, 20, 20);
+    const int line = static_cast<int>(font.resolved.lineHeight);
+    const auto ink = InkColumns(20, 20 + line);
+    EXPECT_EQ(ink.first, 20 + a.left) << "the block's frame is not drawn";
+    EXPECT_NEAR(ink.second, 20 + static_cast<int>(lastPen + static_cast<float>(a.left)) + a.width, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(TrueText, KerningPixelsTest, testing::Bool(), [](const testing::TestParamInfo<bool>& info) {
     return info.param ? "WithGlyphCache" : "WithoutGlyphCache";
 });
