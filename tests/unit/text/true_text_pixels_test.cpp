@@ -143,6 +143,20 @@ TEST_F(TrueTextPixelsTest, ALayerColourAlphaScalesTheGlyphs) {
     EXPECT_EQ(wrong, 0);
 }
 
+// The debug overlay's colours are device colours: its top rule yellow, the line's box orange
+// over the block's red (never with blue, which would mean red and blue changed places).
+TEST_F(TrueTextPixelsTest, TheDebugOverlayKeepsItsColours) {
+    StartWith(640, 480, "plain", "");
+    TrueText_SetDebugOverlay(true);
+    Draw("I", "plain", 40, 30, 30);
+    TrueText_SetDebugOverlay(false);
+    EXPECT_EQ(At(30, 30), 0xFFFF00u) << "the line's top rule";
+    const uint32_t box = At(30, 31);
+    EXPECT_GT(Red(box), 0x80);
+    EXPECT_GT(Green(box), 0x20);
+    EXPECT_EQ(box & 0xFF, 0u);
+}
+
 // "AV" kerns: the V moves left by the pair's kerning. Two lines of it (a carriage return:
 // no paragraph spacing) in two layers, the second 150 pixels lower, make four rows that
 // must all match the kerned width, first with glyphs from the font, then with the same
