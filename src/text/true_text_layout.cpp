@@ -17,6 +17,7 @@ bool g_debugOverlay = false;
 
 enum UnitClass { kClassOther = 0, kClassSpace = 1, kClassReturn = 2, kClassLineFeed = 3, kClassIdeograph = 4 };
 
+bool IsLineBreak(char16_t c) { return c == 10 || c == 13; }
 bool IsIdeograph(char16_t c) { return c >= 0x3000 && c <= 0x9FFF; }
 bool IsProtectingMark(char16_t c) { return c == u'?' || c == u'!' || c == u'-' || c == u':' || c == u';'; }
 bool IsOpeningMark(char16_t c) { return c == 0x201C || c == 0x300C || c == 0x300E || c == 0xFF08; }
@@ -60,6 +61,10 @@ bool MarkUnits(TrueText_Style& style) {
         TrueText_TextUnit& u = units[i];
         // A protected space is measured as the space it is drawn as.
         u.advance = style.font->GetAdvance(u.code).advance;
+        // A kerned pair moves the pen as well as the glyph, so widths follow the drawing.
+        const bool pairs = i > 0 && !IsLineBreak(u.code) && !IsLineBreak(units[i - 1].code);
+        u.kerning = pairs ? style.font->Kerning(units[i - 1].code, u.code) : 0.0f;
+        u.advance += u.kerning;
         if (u.code == u' ') u.advance += r.wordSpacing;
         else if (u.code != 10 && u.code != 13) u.advance += r.letterSpacing;
         const UnitClass c = ClassOf(u);
@@ -135,6 +140,7 @@ int WalkRuns(TrueText_Style& style, float limit, float heightLimit, float descen
 void FinishLines(TrueText_Style& style) {
     std::vector<TrueText_TextUnit>& units = style.units;
     std::vector<TrueText_Line>& lines = style.lines;
+    int first = 0;
     for (TrueText_Line& line : lines) {
         if (line.end == 0) continue;
         TrueText_TextUnit& last = units[static_cast<std::size_t>(line.end - 1)];
@@ -142,6 +148,8 @@ void FinishLines(TrueText_Style& style) {
             last.hidden = true;
             line.width -= last.advance;
         }
+        line.width -= TrueText_LineStartKerning(style, first, line.end);
+        first = line.end;
     }
     const int previousEnd = lines.size() > 1 ? lines[lines.size() - 2].end : 0;
     if (lines.size() > 1 && lines.back().end - previousEnd == 1 &&
@@ -151,6 +159,12 @@ void FinishLines(TrueText_Style& style) {
 }
 
 }  // namespace
+
+float TrueText_LineStartKerning(const TrueText_Style& style, int first, int end) {
+    for (int i = first; i < end; ++i)
+        if (!style.units[static_cast<std::size_t>(i)].hidden) return style.units[static_cast<std::size_t>(i)].kerning;
+    return 0.0f;
+}
 
 void TrueText_SetDebugOverlay(bool on) { g_debugOverlay = on; }
 bool TrueText_DebugOverlay() { return g_debugOverlay; }
@@ -162,7 +176,9 @@ void TrueText_StyleKey(const TrueText_Style& style, std::string& key) {
     append(style.fontName.size());
     key += style.fontName;
     append(style.size);
-    const std::size_t textLength = std::char_traits<char>::length(style.text);
+    // Only what the layout decodes: texts alike up to there lay out alike, and a long
+    // text's key stays small.
+    const std::size_t textLength = Utf8PrefixLength(style.text, TrueText_Style::kMaxUnits);
     append(textLength);
     key.append(style.text, textLength);
     append(style.boxWidth);

@@ -28,7 +28,8 @@ struct TrueText_Block {
 
 struct TrueText_TextUnit {
     char16_t code = 0;
-    float advance = 0;
+    float advance = 0;  // the kerning included
+    float kerning = 0;  // of the pair with the unit before; not drawn at a line's start
     int8_t mark = 0;              // 1: a line may start here
     bool hidden = false;          // keeps its place, draws nothing
     bool protectedSpace = false;  // a space before ? ! - : ; that never breaks
@@ -69,6 +70,8 @@ void TrueText_AppendKeyNumber(std::string& key, T value, char separator) {
     key += separator;
 }
 void TrueText_BreakLines(TrueText_Style& style);
+// The kerning of the first unit drawn on the line [first, end): a line starts unkerned.
+float TrueText_LineStartKerning(const TrueText_Style& style, int first, int end);
 void TrueText_Layout(std::string_view fontName, const char* text, TrueText_Block& out, bool layoutCall, float size,
                      float boxWidth, float boxHeight, uint32_t flags);
 void TrueText_TextSize(const char* text, float& width, float& height, std::string_view fontName, float size,

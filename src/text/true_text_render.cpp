@@ -28,9 +28,10 @@ int Trunc(float value) {
     return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, -kLimit, kLimit));
 }
 
-// Device colours (0xAARRGGBB on Direct3D) in the surface's byte order.
+// Device colours (0xAARRGGBB) in the cache texture's byte order: Direct3D's B, G, R, A
+// is the word itself; OpenGL reads R, G, B, A, so red and blue change places there.
 uint32_t SurfaceOrder(uint32_t color) {
-    if (g_renderer.opengl) return color;
+    if (!g_renderer.opengl) return color;
     return (color & 0xFF00FF00u) | (color >> 16 & 0xFFu) | (color & 0xFFu) << 16;
 }
 
@@ -64,17 +65,16 @@ void ComposeLayer(const TrueText_Style& style, int layerIndex, Surface& block) {
         float pen = static_cast<float>(penX);
         if (TrueText_DebugOverlay())
             DrawOverlayLine(block, penX, lineTop, Trunc(line.width), Trunc(r.lineHeight), Trunc(r.lineHeight + r.descender));
-        // Kerning is asked for by pair, so it never reaches across lines or layers and
-        // cached glyphs kern as freshly drawn ones do.
-        char16_t previous = 0;
+        // Kerning is the layout's, by pair, so it never reaches across lines or layers,
+        // cached glyphs kern as freshly drawn ones do, and the pen moves as the line was measured.
+        pen -= TrueText_LineStartKerning(style, first, line.end);
         for (int i = first; i < line.end; ++i) {
             const TrueText_TextUnit& unit = style.units[static_cast<std::size_t>(i)];
             if (unit.hidden) continue;
             const TrueText_CachedGlyph glyph = TrueText_GetGlyph(style, layerIndex, unit.code, border);
-            const float kerning = previous != 0 ? font.Kerning(previous, unit.code) : 0.0f;
-            previous = unit.code;
+            pen += unit.kerning;
             if (glyph.metrics.width != 0 && glyph.pixels) {
-                const int gx = Trunc(pen + kerning + glyph.metrics.left) - border;
+                const int gx = Trunc(pen + glyph.metrics.left) - border;
                 const int gy = Trunc(static_cast<float>(lineTop + glyph.metrics.top)) - border;
                 if (TrueText_DebugOverlay())
                     FillRect(block, gx, gy, glyph.pixels->width, glyph.pixels->height, SurfaceOrder(kOverlayGlyph));
@@ -159,7 +159,9 @@ void TrueText_Render(const char* text, bool layoutCall, std::string_view fontNam
         TextBlockSnap(v[k], TrueText_CacheSize(), block.rotated);
     }
     BindTexture(block.cacheTexture, kAddressClamp);
-    ConvertLockedVertices(false);
+    // Direct3D samples at pixel centres on integers: the half texel puts them on texel
+    // centres, as for every other quad (the turned region's one-texel shift relies on it).
+    ConvertLockedVertices(!g_renderer.opengl);
     FlushBatch(kAllBatchSlots);
     SetBlendMode(kBlendAlpha);
     DrawIndexed(kQuadIndices, 6);
