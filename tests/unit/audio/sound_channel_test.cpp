@@ -135,7 +135,8 @@ TEST_F(ChannelTest, AStoppedSampleCanBeReleasedForReal) {
 TEST_F(ChannelTest, ASmallOggClaimingAHugeLengthDecodesWhatItHolds) {
     const std::string ogg = EncodeOgg(1, 11025, ToneFloats(1, 11025, 4000, 440, 0.5));
     dir_.Write("sounds/liar.ogg", WithClaimedLength(ogg, 0x7FFFFFF0u));
-    ASSERT_EQ(CreateSoundStream("sounds/liar.ogg")->totalBytes, int64_t{0x7FFFFFF0} * 2) << "sizes in 64 bits";
+    // The decoder counts the length from the first audio page to the last, both rewritten here.
+    EXPECT_LT(CreateSoundStream("sounds/liar.ogg")->totalBytes, 8000 * 2);
     system_.loadSounds("sounds/*");
     system_.PlaySound("liar", false, 1);
     const SoundEntry* entry = system_.registry().FindSound("liar");
