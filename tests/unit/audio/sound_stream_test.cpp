@@ -2,6 +2,10 @@
 #include <AL/al.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "audio/ogg_stream.h"
@@ -128,10 +132,15 @@ TEST_F(SoundStreamTest, OggWithSixChannelsIsMixedToStereo) {
     EXPECT_EQ(stream->totalBytes, 4410 * 4);
     const std::string pcm = ReadAll(*stream);
     EXPECT_EQ(pcm.size(), 4410u * 4);
-    int peak = 0;
+    int peaks[2] = {0, 0};
     for (std::size_t i = 0; i + 1 < pcm.size(); i += 2)
-        peak = std::max(peak, std::abs(static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) | pcm[i + 1] << 8)));
-    EXPECT_GT(peak, 3000) << "the tone comes through the mix";
+        peaks[i / 2 % 2] = std::max(peaks[i / 2 % 2],
+                                    std::abs(static_cast<int16_t>(static_cast<uint8_t>(pcm[i]) | pcm[i + 1] << 8)));
+    // The same tone on every input channel keeps its level (0.3 of full scale) on both sides.
+    for (const int peak : peaks) {
+        EXPECT_GT(peak, 8500) << "the tone comes through the mix";
+        EXPECT_LT(peak, 11000) << "no channel is added twice";
+    }
 }
 
 TEST_F(SoundStreamTest, TheExtensionAloneChoosesTheKind) {
@@ -150,6 +159,29 @@ TEST_F(SoundStreamTest, AnOggThatIsNotOneIsFatal) {
     dir.Write("fake.ogg", "OggS but not really a stream of pages at all");
     EXPECT_EXIT(Fatal([] { CreateSoundStream("fake.ogg"); }), testing::ExitedWithCode(kExitFatal),
                 "OggStream\\(\"fake.ogg\"\\) failed: [0-9]+");
+}
+
+// Every damaged file either opens and reads to its end or stops with the stream's error.
+TEST_F(SoundStreamTest, DamagedOggsEndCleanlyOrWithTheStreamError) {
+    for (const int channels : {2, 6}) {
+        const std::string ogg = EncodeOgg(channels, 22050, ToneFloats(channels, 22050, 22050, 440, 0.3));
+        for (const DamagedOgg& damaged : DamagedOggs(ogg)) {
+            dir.Write("damaged.ogg", damaged.bytes);
+            EXPECT_EXIT(Fatal([this] {
+                            auto stream = CreateSoundStream("damaged.ogg");
+                            const std::string pcm = ReadAll(*stream);
+                            stream->rewind();
+                            ReadAll(*stream, 1000);
+                            std::fprintf(stderr, "read %zu\n", pcm.size());
+                            std::exit(0);
+                        }),
+                        [](int status) {
+                            return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == kExitFatal);
+                        },
+                        "read [0-9]+|OggStream\\(\"damaged.ogg\"\\) failed: [0-9]+")
+                << damaged.label << " of " << channels << " channels";
+        }
+    }
 }
 
 }  // namespace
