@@ -5,36 +5,19 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
+#include "fuzz_fonts.h"
 #include "fuzz_support.h"
-#include "graphics/render.h"
 #include "graphics/surface.h"
-#include "storage/storage.h"
 #include "text/font_freetype.h"
-
-// Lengths in "dp" read the window size; no window here.
-RendererState g_renderer;
 
 namespace {
 
 constexpr uint32_t kCharacters[] = {'A', 'g', ' ', '1', 0xE9, 0x4E00, 0x1F600, 0};
-
-constexpr const char* kBaseFace = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
-
-const std::string& BaseFace() {
-    static const std::string face = [] {
-        std::ifstream in(kBaseFace, std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        if (bytes.empty()) __builtin_trap();  // fonts-dejavu-core is a build dependency
-        return bytes;
-    }();
-    return face;
-}
 
 bool IsWholeFace(const uint8_t* data, std::size_t size) {
     static const char* const kTags[] = {"\x00\x01\x00\x00", "OTTO", "true", "ttcf"};
@@ -44,7 +27,7 @@ bool IsWholeFace(const uint8_t* data, std::size_t size) {
 // The face an input stands for.
 std::string FaceOf(const uint8_t* data, std::size_t size) {
     if (IsWholeFace(data, size) || size < 4) return std::string(reinterpret_cast<const char*>(data), size);
-    std::string face = BaseFace();
+    std::string face = RealFace();
     const std::size_t offset = (data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::size_t>(data[3]) << 24) % face.size();
     const std::size_t length = std::min(size - 4, face.size() - offset);
     std::memcpy(face.data() + offset, data + 4, length);
@@ -52,13 +35,7 @@ std::string FaceOf(const uint8_t* data, std::size_t size) {
 }
 
 void Prepare(const std::string& path) {
-    static const bool ready = [&] {
-        InitStorage();
-        AddDirectoryStorage(std::filesystem::path(path).parent_path().string(), false, true);
-        TrueText_InitFreeType();
-        return true;
-    }();
-    (void)ready;
+    StartFontsOnce(std::filesystem::path(path).parent_path().string());
     TrueText_ClearFaceCache();
 }
 

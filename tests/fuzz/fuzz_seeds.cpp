@@ -14,6 +14,7 @@
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
 #include "fixtures/zip_writer.h"
+#include "fuzz_fonts.h"
 #include "storage/storage.h"
 
 namespace {
@@ -104,7 +105,7 @@ std::vector<std::string> FntSeeds() {
 // The glyph source target patches a real face: a seed is a 4-byte offset and the face's
 // own bytes there, one per table, so that mutations start inside every table.
 std::vector<std::string> FreeTypeSeeds() {
-    std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", std::ios::binary);
+    std::ifstream in(kRealFace, std::ios::binary);
     const std::string face{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const auto word = [&](std::size_t at, int bytes) {
         uint32_t value = 0;
