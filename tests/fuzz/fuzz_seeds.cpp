@@ -13,6 +13,7 @@
 #include "fixtures/image_fixtures.h"
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
+#include "fixtures/theora_video.h"
 #include "fixtures/zip_writer.h"
 #include "fuzz_fonts.h"
 #include "storage/storage.h"
@@ -123,6 +124,28 @@ std::vector<std::string> FreeTypeSeeds() {
     return seeds;
 }
 
+std::vector<std::string> TheoraSeeds() {
+    TheoraVideoSpec cropped;
+    cropped.frameWidth = 32;
+    cropped.frameHeight = 32;
+    cropped.pictureWidth = 21;
+    cropped.pictureHeight = 13;
+    cropped.pictureX = 3;
+    cropped.pictureY = 5;
+    cropped.frames = 3;
+    std::vector<std::string> seeds = {MakeOggWithoutTheora(), MakeTheoraVideo(cropped)};
+    for (const int chroma : {420, 422, 444}) {
+        TheoraVideoSpec spec;
+        spec.frameWidth = spec.pictureWidth = spec.frameHeight = spec.pictureHeight = 16;
+        spec.frames = 4;
+        spec.chroma = chroma;
+        spec.noisy = chroma != 420;
+        spec.quality = 20;
+        seeds.push_back(MakeTheoraVideo(spec));
+    }
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,5 +163,6 @@ int main(int argc, char** argv) {
     WriteSeeds(root / "icon", IconSeeds());
     WriteSeeds(root / "collision_mask", ImageSeeds());
     WriteSeeds(root / "freetype", FreeTypeSeeds());
+    WriteSeeds(root / "theora", TheoraSeeds());
     return 0;
 }
