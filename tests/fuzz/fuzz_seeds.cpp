@@ -125,22 +125,12 @@ std::vector<std::string> FreeTypeSeeds() {
 }
 
 std::vector<std::string> TheoraSeeds() {
-    TheoraVideoSpec cropped;
-    cropped.frameWidth = 32;
-    cropped.frameHeight = 32;
-    cropped.pictureWidth = 21;
-    cropped.pictureHeight = 13;
-    cropped.pictureX = 3;
-    cropped.pictureY = 5;
-    cropped.frames = 3;
+    const TheoraVideoSpec cropped{.frameWidth = 32, .frameHeight = 32, .pictureWidth = 21, .pictureHeight = 13,
+                                  .pictureX = 3, .pictureY = 5, .frames = 3};
     std::vector<std::string> seeds = {MakeOggWithoutTheora(), MakeTheoraVideo(cropped)};
     for (const int chroma : {420, 422, 444}) {
-        TheoraVideoSpec spec;
-        spec.frameWidth = spec.pictureWidth = spec.frameHeight = spec.pictureHeight = 16;
-        spec.frames = 4;
-        spec.chroma = chroma;
-        spec.noisy = chroma != 420;
-        spec.quality = 20;
+        const TheoraVideoSpec spec{.frameWidth = 16, .frameHeight = 16, .pictureWidth = 16, .pictureHeight = 16,
+                                   .frames = 4, .chroma = chroma, .noisy = chroma != 420, .quality = 20};
         seeds.push_back(MakeTheoraVideo(spec));
     }
     return seeds;
