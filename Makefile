@@ -6,6 +6,7 @@ BUILD_SAN   ?= build-sanitize
 BUILD_FUZZ  ?= build-fuzz
 FUZZ_SECONDS ?= 25
 FUZZ_TARGETS = vstore parcon stringsloader pack zip image dds spritesheet fnt icon
+FUZZ_TARGETS += collision_mask freetype theora
 JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 ifeq ($(CI),true)

@@ -2,7 +2,10 @@
 // made by the test fixtures' writers. Usage: fuzz_seeds <corpus folder>
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,7 +13,9 @@
 #include "fixtures/image_fixtures.h"
 #include "fixtures/pack_writer.h"
 #include "fixtures/temp_dir.h"
+#include "fixtures/theora_video.h"
 #include "fixtures/zip_writer.h"
+#include "fuzz_fonts.h"
 #include "storage/storage.h"
 
 namespace {
@@ -98,6 +103,39 @@ std::vector<std::string> FntSeeds() {
             "<font size='10'>\n<glyph page='0' x='1' y='9' advance='300' x0='20' y0='0' x1='0' y1='10'>\n<char c='W' g='0'>\n"};
 }
 
+// The glyph source target patches a real face: a seed is a 4-byte offset and the face's
+// own bytes there, one per table, so that mutations start inside every table.
+std::vector<std::string> FreeTypeSeeds() {
+    std::ifstream in(kRealFace, std::ios::binary);
+    const std::string face{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto word = [&](std::size_t at, int bytes) {
+        uint32_t value = 0;
+        for (int i = 0; i < bytes && at + i < face.size(); ++i) value = value << 8 | static_cast<uint8_t>(face[at + i]);
+        return value;
+    };
+    const auto patch = [&](uint32_t offset, std::size_t length) {
+        std::string seed;
+        for (int i = 0; i < 4; ++i) seed += static_cast<char>(offset >> (8 * i) & 255);
+        return seed + face.substr(std::min<std::size_t>(offset, face.size()), length);
+    };
+    const uint32_t tables = word(4, 2);
+    std::vector<std::string> seeds = {patch(0, 12 + 16 * tables)};
+    for (uint32_t i = 0; i < tables; ++i) seeds.push_back(patch(word(12 + 16 * i + 8, 4), std::min<uint32_t>(word(12 + 16 * i + 12, 4), 2048)));
+    return seeds;
+}
+
+std::vector<std::string> TheoraSeeds() {
+    const TheoraVideoSpec cropped{.frameWidth = 32, .frameHeight = 32, .pictureWidth = 21, .pictureHeight = 13,
+                                  .pictureX = 3, .pictureY = 5, .frames = 3};
+    std::vector<std::string> seeds = {MakeOggWithoutTheora(), MakeTheoraVideo(cropped)};
+    for (const int chroma : {420, 422, 444}) {
+        const TheoraVideoSpec spec{.frameWidth = 16, .frameHeight = 16, .pictureWidth = 16, .pictureHeight = 16,
+                                   .frames = 4, .chroma = chroma, .noisy = chroma != 420, .quality = 20};
+        seeds.push_back(MakeTheoraVideo(spec));
+    }
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,5 +151,8 @@ int main(int argc, char** argv) {
     WriteSeeds(root / "spritesheet", SpriteSheetSeeds());
     WriteSeeds(root / "fnt", FntSeeds());
     WriteSeeds(root / "icon", IconSeeds());
+    WriteSeeds(root / "collision_mask", ImageSeeds());
+    WriteSeeds(root / "freetype", FreeTypeSeeds());
+    WriteSeeds(root / "theora", TheoraSeeds());
     return 0;
 }
