@@ -1,5 +1,6 @@
 #include "app/velk_main.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "audio/sound_thread.h"
@@ -83,7 +84,14 @@ void LoadStartFiles() {
     ApplyRenderConfig();
 }
 
-bool IsOnlyCopy() { return g_instance_lock.Acquire(kWindowClass, g_config.product_name); }
+// A copy that ends at once says why, so that a script or CI run does not read the quiet
+// end as a game that ran.
+bool IsOnlyCopy() {
+    if (g_instance_lock.Acquire(kWindowClass, g_config.product_name)) return true;
+    std::fprintf(stderr, "%s is already running (lock file %s)\n", g_config.product_name.c_str(),
+                 g_instance_lock.Path().c_str());
+    return false;
+}
 
 void StartLog() {
     ResetLogFile();
@@ -481,10 +489,11 @@ int AppMain(int argc, char** argv) {
     }
     g_config.config_file = line.config_file;
     InitRenderGlobals();
-    if (VelkInit()) {
+    const bool started = VelkInit();
+    if (started) {
         SetCrashPathsFromStorage();
         RunMessageLoop();
     }
     EngineShutdown();
-    return 0;
+    return started ? 0 : kExitAlreadyRunning;
 }

@@ -15,6 +15,10 @@ struct CommandLine {
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 std::string VersionText();
 
+// The exit status when another copy of the game runs (0 is a normal end, 3 a fatal
+// error, 4 a crash).
+inline constexpr int kExitAlreadyRunning = 5;
+
 int AppMain(int argc, char** argv);
 // False only when another copy of the game runs.
 bool VelkInit();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -47,31 +48,36 @@ uint64_t Fnv1a(const std::string& text) {
     return hash;
 }
 
-// A name over the limit keeps a readable start (never cut inside an escape) and ends in
-// '~' and a hash of the whole: encoding never makes a '~', so it meets no plain name.
-std::string FileName(const std::string& encoded) {
-    if (encoded.size() + std::strlen(kSuffix) <= kFileNameLimit) return encoded + kSuffix;
+// A name over the limit keeps a readable start (never cut inside an escape) and then '~'
+// and a hash of the whole: encoding never makes a '~', so it meets no plain name. The
+// ending (the user's id and the suffix) is always kept whole.
+std::string FileName(const std::string& encoded, const std::string& ending) {
+    if (encoded.size() + ending.size() <= kFileNameLimit) return encoded + ending;
     char hash[18];
     std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(Fnv1a(encoded)));
-    std::size_t keep = kFileNameLimit - std::strlen(kSuffix) - std::strlen(hash);
+    std::size_t keep = kFileNameLimit - ending.size() - std::strlen(hash);
     if (const std::size_t escape = encoded.rfind('%', keep); escape != std::string::npos && escape + 3 > keep)
         keep = escape;
-    return encoded.substr(0, keep) + hash + kSuffix;
+    return encoded.substr(0, keep) + hash + ending;
 }
 
 }  // namespace
 
+// The user's id is in the name: without a runtime folder the lock lies in /tmp, which
+// every user shares, and another user's copy must not stop this one.
 std::string SingleInstanceLock::LockFilePath(const std::string& windowClass, const std::string& productName) {
-    return RuntimeFolder() + "/" + FileName(PercentEncoded(windowClass) + "-" + PercentEncoded(productName));
+    return RuntimeFolder() + "/" +
+           FileName(PercentEncoded(windowClass) + "-" + PercentEncoded(productName), "-" + std::to_string(getuid()) + kSuffix);
 }
 
 bool SingleInstanceLock::Acquire(const std::string& windowClass, const std::string& productName) {
     Release();
     failure_.clear();
-    const std::string path = LockFilePath(windowClass, productName);
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    path_ = LockFilePath(windowClass, productName);
+    // O_NOFOLLOW: in a shared folder a link planted by someone else is refused, not followed.
+    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
-        failure_ = "Single-instance lock " + path + " cannot be made (" + std::strerror(errno) + "): not checked";
+        failure_ = "Single-instance lock " + path_ + " cannot be made (" + std::strerror(errno) + "): not checked";
         return true;
     }
     if (flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;

@@ -1,7 +1,7 @@
 // The real executable, run as a user would run it.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,31 +32,49 @@ void WriteMinimalGame(const TempDir& dir) {
                   "function boot() end\nfunction init() end\nfunction update(dt) end\nfunction render() end\n");
 }
 
+// Who runs a copy: without a runtime folder its lock lies in /tmp; another user owns
+// the game folder it is given.
+struct RunAs {
+    std::optional<uid_t> user;
+    bool runtimeFolder = true;
+};
+
+void GiveTo(const std::filesystem::path& folder, uid_t user) {
+    ASSERT_EQ(chown(folder.c_str(), user, user), 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        ASSERT_EQ(lchown(entry.path().c_str(), user, user), 0) << entry.path();
+}
+
 class VelkProcess {
 public:
     VelkProcess(const TempDir& dir, std::vector<std::string> arguments, const std::string& videoDriver = "dummy",
-                bool withGame = true)
+                bool withGame = true, const RunAs& as = {})
         : dir_(dir), stderr_name_("stderr-" + std::to_string(++count_) + ".txt") {
         const std::string stderrPath = (dir / stderr_name_).string();
+        const std::string gamePath = (dir / "game").string();
         arguments.insert(arguments.begin(), VELK_EXECUTABLE);
         std::vector<char*> argv;
         for (std::string& a : arguments) argv.push_back(a.data());
         argv.push_back(nullptr);
         std::vector<std::string> environment = {"SDL_VIDEODRIVER=" + videoDriver, "VELK_HEADLESS=1", "ALSOFT_DRIVERS=null",
-                                                "XDG_RUNTIME_DIR=" + (dir / "run").string(),
                                                 "HOME=" + dir.path().string()};
+        if (as.runtimeFolder) environment.push_back("XDG_RUNTIME_DIR=" + (dir / "run").string());
         std::vector<char*> envp;
         for (std::string& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
         std::filesystem::create_directories(dir / "run");
         std::filesystem::create_directories(dir / "game");
         if (withGame) WriteMinimalGame(dir);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, (dir / "game").c_str());
-        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        EXPECT_EQ(posix_spawn(&pid_, VELK_EXECUTABLE, &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        if (as.user) GiveTo(dir.path(), *as.user);
+        pid_ = fork();
+        EXPECT_GE(pid_, 0);
+        if (pid_ == 0) {
+            const int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            const bool ready = err >= 0 && dup2(err, 2) == 2 && chdir(gamePath.c_str()) == 0;
+            const bool becameUser = !as.user || (setgroups(0, nullptr) == 0 && setgid(*as.user) == 0 && setuid(*as.user) == 0);
+            if (ready && becameUser) execve(VELK_EXECUTABLE, argv.data(), envp.data());
+            _exit(127);
+        }
     }
     ~VelkProcess() {
         if (pid_ > 0 && !exited_) {
@@ -158,18 +177,75 @@ TEST(VelkProcess, FatalErrorEndsWithAFailureStatus) {
     EXPECT_TRUE(ExitedWith(status, 3)) << "status " << status << "\n" << velk.Stderr();
 }
 
-TEST(VelkProcess, SecondCopyEndsAtOnceAndLeavesTheFirstRunning) {
+// The only file in the runtime folder: the lock of the one game run there.
+std::string OnlyLockFile(const TempDir& dir) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "run")) files.push_back(entry.path().string());
+    return files.size() == 1 ? files[0] : "";
+}
+
+TEST(VelkProcess, SecondCopyEndsAtOnceSayingWhyAndLeavesTheFirstRunning) {
     // A title too long for a file name still gets its lock.
-    for (const std::string& config : {std::string(), "product_name " + std::string(300, 'x')}) {
+    const std::string longTitle(300, 'x');
+    for (const std::string& title : {std::string(), longTitle}) {
         TempDir dir;
-        dir.Write("game/config.cfg", config);
+        dir.Write("game/config.cfg", title.empty() ? "" : "product_name " + title);
         VelkProcess first(dir, {});
         ASSERT_TRUE(WaitForLock(dir));
         VelkProcess second(dir, {});
-        EXPECT_TRUE(ExitedWith(second.Wait(), 0)) << second.Stderr();
+        const int status = second.Wait();
+        EXPECT_TRUE(ExitedWith(status, 5)) << "status " << status << "\n" << second.Stderr();
+        const std::string lock = OnlyLockFile(dir);
+        EXPECT_THAT(lock, ::testing::EndsWith("-" + std::to_string(getuid()) + ".lock")) << "named with the user's id";
+        EXPECT_EQ(second.Stderr(), (title.empty() ? "Velk Engine" : title) + " is already running (lock file " + lock + ")\n");
         EXPECT_EQ(first.Wait(200ms), -1) << "the first copy is still running";
         first.Signal(SIGTERM);
         EXPECT_TRUE(ExitedWith(first.Wait(), 0));
+    }
+}
+
+bool LockHeldAt(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return held;
+}
+
+bool WaitForLockAt(const std::string& path) {
+    for (int i = 0; i < 1000 && !LockHeldAt(path); ++i) std::this_thread::sleep_for(10ms);
+    return LockHeldAt(path);
+}
+
+// Without a runtime folder the locks lie in /tmp, which every user shares: another user's
+// running copy does not stop this user's game, and this user's second copy still ends.
+TEST(VelkProcess, LockWithoutARuntimeFolderIsPerUser) {
+    const uid_t nobody = 65534;
+    const uid_t me = getuid();
+    if (me != 0) GTEST_SKIP() << "becoming another user needs root";
+    const std::string title = "Lock Test " + std::to_string(getpid());
+    const auto lockOf = [](uid_t user) {
+        return "/tmp/Velk%20Engine-Lock%20Test%20" + std::to_string(getpid()) + "-" + std::to_string(user) + ".lock";
+    };
+    struct Cleanup {
+        std::vector<std::string> files;
+        ~Cleanup() {
+            for (const std::string& file : files) std::filesystem::remove(file);
+        }
+    } cleanup{{lockOf(nobody), lockOf(me)}};
+    TempDir theirs, mine;
+    for (const TempDir* dir : {&theirs, &mine}) dir->Write("game/config.cfg", "product_name \"" + title + "\"");
+    VelkProcess other(theirs, {}, "dummy", true, {nobody, false});
+    ASSERT_TRUE(WaitForLockAt(lockOf(nobody))) << other.Stderr();
+    VelkProcess first(mine, {}, "dummy", true, {std::nullopt, false});
+    ASSERT_TRUE(WaitForLockAt(lockOf(me))) << "another user's copy does not stop this one\n" << first.Stderr();
+    VelkProcess second(mine, {}, "dummy", true, {std::nullopt, false});
+    EXPECT_TRUE(ExitedWith(second.Wait(), 5)) << second.Stderr();
+    EXPECT_EQ(second.Stderr(), title + " is already running (lock file " + lockOf(me) + ")\n");
+    for (VelkProcess* velk : {&other, &first}) {
+        EXPECT_EQ(velk->Wait(100ms), -1) << "still running\n" << velk->Stderr();
+        velk->Signal(SIGTERM);
+        EXPECT_TRUE(ExitedWith(velk->Wait(), 0)) << velk->Stderr();
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/linux/single_instance.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,7 +31,7 @@ TEST_F(SingleInstanceTest, SecondHolderOfTheSameNameIsRefusedUntilTheFirstLetsGo
 TEST_F(SingleInstanceTest, LockFileLivesInTheRuntimeFolderWithASafeName) {
     const std::filesystem::path path = SingleInstanceLock::LockFilePath("Velk Engine", "a/b c");
     EXPECT_EQ(path.parent_path(), dir.path());
-    EXPECT_EQ(path.filename(), "Velk%20Engine-a%2Fb%20c.lock");
+    EXPECT_EQ(path.filename(), "Velk%20Engine-a%2Fb%20c-" + std::to_string(getuid()) + ".lock");
     unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(std::filesystem::path(SingleInstanceLock::LockFilePath("x", "y")).parent_path(), "/tmp");
 }
@@ -60,8 +62,9 @@ TEST_F(SingleInstanceTest, DifferentTitlesNeverShareALock) {
     }
 }
 
-TEST_F(SingleInstanceTest, ALongTitleStillLocks) {
+TEST_F(SingleInstanceTest, ALongTitleStillLocksAndKeepsTheUsersId) {
     const std::string title(300, 'x');
+    EXPECT_TRUE(SingleInstanceLock::LockFilePath("Velk Engine", title).ends_with("-" + std::to_string(getuid()) + ".lock"));
     SingleInstanceLock first, second;
     ASSERT_TRUE(first.Acquire("Velk Engine", title));
     EXPECT_TRUE(first.Failure().empty()) << first.Failure();
@@ -72,7 +75,8 @@ TEST_F(SingleInstanceTest, NoRuntimeFolderDoesNotStopTheGameAndSaysWhy) {
     setenv("XDG_RUNTIME_DIR", (dir.path() / "missing").c_str(), 1);
     SingleInstanceLock lock;
     EXPECT_TRUE(lock.Acquire("Velk Engine", "My Game"));
-    EXPECT_NE(lock.Failure().find("missing/Velk%20Engine-My%20Game.lock cannot be made"), std::string::npos)
+    EXPECT_NE(lock.Failure().find("missing/Velk%20Engine-My%20Game-" + std::to_string(getuid()) + ".lock cannot be made"),
+              std::string::npos)
         << lock.Failure();
 }
 
