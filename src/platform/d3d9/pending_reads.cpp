@@ -8,8 +8,9 @@ namespace {
 
 // Past this many reads the oldest merge into one rectangle: the list stays short.
 constexpr std::size_t kMostReads = 1024;
-// Linear filtering reaches one texel beyond the nearest; one more covers rounding.
-constexpr float kFilterReach = 2.0f;
+// Texel centres lie half a texel in: a bilinear sample at coordinate c reads the texels
+// from floor(c - 0.5) to floor(c + 0.5), a point sample one of them.
+constexpr float kFilterReach = 0.5f;
 
 RECT Union(const RECT& a, const RECT& b) {
     return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
