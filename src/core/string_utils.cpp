@@ -21,13 +21,16 @@ float Clamp01(float value) { return std::clamp(value, 0.0f, 1.0f); }
 
 }  // namespace
 
-std::size_t DecodeUtf8(const char* bytes, char16_t* out, std::size_t unitLimit) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+namespace {
+
+// Walks at most unitLimit units, handing each to `take`; returns the first byte not read.
+template <class Take>
+const unsigned char* WalkUtf8(const unsigned char* p, std::size_t unitLimit, Take take) {
     std::size_t written = 0;
     while (*p && written < unitLimit) {
         const int ones = LeadingOnes(*p);
         if (ones == 0) {
-            out[written++] = *p++;
+            take(written++, *p++);
             continue;
         }
         // A sequence cut short by a byte without its top bit yields nothing; that byte
@@ -41,11 +44,27 @@ std::size_t DecodeUtf8(const char* bytes, char16_t* out, std::size_t unitLimit) 
         // A lone continuation byte (one leading one) keeps its low 6 bits.
         uint32_t value = *p & (0x7F >> ones);
         for (int i = 1; i < ones; ++i) value = (value << 6) | (p[i] & 0x3F);
-        out[written++] = static_cast<char16_t>(value);
+        take(written++, static_cast<char16_t>(value));
         p += ones;
     }
+    return p;
+}
+
+}  // namespace
+
+std::size_t DecodeUtf8(const char* bytes, char16_t* out, std::size_t unitLimit) {
+    std::size_t written = 0;
+    WalkUtf8(reinterpret_cast<const unsigned char*>(bytes), unitLimit, [&](std::size_t i, char16_t unit) {
+        out[i] = unit;
+        written = i + 1;
+    });
     out[written] = 0;
     return written;
+}
+
+std::size_t Utf8PrefixLength(const char* bytes, std::size_t unitLimit) {
+    const auto* start = reinterpret_cast<const unsigned char*>(bytes);
+    return static_cast<std::size_t>(WalkUtf8(start, unitLimit, [](std::size_t, char16_t) {}) - start);
 }
 
 std::size_t EncodeUtf8(const char16_t* units, char* out, std::size_t byteLimit) {

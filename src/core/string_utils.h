@@ -12,6 +12,8 @@ using WideString = std::u16string;
 inline constexpr const char* kBlanks = " \t\n\r";
 
 std::size_t DecodeUtf8(const char* bytes, char16_t* out, std::size_t unitLimit);
+// The bytes DecodeUtf8 reads for at most unitLimit units: what of a text it can see.
+std::size_t Utf8PrefixLength(const char* bytes, std::size_t unitLimit);
 std::size_t EncodeUtf8(const char16_t* units, char* out, std::size_t byteLimit);
 WideString Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const WideString& text);

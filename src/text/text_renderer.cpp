@@ -58,6 +58,7 @@ OldFont* TextRenderer::LoadFont(const std::string& path) {
     OldFontPtr font = LoadOldFont(path);
     if (!font) return nullptr;
     OldFont* const loaded = font.get();
+    missed_.erase(loaded->baseName);
     const auto same = std::find_if(fonts_.begin(), fonts_.end(), [&](const OldFontPtr& f) {
         return f->baseName == loaded->baseName && f->size == loaded->size;
     });
@@ -93,7 +94,7 @@ bool TextRenderer::SelectFont(const std::string& name, int size) {
     if (size <= 0) {
         size = CutTrailingDigits(base);
         if (size <= 0) {
-            LogWarning("font_old", 761, "Bad font size <name=%s, size=%d>", base.c_str(), size);
+            if (FirstMiss(base)) LogWarning("font_old", 761, "Bad font size <name=%s, size=%d>", base.c_str(), size);
             return false;
         }
     }
@@ -108,7 +109,7 @@ bool TextRenderer::SelectFont(const std::string& name, int size) {
         }
     }
     if (!current_) {
-        LogWarning("font_old", 786, "Font not found: %s", base.c_str());
+        if (FirstMiss(base)) LogWarning("font_old", 786, "Font not found: %s", base.c_str());
         return false;
     }
     LoadOldFontPages(*current_);
@@ -116,8 +117,16 @@ bool TextRenderer::SelectFont(const std::string& name, int size) {
     return true;
 }
 
+bool TextRenderer::FirstMiss(const std::string& name) {
+    // Bounded: names made up by a script must not grow it without end.
+    constexpr std::size_t kLimit = 256;
+    if (missed_.size() >= kLimit) missed_.clear();
+    return missed_.insert(name).second;
+}
+
 void TextRenderer::Clear() {
     current_ = nullptr;
+    missed_.clear();
     layout_.glyphCount = 0;
     layout_.lineCount = 0;
     fonts_.clear();

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ private:
 
     void DrawPage(int page, const Turn& turn);
     void Forget(const OldFont* font);
+    // True the first time a name is asked for in vain: a game that asks every frame warns
+    // once, not once a frame (in dev_mode each warning is a message box).
+    bool FirstMiss(const std::string& name);
 
     std::vector<OldFontPtr> fonts_;
     OldFont* current_ = nullptr;
@@ -62,6 +66,7 @@ private:
     std::array<char16_t, OldTextLayout::kMaxUnits + 1> units_{};
     OldTextLayout layout_;
     std::vector<uint16_t> quadIndices_;
+    std::set<std::string, std::less<>> missed_;  // names warned about, until a font of the name loads
 };
 
 TextRenderer& GetTextRenderer();

@@ -67,12 +67,17 @@ void Store(const std::string& key, const TrueText_Glyph& metrics, const Surface&
     region->drawn = true;
 }
 
-// Layer colours were read in the surface's byte order (exchanged for OpenGL) already.
+// Layer colours were read in the surface's byte order (exchanged for OpenGL) already; a
+// single colour's alpha ("80ff0000") scales the glyph's.
 void ColorAndBlur(const TrueText_Layer& layer, int border, Surface& rendered, Surface& finished) {
-    if (layer.colorMode == 1) TintSurface(rendered, layer.color);
+    float opacity = 1.0f;
+    if (layer.colorMode == 1) {
+        TintSurface(rendered, layer.color);
+        opacity = static_cast<float>(layer.color >> 24) / 255.0f;
+    }
     if (layer.colorMode == 2) VerticalGradient(rendered, layer.color, layer.endColor);
     finished.Create(rendered.width + 2 * border, rendered.height + 2 * border, true);
-    BlendSurfaceAt(rendered, finished, border, border, 1.0f);
+    BlendSurfaceAt(rendered, finished, border, border, opacity);
     if (border == 0) return;
     DirectionalBlur(finished, 1, 0, border, 1.0f);
     DirectionalBlur(finished, 0, 1, border, 1.0f);

@@ -176,7 +176,9 @@ void TrueText_StyleKey(const TrueText_Style& style, std::string& key) {
     append(style.fontName.size());
     key += style.fontName;
     append(style.size);
-    const std::size_t textLength = std::char_traits<char>::length(style.text);
+    // Only what the layout decodes: texts alike up to there lay out alike, and a long
+    // text's key stays small.
+    const std::size_t textLength = Utf8PrefixLength(style.text, TrueText_Style::kMaxUnits);
     append(textLength);
     key.append(style.text, textLength);
     append(style.boxWidth);

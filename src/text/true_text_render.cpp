@@ -28,9 +28,10 @@ int Trunc(float value) {
     return std::isnan(value) ? 0 : static_cast<int>(std::clamp(value, -kLimit, kLimit));
 }
 
-// Device colours (0xAARRGGBB on Direct3D) in the surface's byte order.
+// Device colours (0xAARRGGBB) in the cache texture's byte order: Direct3D's B, G, R, A
+// is the word itself; OpenGL reads R, G, B, A, so red and blue change places there.
 uint32_t SurfaceOrder(uint32_t color) {
-    if (g_renderer.opengl) return color;
+    if (!g_renderer.opengl) return color;
     return (color & 0xFF00FF00u) | (color >> 16 & 0xFFu) | (color & 0xFFu) << 16;
 }
 

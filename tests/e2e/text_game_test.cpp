@@ -1,6 +1,8 @@
 // Text through the real executable, read back from screenshots: the TrueText game of
-// games/true_text (its own screenshot), and the example game's title and counter in a
-// window smaller than its virtual screen, saved by F12 pressed through xdotool.
+// games/true_text (its own screenshot), TrueText of a real face on both back ends
+// (sharp_text), a missing bitmap font asked for every frame (missing_font), and the example
+// game's title and counter in a window smaller than its virtual screen, saved by F12
+// pressed through xdotool.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,6 +75,138 @@ TEST_F(TextShot, TrueTextGameDrawsWhereTheLetterboxPutsIt) {
     EXPECT_GT(Count(379, 120, 400, 136, Yellow), 40) << "gfx_render_text";
     EXPECT_EQ(Count(0, 0, 640, 480, Yellow), Count(80, 120, 94, 136, Yellow) + Count(379, 120, 400, 136, Yellow))
         << "no other text anywhere";
+}
+
+// The sharp_text game (TrueText of DejaVu Sans, white on black, 320 x 240) in a window of
+// its own size and in a letterboxed one (1.25 times, bars of 50 pixels at the sides).
+struct TextWindow {
+    const char* name;
+    int width, height;
+    float scale;
+};
+
+const TextWindow kTextWindows[] = {{"VirtualSize", 320, 240, 1.0f}, {"Letterboxed", 500, 300, 1.25f}};
+
+class SharpText : public TextShot {
+protected:
+    // Runs the game on the software device, or with `opengl` on the X display.
+    void RunSharpText(const TextWindow& window, bool opengl) {
+        for (const auto& entry : fs::directory_iterator(copy_.path())) fs::remove_all(entry.path());
+        const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+        fs::copy(kE2eDir / "sharp_text", copy_.path(), options);
+        fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", copy_ / "data/fonts/dejavu.ttf");
+        std::ofstream(copy_ / "config.cfg", std::ios::app)
+            << "window_width = " << window.width << "\nwindow_height = " << window.height << "\n"
+            << (opengl ? "opengl = true\n" : "");
+        const std::string environment = opengl ? "env SDL_VIDEODRIVER=x11\n" : "";
+        Run(ParseExpectation(environment + "log text: init\nlog text: screenshot taken\nno-log WARNING\nno-log ERROR"),
+            "user/shot.bmp");
+    }
+    static int Brightest(Rgb c) { return std::max({c.r, c.g, c.b}); }
+    // Columns of the game rectangle [left, right) x [top, bottom) holding any ink.
+    std::vector<bool> InkedColumns(const TextWindow& w, int left, int top, int right, int bottom) const {
+        std::vector<bool> inked;
+        for (int x = Scaled(w, left); x < Scaled(w, right); ++x)
+            inked.push_back(Count(x, Scaled(w, top), x + 1, Scaled(w, bottom), [](Rgb c) { return Brightest(c) > 40; }) > 0);
+        return inked;
+    }
+    static int Scaled(const TextWindow& w, int v) { return static_cast<int>(std::lround(static_cast<float>(v) * w.scale)); }
+};
+
+class SharpTextGame : public SharpText, public testing::WithParamInterface<TextWindow> {};
+
+// "Toy" has no gap wider than the face's own spacing between its kerned letters; stems of
+// 10-pixel letters are drawn from whole texels (read between two texels, a stem of one
+// pixel came out at half its brightness); the half-alpha layer draws each pixel of the
+// opaque word at half.
+TEST_P(SharpTextGame, KernedSharpAndHalfTransparent) {
+    const TextWindow& w = GetParam();
+    RunSharpText(w, false);
+    ASSERT_EQ(shot_.width, Scaled(w, 320));
+    const std::vector<bool> toy = InkedColumns(w, 8, 8, 60, 44);
+    const auto first = std::find(toy.begin(), toy.end(), true);
+    const auto last = std::find(toy.rbegin(), toy.rend(), true).base();
+    ASSERT_LT(first, last);
+    int gap = 0, widest = 0;
+    for (auto c = first; c != last; ++c) {
+        gap = *c ? 0 : gap + 1;
+        widest = std::max(widest, gap);
+    }
+    EXPECT_LE(widest, 2) << "no hole between the kerned o and the y";
+    int stem = 0;
+    for (int y = Scaled(w, 98); y < Scaled(w, 115); ++y)
+        for (int x = Scaled(w, 8); x < Scaled(w, 50); ++x) stem = std::max(stem, Brightest(At(x, y)));
+    EXPECT_GE(stem, 185) << "the brightest stem pixel";
+    // The half word 140 game pixels below the opaque one.
+    const int below = Scaled(w, 150) - Scaled(w, 10);
+    int inked = 0, wrong = 0;
+    for (int y = Scaled(w, 8); y < Scaled(w, 44); ++y)
+        for (int x = Scaled(w, 8); x < Scaled(w, 60); ++x) {
+            const Rgb full = At(x, y), half = At(x, y + below);
+            inked += full.r > 200;
+            wrong += std::abs(half.r - full.r * 128 / 255) > 2 || half.r != half.g || half.g != half.b;
+        }
+    EXPECT_GT(inked, 30);
+    EXPECT_EQ(wrong, 0) << "pixels of the half word that are not half the opaque one";
+}
+
+INSTANTIATE_TEST_SUITE_P(TrueText, SharpTextGame, testing::ValuesIn(kTextWindows),
+                         [](const testing::TestParamInfo<TextWindow>& info) { return info.param.name; });
+
+// Under the private X server (ctest's e2e_text_backends_under_x): OpenGL on llvmpipe draws
+// the same blocks from the same texels, so the default back end's picture equals its own
+// within 2 a channel, every pixel, in both windows.
+class SharpTextBackEnds : public SharpText {
+protected:
+    void SetUp() override {
+        if (!UnderPrivateX()) GTEST_SKIP() << "needs the private X server";
+    }
+};
+
+TEST_F(SharpTextBackEnds, DirectThreeDDrawsWhatOpenGLDraws) {
+    for (const TextWindow& w : kTextWindows) {
+        RunSharpText(w, false);
+        if (HasFatalFailure()) return;
+        const DecodedImage d3d = std::move(shot_);
+        RunSharpText(w, true);
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(shot_.width, d3d.width) << w.name;
+        ASSERT_EQ(shot_.height, d3d.height) << w.name;
+        int differing = 0, inked = 0;
+        for (int y = 0; y < shot_.height; ++y)
+            for (int x = 0; x < shot_.width; ++x) {
+                const Rgb gl = At(x, y);
+                const uint32_t rgba = d3d.pixels[static_cast<std::size_t>(y) * d3d.width + x];
+                const int r = static_cast<int>(rgba & 0xFFu), g = static_cast<int>(rgba >> 8 & 0xFFu),
+                          b = static_cast<int>(rgba >> 16 & 0xFFu);
+                inked += gl.r > 0;
+                differing += std::abs(gl.r - r) > 2 || std::abs(gl.g - g) > 2 || std::abs(gl.b - b) > 2;
+            }
+        EXPECT_GT(inked, 500) << w.name;
+        EXPECT_EQ(differing, 0) << w.name << ": pixels more than 2 apart";
+    }
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A font that was never loaded, asked for every frame for ten seconds in dev_mode: one
+// warning and one (headless) warning box, not one a frame.
+TEST(MissingFontGame, WarnsOnceInTenSeconds) {
+    TempDir copy;
+    const auto options = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
+    fs::copy(kE2eDir / "common", copy.path(), options);
+    fs::copy(kE2eDir / "missing_font", copy.path(), options);
+    const GameExpectation expectation =
+        ParseExpectation("log text: init\nlog frames\nno-log ERROR\ntime-limit 60");
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy.path(), expectation);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+    EXPECT_EQ(Occurrences(result.log, "Font not found: missing"), 1);
+    EXPECT_EQ(Occurrences(result.output, "[WARNING]"), 1) << "message boxes";
 }
 
 // Runs only under the X server of tests/tools/run_under_x.sh (ctest's demo_text_under_x).

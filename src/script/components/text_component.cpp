@@ -49,10 +49,9 @@ void TextComponent::registerMethods(lua_State* L) {
 void TextComponent::setup(lua_State* L) {
     VisualComponent::setup(L);
     const float scale = GlobalFontScale();
-    if (const char* name = LuaTableGetString(L, "font")) {
-        font = name;
-        if (scale < 0.9f || scale > 1.1f) font = ScaleTextComponentFontName(font, scale);
-    }
+    if (const char* name = LuaTableGetString(L, "font")) font = name;
+    // The default name too: "system12" is "system18" at 1.5.
+    if (scale < 0.9f || scale > 1.1f) font = ScaleTextComponentFontName(font, scale);
     if (const char* words = LuaTableGetString(L, "align")) align = ParseAlignment(words);
     if (LuaTableIsNumber(L, "max_width")) maxWidth = static_cast<float>(LuaTableGetNumber(L, "max_width")) * scale;
     if (LuaTableIsNumber(L, "max_height")) maxHeight = static_cast<float>(LuaTableGetNumber(L, "max_height")) * scale;

@@ -25,6 +25,25 @@ TEST(StringUtils, DecodeUtf8SkipsBrokenSequencesAndResumesAtTheBreak) {
     EXPECT_EQ(DecodeUtf8("\xE2\x82", out, 15), 0u);  // truncated at the terminator
 }
 
+TEST(StringUtils, Utf8PrefixLengthIsWhatDecodingReads) {
+    const struct {
+        const char* text;
+        std::size_t limit, bytes;
+    } cases[] = {
+        {"abc", 2, 2},
+        {"abc", 5, 3},                                // the whole text
+        {"\xC3\xA9\xE2\x82\xAC!", 2, 5},              // e-acute and the euro sign
+        {"\xE2x\xC3\xA9", 1, 2},                      // the cut sequence is read, yields nothing
+        {"\xE2x\xC3\xA9", 2, 4},
+        {"", 3, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8PrefixLength(c.text, c.limit), c.bytes) << c.text << " " << c.limit;
+        char16_t all[16], prefix[16];
+        EXPECT_EQ(DecodeUtf8(std::string(c.text, c.bytes).c_str(), prefix, 15), DecodeUtf8(c.text, all, c.limit));
+    }
+}
+
 TEST(StringUtils, TrimAndSplit) {
     std::string text = "  en\r\n";
     TrimLeft(kBlanks, text);

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "bitmap_font_fixture.h"
+#include "core/config.h"
 #include "graphics/texture.h"
 #include "text/text_align.h"
 
@@ -36,6 +38,36 @@ TEST_F(BitmapFontTest, ChoosesTheNearestSizeAtOrAbove) {
     EXPECT_EQ(r.current(), nullptr);
     EXPECT_FALSE(r.SelectFont("verdana", 12));
     EXPECT_EQ(r.current(), nullptr);
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A game that asks for a missing font every frame warns once per name (in dev_mode each
+// warning is a message box), and again once a font of that name came and went.
+TEST_F(BitmapFontTest, AMissingFontIsReportedOncePerName) {
+    Open(64, 64, 64, 64);
+    g_config.create_log = true;
+    TextRenderer& r = GetTextRenderer();
+    testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 50; ++frame) {
+        EXPECT_FALSE(r.SelectFont("verdana", 12));
+        EXPECT_FALSE(r.SelectFont("Verdana20", 0));
+        EXPECT_FALSE(r.SelectFont("tahoma", 12));
+        EXPECT_FALSE(r.SelectFont("nosize", 0));
+    }
+    WriteFont("verdana12", BoxFont(12));
+    ASSERT_EQ(r.LoadFonts("fonts/*.fnt"), 1);
+    ASSERT_TRUE(r.ReleaseFont("verdana"));
+    EXPECT_FALSE(r.SelectFont("verdana", 12));
+    EXPECT_FALSE(r.SelectFont("verdana", 12));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Occurrences(log, "Font not found: verdana\n"), 2) << log;
+    EXPECT_EQ(Occurrences(log, "Font not found: tahoma\n"), 1);
+    EXPECT_EQ(Occurrences(log, "Bad font size <name=nosize"), 1);
 }
 
 TEST_F(BitmapFontTest, PagesAreNamedAfterTheFont) {

@@ -124,6 +124,34 @@ TEST_F(TrueTextLayoutTest, DifferentRequestsHaveDifferentKeys) {
     EXPECT_NE(a, b);
 }
 
+// A key holds only the part of the text the layout decodes (1399 units): texts that differ
+// after it share a key, and a 60 KB text's key stays small, in the size cache too.
+TEST_F(TrueTextLayoutTest, KeysHoldOnlyTheUnitsLaidOut) {
+    StartTrueText();
+    const std::string units(1399, 'a');
+    const std::string longer = units + std::string(60000, 'b'), other = units + "c";
+    const std::string shorter = std::string(1398, 'a') + "c";
+    std::string keys[3];
+    const std::string* texts[3] = {&longer, &other, &shorter};
+    for (int i = 0; i < 3; ++i) {
+        TrueText_Style style;
+        style.fontName = "system";
+        style.size = 10;
+        style.text = texts[i]->c_str();
+        TrueText_StyleKey(style, keys[i]);
+    }
+    // Compared as truths: a failure would print keys of 60 KB.
+    EXPECT_TRUE(keys[0] == keys[1]);
+    EXPECT_FALSE(keys[0] == keys[2]);
+    EXPECT_LT(keys[0].size(), 1399u + 100u);
+    float width = 0, height = 0, widthOther = 0;
+    TrueText_TextSize(longer.c_str(), width, height, "system", 10, 0, 0, 9);
+    TrueText_TextSize(other.c_str(), widthOther, height, "system", 10, 0, 0, 9);
+    EXPECT_EQ(width, widthOther);
+    ASSERT_EQ(TrueText_SizeCache().size(), 1u);
+    EXPECT_LT(TrueText_SizeCache().begin()->first.size(), 1399u + 100u);
+}
+
 // The first drawing call of a new text draws nothing; the second draws it, logging that
 // the block was made while drawing.
 TEST_F(TrueTextLayoutTest, FirstDrawingCallDrawsNothing) {

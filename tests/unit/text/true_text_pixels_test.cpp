@@ -125,6 +125,38 @@ TEST_F(TrueTextPixelsTest, AnOutlineLayerRingsTheFillDrawnOverIt) {
     EXPECT_GE(ink.bottom - ink.top, plain.bottom - plain.top + 2);
 }
 
+// A layer colour with alpha 80 draws the same glyph as the opaque colour at half strength,
+// pixel by pixel (over black: each red value scaled by 128 / 255).
+TEST_F(TrueTextPixelsTest, ALayerColourAlphaScalesTheGlyphs) {
+    StartWith(640, 480, "opaque", "layers = [\n  { color = \"#ff0000\" }\n]\n");
+    dir_.Write("fonts/half.fn2", "font = \"fonts/dejavu.ttf\"\nlayers = [\n  { color = \"80ff0000\" }\n]\n");
+    Draw("Il", "opaque", 40, 30, 30);
+    const std::vector<uint32_t> opaque = pixels_;
+    Draw("Il", "half", 40, 30, 30);
+    int solid = 0, wrong = 0;
+    for (std::size_t i = 0; i < opaque.size(); ++i) {
+        const int full = Red(opaque[i]), half = Red(pixels_[i]);
+        solid += full == 255;
+        wrong += std::abs(half - full * 128 / 255) > 2 || (pixels_[i] & 0xFFFF) != 0;
+    }
+    EXPECT_GT(solid, 40) << "the stems";
+    EXPECT_EQ(wrong, 0);
+}
+
+// The debug overlay's colours are device colours: its top rule yellow, the line's box orange
+// over the block's red (never with blue, which would mean red and blue changed places).
+TEST_F(TrueTextPixelsTest, TheDebugOverlayKeepsItsColours) {
+    StartWith(640, 480, "plain", "");
+    TrueText_SetDebugOverlay(true);
+    Draw("I", "plain", 40, 30, 30);
+    TrueText_SetDebugOverlay(false);
+    EXPECT_EQ(At(30, 30), 0xFFFF00u) << "the line's top rule";
+    const uint32_t box = At(30, 31);
+    EXPECT_GT(Red(box), 0x80);
+    EXPECT_GT(Green(box), 0x20);
+    EXPECT_EQ(box & 0xFF, 0u);
+}
+
 // "AV" kerns: the V moves left by the pair's kerning. Two lines of it (a carriage return:
 // no paragraph spacing) in two layers, the second 150 pixels lower, make four rows that
 // must all match the kerned width, first with glyphs from the font, then with the same

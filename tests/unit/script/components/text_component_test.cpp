@@ -71,10 +71,12 @@ TEST_F(TextComponentTest, FontNamesFollowTheGlobalFontScale) {
                   "");
         EXPECT_EQ(Eval("c:font()"), c.expected) << c.scale << " " << c.font;
     }
-    // Without a "font" key the default stays, and set_font is never scaled.
+    // Without a "font" key the default is scaled as well; set_font is never scaled.
     ASSERT_EQ(Run("gfx_global_font_scaling(2) d = TextComponent() d:setup{} e = TextComponent() e:set_font('system12')"),
               "");
-    EXPECT_EQ(Eval("d:font(), e:font()"), "system12 system12");
+    EXPECT_EQ(Eval("d:font(), e:font()"), "system24 system12");
+    ASSERT_EQ(Run("gfx_global_font_scaling(1.5) d = TextComponent() d:setup{text = 'x'}"), "");
+    EXPECT_EQ(Eval("d:font()"), "system18");
     // The box is scaled: 20 becomes 40, which holds "AAAA" (28) on each line.
     Attach("{font = 'system10', text = 'AAAA AAAA', max_width = 20}");
     EXPECT_EQ(Eval("t:size()"), "28 32");
