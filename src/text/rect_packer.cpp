@@ -32,7 +32,39 @@ struct Fit {
     }
 };
 
+// Grows rect by the part of free that lies beside one of its sides, when free covers
+// that whole side; false when it does not.
+bool GrowInto(PackerRect& rect, const PackerRect& free) {
+    const bool spansRows = free.y <= rect.y && free.y + free.height >= rect.y + rect.height;
+    const bool spansColumns = free.x <= rect.x && free.x + free.width >= rect.x + rect.width;
+    if (spansRows && free.x + free.width == rect.x) {
+        rect.width += rect.x - free.x;
+        rect.x = free.x;
+    } else if (spansRows && free.x == rect.x + rect.width) {
+        rect.width += free.width;
+    } else if (spansColumns && free.y + free.height == rect.y) {
+        rect.height += rect.y - free.y;
+        rect.y = free.y;
+    } else if (spansColumns && free.y == rect.y + rect.height) {
+        rect.height += free.height;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+void RectPacker::AddFree(PackerRect rect) {
+    // Without growing, blocks freed one by one leave holes that a slightly wider block
+    // never fits, and the atlas evicts everything before it finds room.
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (const PackerRect& free : free_) grown = GrowInto(rect, free) || grown;
+    }
+    free_.push_back(rect);
+    Prune(free_.size() - 1);
+}
 
 void RectPacker::Init(int width, int height) {
     free_.assign(1, PackerRect{0, 0, width, height});
@@ -51,12 +83,11 @@ PackerRect RectPacker::Insert(int width, int height) {
     if (width < 1 || height < 1) return {};
     const PackerRect placed = FindPosition(width, height);
     if (placed.height == 0) return {};
-    SplitAround(placed);
-    Prune();
+    Prune(SplitAround(placed));
     return placed;
 }
 
-void RectPacker::SplitAround(const PackerRect& n) {
+std::size_t RectPacker::SplitAround(const PackerRect& n) {
     // Only the rectangles there before this split are cut; the pieces go to the end.
     std::size_t count = free_.size();
     for (std::size_t i = 0; i < count;) {
@@ -72,14 +103,18 @@ void RectPacker::SplitAround(const PackerRect& n) {
         free_.erase(free_.begin() + static_cast<std::ptrdiff_t>(i));
         --count;
     }
+    return count;
 }
 
-void RectPacker::Prune() {
+void RectPacker::Prune(std::size_t oldCount) {
+    // The rectangles before oldCount were pruned against each other already: only pairs
+    // with a new one are compared, which removes what comparing all pairs would.
     for (std::size_t i = 0; i < free_.size();) {
         bool removedI = false;
-        for (std::size_t j = i + 1; j < free_.size();) {
+        for (std::size_t j = std::max(i + 1, oldCount); j < free_.size();) {
             if (Contains(free_[j], free_[i])) {
                 free_.erase(free_.begin() + static_cast<std::ptrdiff_t>(i));
+                if (i < oldCount) --oldCount;
                 removedI = true;
                 break;
             }

@@ -148,11 +148,28 @@ AtlasRegion* TrueText_ChooseAtlas(const std::string& key, int width, int height,
     if (!s.running) return nullptr;
     const SmallBlockLimits& l = s.limits;
     const bool small = static_cast<int64_t>(width) * height < l.area && width < l.width && height < l.height;
-    if (small) {
-        if (AtlasRegion* region = Atlas_Allocate(*s.smallAtlas, key, width, height)) return region;
-        if (!lookup) return nullptr;
+    if (lookup) {
+        if (AtlasRegion* region = Atlas_Find(*s.smallAtlas, key)) return region;
+        return Atlas_Find(*s.mainAtlas, key);
     }
-    return Atlas_Allocate(*s.mainAtlas, key, width, height);
+    if (!small) return Atlas_Allocate(*s.mainAtlas, key, width, height);
+    // A small block takes free room in its own atlas, else free room in the main one, so
+    // that the whole texture holds blocks before any is evicted; when both are full the
+    // least recently asked for region of the two goes (the atlases age together).
+    for (;;) {
+        if (AtlasRegion* region = Atlas_Place(*s.smallAtlas, key, width, height)) return region;
+        if (AtlasRegion* region = Atlas_Place(*s.mainAtlas, key, width, height)) return region;
+        const int smallAge = Atlas_OldestAge(*s.smallAtlas), mainAge = Atlas_OldestAge(*s.mainAtlas);
+        if (smallAge < 0 && mainAge < 0) return nullptr;
+        Atlas_EvictOldest(smallAge >= mainAge ? *s.smallAtlas : *s.mainAtlas);
+    }
+}
+
+void TrueText_AgeBlocks() {
+    TrueTextState& s = g_trueText;
+    if (!s.running) return;
+    Atlas_AgeRegions(*s.mainAtlas);
+    Atlas_AgeRegions(*s.smallAtlas);
 }
 
 Texture* TrueText_CacheTexture() {

@@ -7,7 +7,10 @@
 // - TrueText_GetFont: the registry's font of a name and size, loaded on first use and
 //   resolved for its size; null while TrueText is not running; the registry starts again
 //   when it holds 256 fonts
-// - TrueText_ChooseAtlas: the region of a text block of w x h (or a lookup with 0 x 0)
+// - TrueText_ChooseAtlas: the region of a text block of w x h (or a lookup with 0 x 0);
+//   a small block fills the small-block atlas, then free room of the main one, before the
+//   least recently asked for block of either is evicted
+// - TrueText_AgeBlocks: one more layout request for the blocks of both atlases
 // - CacheTextureSize, GlyphCacheSize: the sizes for a window
 // - TrueText_CacheTexture, _CacheSize, _MainAtlas, _SmallBlockAtlas, _GlyphAtlas,
 //   _GlyphCacheSurface, _ScratchBuffer, _SizeCache: the state layout and drawing work on
@@ -34,6 +37,7 @@ bool TrueText_Running();
 
 TrueText_Font* TrueText_GetFont(const std::string& name, float size);
 AtlasRegion* TrueText_ChooseAtlas(const std::string& key, int width, int height, bool lookup);
+void TrueText_AgeBlocks();
 
 int CacheTextureSize(int windowWidth, int windowHeight);
 int GlyphCacheSize(int cacheTextureSize);

@@ -272,7 +272,7 @@ void TrueText_Layout(std::string_view fontName, const char* text, TrueText_Block
     out = TrueText_Block{};
     if (!Requestable(text, size)) return;
     TrueText_Style& style = Scratch(fontName, text, size, boxWidth, boxHeight, flags, layoutCall);
-    Atlas_AgeRegions(*TrueText_MainAtlas());
+    TrueText_AgeBlocks();
     std::string& key = KeyBuffer();
     TrueText_StyleKey(style, key);
     AtlasRegion* region = TrueText_ChooseAtlas(key, 0, 0, true);

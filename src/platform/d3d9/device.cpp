@@ -512,7 +512,7 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
     RecordTriangles(primitiveCount, static_cast<const uint16_t*>(indices), minIndex);
     target_->stamp = batch_;
     if (depth_) depth_->stamp = batch_;
-    if (texture_) texture_->Level0().stamp = batch_;
+    if (texture_) NoteTextureUse(static_cast<const uint8_t*>(vertices) + size_t{minIndex} * kVertexStride, numVertices);
     if (raster_.TriangleCount() >= submitTriangles_) {
         raster_.Submit(RasterPool());
         submitTriangles_ = std::min(submitTriangles_ * 2, kMostSubmitTriangles);
@@ -520,6 +520,17 @@ HRESULT DeviceImpl::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
         stateDirty_ = true;
     }
     return D3D_OK;
+}
+
+void DeviceImpl::NoteTextureUse(const uint8_t* vertices, UINT count) {
+    SurfaceImpl& level = texture_->Level0();
+    level.stamp = batch_;
+    if (!level.TracksReads()) return;
+    constexpr unsigned kUvOffset = 16;  // after x, y, z and the colour
+    level.NoteRead(batch_, TexelBounds(vertices, count, kVertexStride, kUvOffset, static_cast<int>(level.Width()),
+                                       static_cast<int>(level.Height()),
+                                       samplerStates_[D3DSAMP_ADDRESSU] == D3DTADDRESS_WRAP,
+                                       samplerStates_[D3DSAMP_ADDRESSV] == D3DTADDRESS_WRAP));
 }
 
 void DeviceImpl::RecordTriangles(UINT primitiveCount, const uint16_t* indices, UINT minIndex) {

@@ -58,9 +58,13 @@ public:
                                    const void* indices, D3DFORMAT indexFormat, const void* vertices,
                                    UINT stride) override;
 
+    // Whether something stamped with this batch is part of the pending drawing.
+    bool Uses(uint64_t stamp) const {
+        return (stamp == batch_ && !raster_.Empty()) || (stamp == inFlightBatch_ && raster_.InFlight());
+    }
     // Finishes the pending drawing when something stamped with this batch is part of it.
     void FlushIfUses(uint64_t stamp) {
-        if ((stamp == batch_ && !raster_.Empty()) || (stamp == inFlightBatch_ && raster_.InFlight())) Flush();
+        if (Uses(stamp)) Flush();
     }
     void Flush();
     // Whether drawing recorded in the given batch or before it is still to be done.
@@ -81,6 +85,8 @@ private:
     void BindTarget(SurfaceImpl* target);
     DrawState BuildState() const;
     RenderTargetView BuildTargetView() const;
+    // Stamps the bound texture with the batch and notes what these vertices sample of it.
+    void NoteTextureUse(const uint8_t* vertices, UINT count);
     void RecordTriangles(UINT primitiveCount, const uint16_t* indices, UINT minIndex);
     void ClearRect(const RECT& rect, DWORD flags, D3DCOLOR color, float z);
     void ClearRows(const RECT& rect, DWORD flags, D3DCOLOR color, float z);

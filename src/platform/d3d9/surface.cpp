@@ -13,7 +13,13 @@ constexpr int kPitchAlign = 64;
 
 SurfaceImpl::SurfaceImpl(DeviceChild& owner, UINT width, UINT height, D3DFORMAT format, DWORD usage, D3DPOOL pool,
                          bool sampled)
-    : owner_(owner), width_(width), height_(height), format_(format), usage_(usage), pool_(pool) {
+    : owner_(owner),
+      width_(width),
+      height_(height),
+      format_(format),
+      usage_(usage),
+      pool_(pool),
+      readOnlyByDraws_(sampled && !(usage & D3DUSAGE_RENDERTARGET)) {
     if (IsDepthFormat(format)) {
         depth_.assign(static_cast<size_t>(width) * height, 1.0f);
         return;
@@ -52,12 +58,24 @@ HRESULT SurfaceImpl::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD) {
     if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || r.right > whole.right ||
         r.bottom > whole.bottom)
         return D3DERR_INVALIDCALL;
-    owner_.Device()->FlushIfUses(stamp);
+    WaitForDrawsUsing(r);
     locked->Pitch = pitch_;
     locked->pBits = Bits() + static_cast<size_t>(r.top) * pitch_ + static_cast<size_t>(r.left) * BytesPerPixel(format_);
     locked_ = true;
     lockedRect_ = r;
     return D3D_OK;
+}
+
+void SurfaceImpl::WaitForDrawsUsing(const RECT& rect) {
+    DeviceImpl& device = *owner_.Device();
+    if (tracksReads_) {
+        if (!reads_.Overlaps(rect, [&device](uint64_t batch) { return device.HasPendingWork(batch); })) return;
+        device.Flush();
+        reads_.Clear();
+        return;
+    }
+    if (readOnlyByDraws_ && device.Uses(stamp)) tracksReads_ = true;
+    device.FlushIfUses(stamp);
 }
 
 HRESULT SurfaceImpl::UnlockRect() {

@@ -7,6 +7,7 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/device_child.h"
+#include "platform/d3d9/pending_reads.h"
 
 class SurfaceImpl final : public IDirect3DSurface9 {
 public:
@@ -42,9 +43,15 @@ public:
 
     // The batch of the device's deferred drawing that last used this surface.
     uint64_t stamp = 0;
+    // A texture written while drawing that samples it was pending: from then on the texels
+    // pending draws sample are noted, and a lock elsewhere does not wait for them.
+    bool TracksReads() const { return tracksReads_; }
+    void NoteRead(uint64_t batch, const RECT& texels) { reads_.Note(batch, texels); }
 
 private:
     void RefreshTexels(const RECT& rect);
+    // Finishes the pending drawing that uses the surface where rect lies.
+    void WaitForDrawsUsing(const RECT& rect);
 
     DeviceChild& owner_;
     const UINT width_, height_;
@@ -57,6 +64,9 @@ private:
     std::vector<uint32_t> texels_;  // only for 16-bit sampled formats
     bool locked_ = false;
     RECT lockedRect_{};
+    const bool readOnlyByDraws_;  // sampled, never a target: pending draws only read it
+    bool tracksReads_ = false;
+    PendingReads reads_;
 };
 
 // A surface that is an object of its own (back buffer, depth buffers).

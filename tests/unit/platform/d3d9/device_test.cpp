@@ -100,6 +100,41 @@ TEST_F(DeviceTest, LockingATexturePendingDrawingUsesWaitsForThatDrawing) {
     EXPECT_EQ(Pixel(12, 4), red);
 }
 
+// A texture updated while drawing samples it (a text cache): once a lock has had to wait,
+// later locks wait only when they meet texels that pending draws sample.
+TEST_F(DeviceTest, LockingTexelsNoPendingDrawSamplesDoesNotWait) {
+    const uint32_t green = 0xFF00FF00, red = 0xFFFF0000, blue = 0xFF0000FF;
+    auto texture = MakeTexture(64, 1, std::vector<uint32_t>(64, green));
+    ASSERT_EQ(dev_->SetTexture(0, texture.Get()), D3D_OK);
+    const auto write = [&](LONG left, LONG right, uint32_t colour) {
+        const RECT rect{left, 0, right, 1};
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(texture->LockRect(0, &locked, &rect, 0), D3D_OK);
+        for (LONG x = 0; x < right - left; ++x) std::memcpy(static_cast<uint8_t*>(locked.pBits) + x * 4, &colour, 4);
+        ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    };
+    ComPtr<IDirect3DQuery9> query;
+    ASSERT_EQ(dev_->CreateQuery(D3DQUERYTYPE_EVENT, query.ReleaseAndGetAddressOf()), D3D_OK);
+    // Texels 0-7, then the first lock of them waits (and starts the noting).
+    Quad(0, 0, 8, 8, 0xFFFFFFFF, 0.0f, 0, 8 / 64.0f, 1);
+    write(0, 8, red);
+    // Texels 0-7 again, now red; texels 40-47 are far from them: no waiting.
+    Quad(8, 0, 16, 8, 0xFFFFFFFF, 0.0f, 0, 8 / 64.0f, 1);
+    ASSERT_EQ(query->Issue(D3DISSUE_END), D3D_OK);
+    write(40, 48, blue);
+    EXPECT_EQ(query->GetData(nullptr, 0, 0), S_FALSE) << "a lock elsewhere left the drawing pending";
+    // Texels 40-47, blue; then writing into what is pending waits for it.
+    Quad(16, 0, 24, 8, 0xFFFFFFFF, 40 / 64.0f, 0, 48 / 64.0f, 1);
+    write(4, 44, green);
+    EXPECT_EQ(query->GetData(nullptr, 0, 0), S_OK) << "a lock over pending reads finished them";
+    Quad(24, 0, 32, 8, 0xFFFFFFFF, 40 / 64.0f, 0, 48 / 64.0f, 1);
+    EXPECT_EQ(Pixel(4, 4), green);
+    EXPECT_EQ(Pixel(12, 4), red);
+    EXPECT_EQ(Pixel(20, 4), blue);
+    EXPECT_EQ(Pixel(26, 4), green);
+    EXPECT_EQ(Pixel(30, 4), blue);
+}
+
 TEST_F(DeviceTest, ReleasingATexturePendingDrawingUsesIsSafe) {
     {
         auto texture = MakeTexture(1, 1, {0xFF0000FF});
