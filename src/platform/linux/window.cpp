@@ -105,6 +105,10 @@ SDL_Window* CreateAppWindow(const WindowSettings& settings) {
         flags |= SDL_WINDOW_OPENGL;
         // Depth is 16-bit: no key asks for 24 bits.
         SetOpenGLWindowAttributes(settings.bit16 ? 16 : 32, 16);
+    } else {
+        // The software device presents through the window surface; SDL would route that through
+        // a GL driver by default, which costs more than the frame. A value from the environment wins.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     }
     if (settings.full_screen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
     state.window.reset(SDL_CreateWindow(settings.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
