@@ -3,6 +3,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "audio/music_stopped_notice.h"
@@ -22,6 +23,10 @@ bool NameBeginsWith(const std::string& name, const std::string& request) {
     const std::size_t length = star == std::string::npos ? request.size() : star;
     return name.size() >= length && name.compare(0, length, request, 0, length) == 0;
 }
+
+// NaN and the infinities are silence: OpenAL refuses such a gain (the source would keep
+// the one it had) and the volume getters would show them.
+float FiniteVolume(float volume) { return std::isfinite(volume) ? volume : 0; }
 
 }  // namespace
 
@@ -152,7 +157,8 @@ void SoundSystem::PlaySound(const std::string& id, bool loop, float volume) {
     } else {
         free->attachSample(*entry);
     }
-    free->setVolume(volume < 0 ? 1 : volume);
+    const float finite = FiniteVolume(volume);
+    free->setVolume(finite < 0 ? 1 : finite);
     free->setLoop(loop);
     free->play();
 }
@@ -187,7 +193,7 @@ void SoundSystem::playMusic(const std::string& name, bool loop, float volume) {
     SoundChannel& current = musicChannels_[currentMusicChannel_];
     if (current.getName() == name) {
         current.fadeBackIn(musicFadeTime);
-        current.setVolume(volume);
+        current.setVolume(FiniteVolume(volume));
         current.setLoop(loop);
         return;
     }
@@ -199,7 +205,7 @@ void SoundSystem::playMusic(const std::string& name, bool loop, float volume) {
     next.attachStream(name, path);
     // Silent from the start: the fade sets the level before the first tick does.
     next.fadeIn(musicFadeTime);
-    next.setVolume(volume);
+    next.setVolume(FiniteVolume(volume));
     next.setLoop(loop);
     next.play();
     currentMusicChannel_ = 1 - currentMusicChannel_;
@@ -209,7 +215,8 @@ void SoundSystem::stopMusic(float seconds) {
     for (SoundChannel& channel : musicChannels_) channel.fadeOut(seconds);
 }
 
-void SoundSystem::setSoundVolume(float volume) {
+void SoundSystem::setSoundVolume(float given) {
+    const float volume = FiniteVolume(given);
     soundVolume.store(volume);
     if (!initialised_) return;
     for (SoundChannel& channel : soundChannels_) {
@@ -218,7 +225,8 @@ void SoundSystem::setSoundVolume(float volume) {
     }
 }
 
-void SoundSystem::SetMusicVolume(float volume) {
+void SoundSystem::SetMusicVolume(float given) {
+    const float volume = FiniteVolume(given);
     musicVolume.store(volume);
     for (SoundChannel& channel : musicChannels_) {
         channel.master = volume;

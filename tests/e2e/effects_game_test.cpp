@@ -69,7 +69,9 @@ TEST_F(GeneratedGame, ParticlesAndMasksThroughTheScripts) {
     const GameExpectation expectation = ParseExpectation(
         "log fx: started userdata\nlog fx: without a name nil\nlog mask: size 20x10\n"
         "log mask: left true, right false, turned true, far false\n"
-        "log mask: released handle gfx_collision_mask_size(NULL)\nlog fx: alive true\n"
+        "log mask: released handle gfx_collision_mask_size(NULL)\n"
+        "log fx: stale release false gfx_particle_release(NULL), fresh alive true\n"
+        "log bitmap: stale false 0 values, new 20 10 10 5\nlog fx: alive true\n"
         "log fx: after stop(true) alive false\nlog fx: released handle gfx_particle_update(NULL)\n"
         "line Collision mask is not released: hit.png [ref: 1]\nno-log ERROR");
     DecodedImage shot;

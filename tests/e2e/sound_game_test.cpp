@@ -187,6 +187,40 @@ TEST_F(SoundGame, ASoundPlaysAtItsPitchAndACrossFadeIsLinear) {
     }
 }
 
+// NaN and infinite volumes are silence: nothing reaches the recording, OpenAL refuses
+// no gain, and the getters read 0.
+TEST_F(SoundGame, NonFiniteVolumesAreSilent) {
+    WavSpec beep;
+    beep.rate = 22050;
+    copy_.Write("data/sounds/beep.wav", MakeWav(beep, TonePcm16(1, 22050, 22050, 660, 0.5)));
+    const std::string script = R"(
+local start, step = nil, 0
+function boot() end
+function init() snd_load() end
+function update(dt)
+  local t = timer_time()
+  start = start or t
+  if step == 0 and t - start > 0.3 then
+    snd_play_sound('beep', false, 0/0) snd_music_volume(-1/0) snd_sound_volume(1/0) step = 1
+  elseif step == 1 and t - start > 1.3 then
+    log('volumes ' .. snd_sound_volume() .. ' ' .. snd_music_volume() .. ', beep ' ..
+        tostring(snd_is_sound_playing('beep')))
+    sys_exit()
+  end
+end
+function render() end
+)";
+    const GameResult result = Run(script, "line volumes 0 0, beep true\nno-log OpenAL error");
+    ASSERT_EQ(result.exitStatus, 0) << Describe(result);
+    ASSERT_EQ(CheckLog(expectation_, result.log), std::vector<std::string>{}) << Describe(result);
+    const Recording r = ReadRecording(ReadWholeFile(copy_ / "out.wav"));
+    ASSERT_GT(r.rate, 0);
+    ASSERT_GT(r.samples.size(), static_cast<std::size_t>(r.rate)) << "the recording runs to the exit";
+    const float loudest = std::abs(*std::max_element(r.samples.begin(), r.samples.end(),
+                                                     [](float a, float b) { return std::abs(a) < std::abs(b); }));
+    EXPECT_LT(loudest, 0.001f);
+}
+
 TEST_F(SoundGame, WithoutADeviceTheGameRunsSilentAndEnds) {
     const std::string script = R"(
 function boot() end

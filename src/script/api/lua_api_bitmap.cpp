@@ -29,8 +29,7 @@ int PushBitmap(lua_State* L, Texture* texture) {
         lua_pushnil(L);
         return 1;
     }
-    Bitmaps().add(texture);
-    lua_pushlightuserdata(L, texture);
+    lua_pushlightuserdata(L, Bitmaps().add(texture));
     return 1;
 }
 

@@ -69,8 +69,8 @@ int Api_gfx_particle_start(lua_State* L) {
         return 1;
     }
     ParticleSystem_SetPosition(*system, Number(L, 2), Number(L, 3));
-    Particles().add(system.get());
-    lua_pushlightuserdata(L, system.release());
+    lua_pushlightuserdata(L, Particles().add(system.get()));
+    system.release();  // the scripts own it now
     return 1;
 }
 
@@ -121,8 +121,8 @@ int Api_gfx_collision_mask_load(lua_State* L) {
     CollisionMask* mask = CollisionMask_Load(name, MaskChannelOf(ReadStringArgument(L, 4)));
     auto ref = std::make_unique<CollisionMaskRef>();
     CollisionMaskRef_Init(*ref, mask, Number(L, 2, -1.0), Number(L, 3, -1.0));
-    Masks().add(ref.get());
-    lua_pushlightuserdata(L, ref.release());
+    lua_pushlightuserdata(L, Masks().add(ref.get()));
+    ref.release();  // the scripts own it now
     return 1;
 }
 

@@ -39,8 +39,8 @@ void CircleShapeComponent::setup(lua_State* L) {
     autoFit = false;
 }
 
+// Squares are compared: a negative radius hits as its size (the unfitted -1 as 1).
 bool CircleShapeComponent::isPointInside(float px, float py) {
-    if (radius < 0) return false;
     const Transform own = effectiveTransform();
     const float dx = (px - own.x) / own.scale_x;
     const float dy = (py - own.y) / own.scale_y;

@@ -1,4 +1,6 @@
 // The registry, the sound channel rules and the music channels, with exact steps.
+#include <cmath>
+
 #include "storage/storage.h"
 #include "fixtures/pack_writer.h"
 #include "sound_test_fixture.h"
@@ -92,6 +94,29 @@ TEST_F(SoundRulesTest, TheSoundVolumeBecomesEveryChannelsMaster) {
     system_.PlaySound("hum", true, -1);
     EXPECT_FLOAT_EQ(Gain(system_.soundChannel(1)), 0.5f) << "a negative volume plays at 1";
     EXPECT_FLOAT_EQ(system_.soundVolume.load(), 0.5f);
+}
+
+TEST_F(SoundRulesTest, NonFiniteVolumesAreSilence) {
+    WriteWav("sounds/hum.wav", 11025);
+    WriteOgg("music/theme.ogg", 2);
+    system_.loadSounds("sounds/*");
+    const float kNaN = std::nanf(""), kInfinity = HUGE_VALF;
+    const float cases[] = {kNaN, kInfinity, -kInfinity};
+    for (int i = 0; i < 3; ++i) {
+        system_.PlaySound("hum", true, cases[i]);
+        EXPECT_EQ(Gain(system_.soundChannel(i)), 0.0f) << cases[i];
+        system_.setSoundVolume(cases[i]);
+        EXPECT_EQ(system_.soundVolume.load(), 0.0f) << cases[i];
+        system_.SetMusicVolume(cases[i]);
+        EXPECT_EQ(system_.musicVolume.load(), 0.0f) << cases[i];
+        system_.setSoundVolume(1);
+    }
+    system_.SetMusicVolume(1);
+    system_.playMusic("music/theme", true, kNaN);
+    EXPECT_EQ(system_.musicChannel(0).volume, 0.0f);
+    system_.playMusic("music/theme", true, -kInfinity);  // the same track goes on
+    EXPECT_EQ(system_.musicChannel(0).volume, 0.0f);
+    EXPECT_EQ(Log().find("OpenAL error"), std::string::npos) << Log();
 }
 
 TEST_F(MusicTest, TheFirstTrackFadesInOnChannelZeroAndTheSameNameGoesOn) {

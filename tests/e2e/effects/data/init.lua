@@ -19,6 +19,20 @@ function init()
   kept = gfx_collision_mask_load('hit.png', -1, -1, 'alpha')
   gfx_collision_mask_release(mask)
   log('mask: released handle ' .. select(2, pcall(gfx_collision_mask_size, mask)))
+  -- A released handle stays dead when the next object takes the freed memory.
+  local stale = gfx_particle_start('fx.txt')
+  gfx_particle_release(stale)
+  local fresh = gfx_particle_start('fx.txt')
+  log('fx: stale release ' .. tostring(stale == fresh) .. ' ' .. select(2, pcall(gfx_particle_release, stale)) ..
+      ', fresh alive ' .. tostring(gfx_particle_update(fresh, 0)))
+  gfx_particle_release(fresh)
+  local old = gfx_load_bitmap('hit.png')
+  gfx_release_bitmap(old)
+  gfx_garbage_collect()
+  local new = gfx_load_bitmap('hit.png')
+  gfx_release_bitmap(old)
+  log('bitmap: stale ' .. tostring(old == new) .. ' ' .. select('#', gfx_sprite_params(old, 'main')) .. ' values' ..
+      ', new ' .. table.concat({gfx_sprite_params(new, 'main')}, ' '))
 end
 
 function update(dt)

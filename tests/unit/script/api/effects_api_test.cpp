@@ -53,6 +53,29 @@ TEST_F(EffectsApiTest, ReleasedStaleAndForeignHandlesReadAsNull) {
     EXPECT_EQ(CollisionMaskCount(), 0u);
 }
 
+// The allocator hands a freed system's memory to the next one: its handle must not follow.
+TEST_F(EffectsApiTest, AHandleIsNeverReusedByTheNextObject) {
+    ASSERT_EQ(Run("handles, seen = {}, {} "
+                  "for i = 1, 20 do handles[i] = {} end "
+                  "for i = 1, 20 do "
+                  "  handles[i].fx = gfx_particle_start('fx.txt') gfx_particle_release(handles[i].fx) "
+                  "  handles[i].mask = gfx_collision_mask_load('bar') gfx_collision_mask_release(handles[i].mask) "
+                  "end "
+                  "for i = 1, 20 do seen[tostring(handles[i].fx)] = true seen[tostring(handles[i].mask)] = true end "
+                  "count = 0 for _ in pairs(seen) do count = count + 1 end "
+                  "fx = gfx_particle_start('fx.txt') mask = gfx_collision_mask_load('bar')"),
+              "");
+    EXPECT_EQ(Eval("count"), "40");
+    for (int i = 1; i <= 20; i += 19) {
+        const std::string old = "handles[" + std::to_string(i) + "]";
+        EXPECT_EQ(Run("gfx_particle_release(" + old + ".fx)"), "gfx_particle_release(NULL)");
+        EXPECT_EQ(Run("gfx_collision_mask_release(" + old + ".mask)"), "gfx_collision_mask_release(NULL)");
+    }
+    EXPECT_EQ(Eval("gfx_particle_update(fx, 0.1)"), "true") << "the stale releases left the new system alone";
+    EXPECT_EQ(Eval("gfx_collision_mask_size(mask)"), "31 4");
+    EXPECT_EQ(CollisionMaskCount(), 1u);
+}
+
 TEST_F(EffectsApiTest, MasksLoadSizeAndTest) {
     ASSERT_EQ(
         Run("centred = gfx_collision_mask_load('bar') corner = gfx_collision_mask_load('bar.png', 0, 0, 'green')"), "");

@@ -183,6 +183,22 @@ TEST_F(GfxScriptTest, ReleasedStaleAndForeignHandlesReadAsNull) {
     g_config.dev_mode = false;
 }
 
+TEST_F(GfxScriptTest, AFreedBitmapsHandleNeverReachesTheNextOne) {
+    WriteImage("red.png", 8, 8, 0xFF0000);
+    // Freed at the garbage collection, so the next texture takes its memory (as it does here).
+    ASSERT_EQ(Run("old = gfx_load_bitmap('red.png') gfx_release_bitmap(old) gfx_garbage_collect() "
+                  "new = gfx_load_bitmap('red.png')"),
+              "");
+    EXPECT_EQ(Eval("old == new"), "false");
+    EXPECT_EQ(Eval("gfx_sprite_params(old, 'main')"), "");
+    EXPECT_EQ(Run("gfx_release_bitmap(old)"), "");
+    const Texture* texture = TextureNamed("red.png");
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->refCount, 1) << "the stale release took nothing from the new bitmap";
+    EXPECT_EQ(Eval("gfx_sprite_params(new, 'main')"), "8 8 4 4");
+    EXPECT_EQ(Eval("new == gfx_load_bitmap('red.png')"), "true") << "references of one live bitmap share a handle";
+}
+
 TEST_F(GfxScriptTest, BitmapsLoadedCreatedAndChecked) {
     WriteImage("red.png", 8, 8, 0xFF0000);
     for (const char* call : {"gfx_load_bitmap()", "gfx_load_bitmap({})", "gfx_load_bitmap('')"})

@@ -88,9 +88,15 @@ TEST_F(SoundApi, VolumesReadBackAsSetAndNonFiniteOnesAreSafe) {
     ASSERT_EQ(Run("snd_sound_volume(29) snd_music_volume(57)"), "");
     EXPECT_EQ(waitFor("snd_sound_volume()", "29"), "29");
     EXPECT_EQ(waitFor("snd_music_volume()", "57"), "57");
-    ASSERT_EQ(Run("snd_sound_volume(1/0) snd_music_volume(0/0)"), "");
+    ASSERT_EQ(Run("snd_sound_volume(290) snd_music_volume(57)"), "");
     EXPECT_EQ(waitFor("snd_sound_volume()", "100"), "100") << "limited to 100";
-    EXPECT_EQ(waitFor("snd_music_volume()", "0"), "0") << "NaN reads as 0";
+    for (const char* volume : {"1/0", "-1/0", "0/0"}) {
+        ASSERT_EQ(Run(std::string("snd_sound_volume(") + volume + ") snd_music_volume(" + volume + ")"), "");
+        EXPECT_EQ(waitFor("snd_sound_volume()", "0"), "0") << volume << " is silence";
+        EXPECT_EQ(waitFor("snd_music_volume()", "0"), "0") << volume;
+        ASSERT_EQ(Run("snd_sound_volume(29) snd_music_volume(57)"), "");
+        ASSERT_EQ(waitFor("snd_music_volume()", "57"), "57");
+    }
     ShutdownSound();
     EXPECT_EQ(Eval("snd_sound_volume()"), "0");
 }

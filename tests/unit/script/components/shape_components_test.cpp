@@ -38,11 +38,22 @@ TEST_F(ShapeTest, CircleIsAnEllipseUnderUnequalScale) {
     EXPECT_EQ(Eval("c:radius()"), "10");
 }
 
-TEST_F(ShapeTest, CircleWithoutARadiusContainsNoPoint) {
+TEST_F(ShapeTest, ANegativeRadiusHitsAsItsSize) {
     ASSERT_EQ(Run("c = CircleShapeComponent() obj:attach_component(c) obj:prepare_components()"), "");
-    EXPECT_EQ(Eval("c:radius()"), "-1");
-    EXPECT_EQ(Inside("c", 0, 0), "false");
-    EXPECT_EQ(Inside("c", 0.5f, 0), "false");
+    EXPECT_EQ(Eval("c:radius()"), "-1") << "never fitted";
+    struct Case {
+        const char* radius;
+        float x, y;
+        const char* inside;
+    } cases[] = {{"nil", 0, 0, "true"},   {"nil", 1, 0, "true"}, {"nil", 0, -1, "true"},
+                 {"nil", 1.1f, 0, "false"}, {"-5", 3, 4, "true"},  {"-5", 3, 4.1f, "false"}};
+    for (const Case& c : cases) {
+        if (std::string(c.radius) != "nil") {
+            ASSERT_EQ(Run(std::string("c:set_radius(") + c.radius + ")"), "");
+        }
+        EXPECT_EQ(Inside("c", c.x, c.y), c.inside) << c.radius << " at " << c.x << ", " << c.y;
+    }
+    EXPECT_EQ(Eval("c:radius()"), "-5");
 }
 
 TEST_F(ShapeTest, CircleFitsHalfTheWidthOfTheVisuals) {
