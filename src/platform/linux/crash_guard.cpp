@@ -11,7 +11,12 @@
 
 namespace {
 
+#ifdef VELK_SANITIZED
+// Memory faults stay with the sanitizer, whose report says where and why.
+constexpr int kFaultSignals[] = {SIGFPE, SIGILL, SIGABRT};
+#else
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+#endif
 
 // A stack of its own, so a stack overflow can still be reported.
 alignas(16) std::array<char, 64 * 1024> g_signal_stack;
