@@ -18,7 +18,7 @@ PACKAGES = cmake ninja-build g++ pkg-config \
   libcurl4-openssl-dev libogg-dev libtheora-dev libvorbis-dev libopenal-dev \
   libsdl2-dev libgl-dev libgl1-mesa-dri libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth fonts-dejavu-core zip unzip clang-14 libclang-rt-14-dev \
-  xdotool x11-utils
+  xdotool x11-utils xfonts-base
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -1,6 +1,6 @@
 // The window under a private X server with real input: the mouse in a letterboxed window
 // (a 320 x 240 game in an 800 x 480 window: scale 2, 80-pixel bars left and right), and
-// the window's icon read from an ICO file.
+// the window's icon read from an ICO file; a message box over the game.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,6 +36,7 @@ protected:
 using PointerUnderX = WindowUnderX;
 using IconUnderX = WindowUnderX;
 using DoubleClickUnderX = WindowUnderX;
+using MessageBoxUnderX = WindowUnderX;
 
 // Clicks at the window pixel of virtual (100, 60); once the game says it parked the
 // cursor, writes where the X pointer is relative to the window and the window's size,
@@ -113,6 +114,61 @@ TEST_F(DoubleClickUnderX, OnlyPressesOnTheSameSpotMakeADoubleClick) {
     EXPECT_EQ(clicker.get(), 0);
     ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
     EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+}
+
+// Waits for the warning box over the game's window, notes the stacking order of the
+// screen's windows (top-most first), the box's owner and both ids, sends SIGTERM to the
+// game, and notes which boxes are left once it has ended. xdotool cannot search for the
+// box: its name is a UTF-8 property, which xwininfo reads.
+int NoteTheBoxThenTerminate(const fs::path& game) {
+    const std::string out = (game / "box").string();
+    const std::string findBox = "box=$(xwininfo -root -children | awk '/\"WARNING\": / { print $1; exit }')";
+    const std::string script =
+        FindWindowScript("Velk Message Box") + " && box= && for try in $(seq 120); do " + findBox +
+        "; [ -n \"$box\" ] && break; sleep 0.5; done"
+        " && [ -n \"$box\" ] && sleep 0.5"
+        " && xwininfo -root -children > '" + out + "-stack.txt'"
+        " && xprop -id $box WM_TRANSIENT_FOR > '" + out + "-owner.txt'"
+        " && printf '%x %s\\n' $id $box > '" + out + "-ids.txt'"
+        " && pid=$(xdotool getwindowpid $id) && kill -TERM $pid"
+        " && for try in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done"
+        " && sleep 0.5 && " + findBox + " && echo \"$box\" > '" + out + "-left.txt'";
+    return std::system(script.c_str());
+}
+
+// dev_mode under an X server without a window manager: the warning box opens above the
+// game's window and owned by it; SIGTERM while it is open ends the box and then the game
+// through its normal shutdown (status 0, the script's destroy), and a second warning in
+// the same update opens no box (its text goes to standard error).
+TEST_F(MessageBoxUnderX, CloseSignalEndsAnOpenBoxAndTheGame) {
+    Copy("message_box");
+    const GameExpectation expectation = ParseExpectation(
+        "env SDL_VIDEODRIVER=x11\nenv VELK_HEADLESS=\ntime-limit 60\nlog box: opening\nlog box: closed\n"
+        "log box: second warning passed\nlog box: destroyed");
+    auto watcher = std::async(std::launch::async, [this] { return NoteTheBoxThenTerminate(copy_.path()); });
+    const GameResult result = RunGame(VELK_EXECUTABLE, copy_.path(), expectation);
+    EXPECT_EQ(watcher.get(), 0);
+    ASSERT_EQ(result.exitStatus, 0) << DescribeGameResult(result);
+    EXPECT_EQ(CheckLog(expectation, result.log), std::vector<std::string>{}) << DescribeGameResult(result);
+
+    std::string game, box;
+    std::ifstream(copy_ / "box-ids.txt") >> game >> box;
+    ASSERT_FALSE(box.empty()) << "the box was seen";
+    game = "0x" + game;
+    const std::string stack = ReadWholeFile(copy_ / "box-stack.txt");
+    const std::size_t boxAt = stack.find(box + " "), gameAt = stack.find(game + " ");
+    ASSERT_NE(boxAt, std::string::npos) << stack;
+    ASSERT_NE(gameAt, std::string::npos) << stack;
+    EXPECT_LT(boxAt, gameAt) << "the box is above the game's window\n" << stack;
+    EXPECT_NE(ReadWholeFile(copy_ / "box-owner.txt").find("window id # " + game + "\n"), std::string::npos)
+        << ReadWholeFile(copy_ / "box-owner.txt");
+    EXPECT_EQ(ReadWholeFile(copy_ / "box-left.txt"), "\n") << "no box outlives the game";
+    // The box that was ended and the one never opened both leave their text.
+    std::size_t printed = 0;
+    for (std::size_t at = result.output.find("[WARNING] WARNING AT "); at != std::string::npos;
+         at = result.output.find("[WARNING] WARNING AT ", at + 1))
+        ++printed;
+    EXPECT_EQ(printed, 2u) << result.output;
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ local function sparks_label() return sparks_on and 'Sparks: on' or 'Sparks: off'
 
 -- A stretched nine-patch panel, and on it a button whose rectangle fits its label (with
 -- padding) each time the label changes; its box shape follows, so clicks hit the rectangle.
+-- The label stays out of the shape: a text's bounds start at its position whatever its
+-- alignment, so a centred label's would reach half its width past the button.
 local function add_sparks_button(layer)
   add_object(layer, 772, 596, FluidBoxComponent(), {bitmap = 'demo/bubble.png', w = 232, h = 112, cx = 0, cy = 0})
   local button = GameObject()
@@ -34,7 +36,7 @@ local function add_sparks_button(layer)
   rectangle:setup{w = 2, h = 2, cx = 1, cy = 1, color = '3d6bb3', fit_to_component = 'label', padding = 10}
   button:attach_component(rectangle)
   local label = TextComponent()
-  label:setup{id = 'label', font = 'counter22', align = 'center vcenter'}
+  label:setup{id = 'label', font = 'counter22', align = 'center vcenter', exclude_from_shape = true}
   button:attach_component(label)
   -- The label lays itself out as its text is set; the rectangle then fits that size.
   local function show_label()

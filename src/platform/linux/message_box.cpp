@@ -9,6 +9,10 @@
 #include <iterator>
 #include <mutex>
 
+#include "platform/linux/message_box_wait.h"
+#include "platform/linux/signals.h"
+#include "platform/linux/window.h"
+
 namespace {
 
 bool EnvironmentSet(const char* name) {
@@ -52,8 +56,10 @@ Uint32 BoxFlags(MessageBoxKind kind) {
     return SDL_MESSAGEBOX_INFORMATION;
 }
 
-MessageBoxAnswer ShowSdlBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
-                            SDL_Window* owner) {
+// False when the box gave no answer: SDL could not show it (no X font, say), or the
+// session ended while it was open.
+bool ShowSdlBox(const std::string& text, const std::string& caption, MessageBoxKind kind, SDL_Window* owner,
+                MessageBoxAnswer& answer) {
     static const SDL_MessageBoxButtonData kOk[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
          static_cast<int>(MessageBoxAnswer::Ok), "OK"}};
@@ -66,8 +72,11 @@ MessageBoxAnswer ShowSdlBox(const std::string& text, const std::string& caption,
                                  choice ? static_cast<int>(std::size(kAbortRetryIgnore)) : 1,
                                  choice ? kAbortRetryIgnore : kOk, nullptr};
     int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0) return DefaultAnswer(kind);
-    return static_cast<MessageBoxAnswer>(pressed);
+    int result = -1;
+    ShowUntil([&] { result = SDL_ShowMessageBox(&box, &pressed); }, SessionEnding);
+    if (result != 0 || pressed < 0) return false;
+    answer = static_cast<MessageBoxAnswer>(pressed);
+    return true;
 }
 
 }  // namespace
@@ -108,9 +117,11 @@ std::deque<MessageBoxAnswer> ParseMessageBoxAnswers(const std::string& text) {
 MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
                                 SDL_Window* owner) {
     MessageBoxAnswer answer = DefaultAnswer(kind);
-    if (TakeScriptedAnswer(answer) || IsHeadless()) {
+    // The game's window owns every box: a window manager keeps it above the game, and
+    // without one it is at least opened over it.
+    if (TakeScriptedAnswer(answer) || IsHeadless() || SessionEnding() ||
+        !ShowSdlBox(text, caption, kind, owner ? owner : GetAppWindow(), answer)) {
         std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-        return answer;
     }
-    return ShowSdlBox(text, caption, kind, owner);
+    return answer;
 }

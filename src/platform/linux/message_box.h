@@ -1,7 +1,9 @@
 #pragma once
-// Modal message boxes. Headless (no display, SDL_VIDEODRIVER dummy or offscreen, or
-// VELK_HEADLESS set) the text goes to standard error and the default answer is returned.
-// The default answer of Abort/Retry/Ignore is Retry.
+// Modal message boxes, owned by the game's window when there is one. Headless (no
+// display, SDL_VIDEODRIVER dummy or offscreen, or VELK_HEADLESS set), once the session is
+// ending (a close signal, which also ends a box that is open), or when the box cannot be
+// shown, the text goes to standard error and the default answer is returned. The default
+// answer of Abort/Retry/Ignore is Retry.
 #include <deque>
 #include <string>
 
@@ -10,7 +12,7 @@ enum class MessageBoxAnswer { Ok, Abort, Retry, Ignore };
 
 struct SDL_Window;
 
-// Modal to the owner when one is given.
+// Modal to the owner, by default the game's window.
 MessageBoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxKind kind,
                                 SDL_Window* owner = nullptr);
 

@@ -1,13 +1,20 @@
 #include "platform/linux/signals.h"
 
+#include <atomic>
 #include <csignal>
 #include <initializer_list>
 
 namespace {
 
-volatile std::sig_atomic_t g_close_signal = 0;
+// Set from a handler on whatever thread the signal reaches, read on the main thread.
+std::atomic<bool> g_close_signal = false;
+std::atomic<bool> g_session_ending = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void OnCloseSignal(int) { g_close_signal = 1; }
+extern "C" void OnCloseSignal(int) {
+    g_close_signal = true;
+    g_session_ending = true;
+}
 
 }  // namespace
 
@@ -23,8 +30,6 @@ void IgnoreBrokenPipes() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool ConsumeCloseSignal() {
-    if (!g_close_signal) return false;
-    g_close_signal = 0;
-    return true;
-}
+bool ConsumeCloseSignal() { return g_close_signal.exchange(false); }
+
+bool SessionEnding() { return g_session_ending; }

@@ -5,5 +5,7 @@
 void InstallCloseSignalHandlers();
 // True once per received close signal.
 bool ConsumeCloseSignal();
+// True from the first close signal on, consumed or not: no message box waits for anyone then.
+bool SessionEnding();
 // A peer closing a socket becomes an error code of the write, not the end of the process.
 void IgnoreBrokenPipes();
