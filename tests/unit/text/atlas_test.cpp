@@ -138,3 +138,24 @@ TEST_F(AtlasTest, ClearEmptiesTheMapAndThePacker) {
 }
 
 }  // namespace
+
+namespace {
+
+// Neighbours freed one by one make room together: a block as wide as two of them goes where
+// they were, and the third region, still asked for, stays.
+TEST(AtlasFreeing, FreedNeighboursTakeAWiderBlockWithoutFurtherEviction) {
+    auto atlas = Atlas_Create(90, 10, 0);
+    ASSERT_NE(Atlas_Allocate(*atlas, "a", 30, 10), nullptr);
+    ASSERT_NE(Atlas_Allocate(*atlas, "b", 30, 10), nullptr);
+    ASSERT_NE(Atlas_Allocate(*atlas, "c", 30, 10), nullptr);
+    Atlas_AgeRegions(*atlas);
+    Atlas_Find(*atlas, "c");
+    Atlas_EvictOldest(*atlas);
+    Atlas_EvictOldest(*atlas);
+    AtlasRegion* wide = Atlas_Place(*atlas, "wide", 60, 10);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->x, 0);
+    EXPECT_EQ(atlas->regions.count("c"), 1u);
+}
+
+}  // namespace
