@@ -218,11 +218,13 @@ protected:
 };
 
 // xdotool: waits for the demo's window, lets it run, presses F12 (a screenshot), clicks the
-// sparks button (game (888, 652), window (694, 509)) and ends the game with SIGTERM, its
-// normal shutdown.
+// panel's rim right of the sparks button (game (990, 652), window (773, 509): inside the
+// centred label's own bounds, outside the drawn button), then the button itself (game
+// (888, 652), window (694, 509)) and ends the game with SIGTERM, its normal shutdown.
 int ScreenshotClickAndEnd() {
     const std::string script = FindWindowScript("Velk Demo") +
                                " && sleep 2.5 && xdotool windowfocus $id && sleep 0.5 && xdotool key F12 && sleep 2 && "
+                               "xdotool mousemove --window $id 773 509 && sleep 0.2 && xdotool click 1 && sleep 0.5 && "
                                "xdotool mousemove --window $id 694 509 && sleep 0.2 && xdotool click 1 && sleep 1 && "
                                "kill -TERM $(xdotool getwindowpid $id)";
     return std::system(script.c_str());
@@ -230,8 +232,8 @@ int ScreenshotClickAndEnd() {
 
 // The demo's 1024 x 768 screen in an 800 x 600 window (0.78125 of it): the title's warm
 // letters in the top right corner, the counter's white ones at the bottom left, the panel's
-// rim and the button fitted around its label at the bottom right; a click on the button
-// turns the sparks off.
+// rim and the button fitted around its label at the bottom right; a click on the rim beside
+// the button does nothing, a click on the button turns the sparks off.
 TEST_F(DemoUnderX, ShowsTextAndAPanelWhoseButtonWorks) {
     fs::copy(kE2eDir / "../../examples/demo", copy_.path(), fs::copy_options::recursive);
     std::string config = ReadWholeFile(copy_ / "config.cfg");
@@ -244,7 +246,7 @@ TEST_F(DemoUnderX, ShowsTextAndAPanelWhoseButtonWorks) {
     std::ofstream(copy_ / "config.cfg", std::ios::trunc) << config;
     auto presser = std::async(std::launch::async, ScreenshotClickAndEnd);
     Run(ParseExpectation("env SDL_VIDEODRIVER=x11\ntime-limit 120\nterminate-after 90\nlog demo: init\n"
-                         "log demo: Sparks: off\nlog demo: destroyed\nno-log ERROR"),
+                         "log demo: Sparks: off\nlog demo: destroyed\nno-log demo: Sparks: on\nno-log ERROR"),
         "user/screenshots/screen000.bmp");
     EXPECT_EQ(presser.get(), 0);
     ASSERT_EQ(shot_.width, 800);
