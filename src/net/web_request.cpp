@@ -93,7 +93,9 @@ bool WebRequest::Append(const char* data, std::size_t bytes) {
     try {
         // Doubling, but never past the bound: a reply at the bound costs the bound.
         const std::size_t needed = response_.size() + bytes;
-        if (needed > response_.capacity()) response_.reserve(std::min(std::max(needed, 2 * response_.capacity()), kMaxReplyBytes));
+        if (needed > response_.capacity()) {
+            response_.reserve(std::min(std::max(needed, 2 * response_.capacity()), kMaxReplyBytes));
+        }
         response_.append(data, bytes);
     } catch (const std::bad_alloc&) {
         return false;
