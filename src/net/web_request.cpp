@@ -1,5 +1,6 @@
 #include "net/web_request.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -57,6 +58,8 @@ bool WebRequest::Prepare(const char* url, const char* user, const char* password
     // Polled from the frame: no signals from libcurl, and nothing but the web.
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // A declared length over the bound fails before any byte arrives; Append bounds the rest.
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes));
     if (user && *user) {
         credentials_ = std::string(user) + ":" + (password ? password : "");
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
@@ -64,6 +67,7 @@ bool WebRequest::Prepare(const char* url, const char* user, const char* password
     }
     response_.clear();
     response_.reserve(kInitialBufferBytes);
+    too_large_ = false;
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &WebRequest::Receive);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "velk-engine");
@@ -77,12 +81,26 @@ bool WebRequest::Prepare(const char* url, const char* user, const char* password
 std::size_t WebRequest::Receive(char* data, std::size_t size, std::size_t count, void* request) {
     // libcurl caps size * count at its own buffer size: the product cannot wrap.
     const std::size_t bytes = size * count;
-    try {
-        static_cast<WebRequest*>(request)->response_.append(data, bytes);
-    } catch (const std::bad_alloc&) {
-        return 0;  // libcurl ends the transfer with a write error
+    // Anything short of the count makes libcurl end the transfer with a write error.
+    return static_cast<WebRequest*>(request)->Append(data, bytes) ? bytes : 0;
+}
+
+bool WebRequest::Append(const char* data, std::size_t bytes) {
+    if (bytes > kMaxReplyBytes - response_.size()) {
+        too_large_ = true;
+        return false;
     }
-    return bytes;
+    try {
+        // Doubling, but never past the bound: a reply at the bound costs the bound.
+        const std::size_t needed = response_.size() + bytes;
+        if (needed > response_.capacity()) {
+            response_.reserve(std::min(std::max(needed, 2 * response_.capacity()), kMaxReplyBytes));
+        }
+        response_.append(data, bytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void WebRequest::StartGet() {
@@ -134,6 +152,13 @@ void WebRequest::Poll() {
 // The transfer's own result decides; its error text is only what the log and the
 // script see.
 void WebRequest::Finish(CURLcode result) {
+    if (too_large_ || result == CURLE_FILESIZE_EXCEEDED) {
+        std::snprintf(error_, sizeof error_, "Net: request %d ended: its reply is over the %zu byte bound (%s)", id_,
+                      kMaxReplyBytes, url_.c_str());
+        // What arrived is of no use; give its memory back now, not at the release.
+        std::string().swap(response_);
+        result = CURLE_WRITE_ERROR;
+    }
     if (result != CURLE_OK && !error_[0]) std::snprintf(error_, sizeof error_, "%s", curl_easy_strerror(result));
     state_ = result == CURLE_OK ? WebRequestState::kDone : WebRequestState::kFailed;
     if (error_[0]) LogPrintf("%s", error_);

@@ -16,6 +16,10 @@
 #include <string>
 #include <string_view>
 
+// The most a reply may hold; a larger one ends the request as failed instead of taking
+// the game's memory with it.
+inline constexpr std::size_t kMaxReplyBytes = 64u * 1024u * 1024u;
+
 enum class WebRequestState : int32_t { kIdle = 0, kRunning = 1, kDone = 2, kFailed = 3 };
 
 class WebRequest {
@@ -48,6 +52,7 @@ private:
         void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
     };
     static std::size_t Receive(char* data, std::size_t size, std::size_t count, void* request);
+    bool Append(const char* data, std::size_t bytes);
     void Finish(CURLcode result);
 
     WebRequestState state_ = WebRequestState::kIdle;
@@ -61,6 +66,7 @@ private:
     std::string url_;
     std::string credentials_;
     char error_[CURL_ERROR_SIZE] = {};
+    bool too_large_ = false;
 };
 
 std::string EscapeUrl(std::string_view text);

@@ -9,6 +9,7 @@
 #include <climits>
 #include <thread>
 
+#include "core/config.h"
 #include "fixtures/loopback_http_server.h"
 
 namespace {
@@ -16,17 +17,21 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using State = WebRequestState;
 
-// Answers by path: "/close" and "/silent" as named, "/bytes/N" N bytes, "/zeros" a body
-// holding zero bytes, "/empty" nothing; anything else "hello".
+std::string Letters(std::size_t size) {
+    std::string body(size, '\0');
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+    return body;
+}
+
+// Answers by path: "/close" and "/silent" as named, "/bytes/N" N bytes, "/unsized/N" N
+// bytes without a length, "/zeros" a body holding zero bytes, "/empty" nothing; anything
+// else "hello".
 HttpAnswer AnswerByPath(const HttpExchange& request) {
     const std::string& path = request.target;
     if (path == "/close") return {HttpAnswer::Kind::kClose, {}};
     if (path == "/silent") return {HttpAnswer::Kind::kSilent, {}};
-    if (path.rfind("/bytes/", 0) == 0) {
-        std::string body(std::stoul(path.substr(7)), '\0');
-        for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
-        return {HttpAnswer::Kind::kReply, body};
-    }
+    if (path.rfind("/bytes/", 0) == 0) return {HttpAnswer::Kind::kReply, Letters(std::stoul(path.substr(7)))};
+    if (path.rfind("/unsized/", 0) == 0) return {HttpAnswer::Kind::kUnsized, Letters(std::stoul(path.substr(9)))};
     if (path == "/zeros") return {HttpAnswer::Kind::kReply, std::string("a\0b\0\0c", 6)};
     if (path == "/empty") return {HttpAnswer::Kind::kReply, {}};
     return {HttpAnswer::Kind::kReply, "hello"};
@@ -34,7 +39,10 @@ HttpAnswer AnswerByPath(const HttpExchange& request) {
 
 class NetManagerTest : public testing::Test {
 protected:
-    void TearDown() override { DestroyNetManager(); }
+    void TearDown() override {
+        DestroyNetManager();
+        InitConfigDefaults();
+    }
 
     // Frames until the request leaves the running state (or a generous limit passes).
     State Settle(int32_t id) {
@@ -177,6 +185,33 @@ TEST_F(NetManagerTest, RepliesAreKeptWhole) {
     EXPECT_EQ(Body(large), AnswerByPath({"GET", "/bytes/300001", "", ""}).body);
     EXPECT_EQ(Body(zeros), std::string("a\0b\0\0c", 6));
     EXPECT_EQ(Body(empty), "(null)");
+}
+
+// Over the bound, with a declared length or without one (ending only when too much has
+// arrived), the request fails with a log line that names it and the bound; at the bound
+// the whole reply is kept.
+TEST_F(NetManagerTest, RepliesOverTheBoundEndAsErrorsWithALogLine) {
+    g_config.create_log = true;
+    const std::string bound = std::to_string(kMaxReplyBytes);
+    const std::string over = std::to_string(kMaxReplyBytes + 1);
+    for (const std::string& path : {"/bytes/" + over, "/unsized/" + over}) {
+        testing::internal::CaptureStderr();
+        const int32_t id = net.Get(server.Url(path).c_str(), nullptr, nullptr);
+        const State state = id == 0 ? State::kFailed : Settle(id);
+        const std::string log = testing::internal::GetCapturedStderr();
+        ASSERT_GT(id, 0) << path;
+        EXPECT_EQ(state, State::kFailed) << path;
+        const std::string line = "Net: request " + std::to_string(id) + " ended: its reply is over the " + bound +
+                                 " byte bound (" + server.Url(path) + ")";
+        EXPECT_EQ(Body(id), line);
+        EXPECT_EQ(log, line + "\n");
+    }
+    const int32_t atBound = net.Get(server.Url("/unsized/" + bound).c_str(), nullptr, nullptr);
+    ASSERT_EQ(Settle(atBound), State::kDone);
+    std::size_t length = 0;
+    const char* const bytes = net.Output(atBound, &length);
+    ASSERT_EQ(length, kMaxReplyBytes);
+    EXPECT_TRUE(std::string_view(bytes, length) == Letters(kMaxReplyBytes));
 }
 
 // Transfers that end without a reply fail with libcurl's text, whatever its first word.
