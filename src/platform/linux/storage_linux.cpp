@@ -3,19 +3,23 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 
@@ -197,6 +201,55 @@ int CreateUniqueFile(const std::string& base, std::string& createdPath) {
     return -1;
 }
 
+// A number as std::to_string writes it: digits only, no leading zero.
+bool IsDecimal(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos &&
+           (text.size() == 1 || text[0] != '0');
+}
+
+// The writer's pid when name is prefix + pid + "." + counter + ".tmp", as CreateUniqueFile makes them.
+std::optional<pid_t> TemporaryWriter(std::string_view name, std::string_view prefix) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (!name.starts_with(prefix) || !name.ends_with(kSuffix)) return std::nullopt;
+    const std::string_view numbers = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    const std::size_t dot = numbers.find('.');
+    if (dot == std::string_view::npos || !IsDecimal(numbers.substr(0, dot)) || !IsDecimal(numbers.substr(dot + 1)))
+        return std::nullopt;
+    pid_t pid = 0;
+    const auto [end, error] = std::from_chars(numbers.data(), numbers.data() + dot, pid);
+    if (error != std::errc() || end != numbers.data() + dot || pid <= 0) return std::nullopt;
+    return pid;
+}
+
+// Gone means no such process at all: one of another user (EPERM) may still be writing.
+bool WriterIsGone(pid_t pid) { return pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH; }
+
+// Temporary files of base left by writers killed before their rename; regular files only.
+void RemoveStaleTemporaries(const std::string& base) {
+    const std::string folder = FolderOf(base);
+    const std::string prefix = base.substr(folder.size()) + ".";
+    const DirHandle dir(opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) return;
+    const int dirFd = dirfd(dir.get());
+    for (const std::string& name : ReadEntryNames(dir.get())) {
+        const std::optional<pid_t> writer = TemporaryWriter(name, prefix);
+        struct stat st;
+        if (writer && WriterIsGone(*writer) && fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode))
+            unlinkat(dirFd, name.c_str(), 0);
+    }
+}
+
+// True once per target and run: the folder is searched at a file's first save, not every frame.
+bool FirstSaveOf(const std::string& target) {
+    static std::mutex mutex;
+    static std::unordered_set<std::string> saved;
+    const std::lock_guard lock(mutex);
+    if (saved.contains(target)) return false;
+    saved.insert(target);
+    return true;
+}
+
 // Special files (pipes, terminals) cannot be synchronised and need not be.
 bool SyncDescriptor(int fd) { return fsync(fd) == 0 || errno == EINVAL || errno == EROFS; }
 
@@ -321,6 +374,7 @@ FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& tem
     const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     // A file that could not be opened for writing is not replaced either.
     if (replacing && access(target.c_str(), W_OK) != 0) return nullptr;
+    if (FirstSaveOf(target)) RemoveStaleTemporaries(base);
     const int fd = CreateUniqueFile(base, temporaryPath);
     if (fd >= 0 && replacing) fchmod(fd, old.st_mode & 07777);
     if (std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr) return FileStream(file);

@@ -48,7 +48,8 @@ bool Storage_Rename(const std::string& oldPath, const std::string& newPath);
 bool Storage_FlushFile(std::FILE* file);
 // A new, empty file beside the path (same folder, so a rename can put it in the path's
 // place), with the mode of the file it will replace; its name goes to temporaryPath.
-// Null when the path holds a file this process may not write.
+// Null when the path holds a file this process may not write. At the path's first save in a
+// run, the temporary files of earlier writers of it that are no longer running are removed.
 FileStream Storage_CreateTemporaryFile(const std::string& path, std::string& temporaryPath);
 // Puts the file in the path's place in one step, replacing the old file there, and waits
 // until the folder's change is on the disk. Fails on a directory in the way.

@@ -15,6 +15,7 @@
 
 #include "core/config.h"
 #include "core/crash.h"
+#include "fixtures/dead_pid.h"
 #include "fixtures/temp_dir.h"
 
 namespace {
@@ -205,6 +206,41 @@ TEST_F(FileSystemContainerTest, SaveThatFailsHalfWayKeepsThePreviousContent) {
         EXPECT_EQ(dir.Read("saves/save.dat"), "previous content");
         EXPECT_EQ(Entries(dir / "saves"), std::vector<std::string>{"save.dat"}) << "no temporary file is left";
     }
+}
+
+TEST_F(FileSystemContainerTest, TheFirstSaveRemovesTheTemporaryFilesOfItsKilledWriters) {
+    const std::string dead = std::to_string(DeadPid());
+    const std::string live = std::to_string(getppid());
+    const std::vector<std::string> stale = {".save.dat." + dead + ".0.tmp", ".save.dat." + dead + ".17.tmp"};
+    const std::vector<std::string> kept = {
+        ".save.dat." + live + ".0.tmp",                    // its writer still runs
+        ".save.dat." + std::to_string(getpid()) + ".3.tmp",  // this process's own
+        ".other.dat." + dead + ".0.tmp",                   // another file's
+        ".save.dat.old." + dead + ".0.tmp",                // the file "save.dat.old"'s
+        ".save.dat." + dead + ".0.tmp.bak",
+        ".save.dat." + dead + ".x.tmp",
+        ".save.dat." + dead + ".tmp",
+        ".save.dat.0" + dead + ".0.tmp",
+        ".save.dat.-" + dead + ".0.tmp",
+        "save.dat." + dead + ".0.tmp",
+        "save.dat",
+    };
+    for (const std::string& name : stale) dir.Write("saves/" + name, "partial");
+    for (const std::string& name : kept) dir.Write("saves/" + name, "other");
+    fs::create_directories(dir / "saves" / (".save.dat." + dead + ".1.tmp" + "/inside"));
+
+    ASSERT_TRUE(container.Save("saves/save.dat", "whole", 5, true, true, false));
+    std::vector<std::string> expected = kept;
+    expected.push_back(".save.dat." + dead + ".1.tmp");  // a folder is never a temporary file
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Entries(dir / "saves"), expected);
+    EXPECT_EQ(dir.Read("saves/save.dat"), "whole");
+    EXPECT_EQ(dir.Read("saves/" + kept[0]), "other");
+
+    // Later saves in the same run leave the folder alone: per-frame saves search it once.
+    dir.Write("saves/" + stale[0], "partial");
+    ASSERT_TRUE(container.Save("saves/save.dat", "again", 5, true, true, false));
+    EXPECT_TRUE(fs::exists(dir / "saves" / stale[0]));
 }
 
 TEST_F(FileSystemContainerTest, TheLongestNameASystemAllowsCanBeSavedAgain) {
